@@ -1,0 +1,104 @@
+#include "framework/textformat.h"
+
+#include "framework/errors.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <cmath>
+
+namespace tarv::fmt {
+
+namespace {
+
+QLocale plain(const QLocale &locale) {
+    QLocale l = locale;
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    return l;
+}
+
+// Pads the integer part of a fixed-point text to the given number of digits.
+QString padInteger(const QString &text, int digits, const QLocale &locale) {
+    QString sign;
+    QString body = text;
+    const QString minus = locale.negativeSign();
+    if (body.startsWith(minus)) {
+        sign = minus;
+        body = body.mid(minus.size());
+    }
+    int point = body.indexOf(locale.decimalPoint());
+    if (point < 0) point = body.size();
+    if (point < digits) body.prepend(QString(digits - point, locale.zeroDigit().at(0)));
+    return sign + body;
+}
+
+} // namespace
+
+QString general(double value, const QLocale &locale) {
+    if (value == 0) return plain(locale).toString(0); // no "-0"
+    return plain(locale).toString(value, 'g', 15);
+}
+
+QString ledgerAmount(double value, const QLocale &locale) {
+    const QLocale l = plain(locale);
+    return padInteger(l.toString(value, 'f', 3), 4, l);
+}
+
+QString twoDecimals(double value, const QLocale &locale) {
+    return plain(locale).toString(value, 'f', 2);
+}
+
+QString shortDate(const QDate &date, const QLocale &locale) {
+    return locale.toString(date, QLocale::ShortFormat);
+}
+
+QString longTime(const QTime &time, const QLocale &locale) {
+    // Qt's long format names the time zone ("t"); the program shows the time with seconds only.
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return locale.toString(time, format.trimmed());
+}
+
+double toDouble(const QString &text) {
+    QString t = text.trimmed();
+    // The ledger and the header may have been written under a locale with either separator.
+    if (t.count(QLatin1Char(',')) + t.count(QLatin1Char('.')) <= 1) t.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double v = QLocale::c().toDouble(t, &ok);
+    if (!ok || !std::isfinite(v) || t.isEmpty())
+        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    return v;
+}
+
+int toInt(const QString &text) {
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok, 10);
+    if (!ok) throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return v;
+}
+
+QByteArray toCp1253(const QString &text) {
+    QStringEncoder encoder("windows-1253");
+    return encoder.encode(text);
+}
+
+QString fromCp1253(const QByteArray &bytes) {
+    QStringDecoder decoder("windows-1253");
+    return decoder.decode(bytes);
+}
+
+QString copyChars(const QString &text, int start, int count) {
+    if (count == 0) count = 35000;
+    if (count < 0) return QString();
+    if (start < 1) start = 1;
+    if (start > text.size()) return QString();
+    return text.mid(start - 1, count);
+}
+
+QString dayKey(const QDate &date) {
+    return QStringLiteral("%1%2%3")
+        .arg(date.year() % 100, 2, 10, QLatin1Char('0'))
+        .arg(date.month(), 2, 10, QLatin1Char('0'))
+        .arg(date.day(), 2, 10, QLatin1Char('0'));
+}
+
+} // namespace tarv::fmt

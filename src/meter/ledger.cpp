@@ -1,0 +1,190 @@
+#include "meter/ledger.h"
+
+#include "framework/errors.h"
+#include "framework/textformat.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace tarv {
+
+namespace {
+
+[[noreturn]] void ioError(const QString &what, const QFileDevice &file) {
+    throw EInOutError(QStringLiteral("%1 \"%2\": %3").arg(what, file.fileName(), file.errorString()));
+}
+
+void openOrThrow(QFile &file, QIODevice::OpenMode mode) {
+    if (file.open(mode)) return;
+    if (!file.exists() && !(mode & QIODevice::Truncate) && !(mode & QIODevice::Append))
+        throw EInOutError(QStringLiteral("File not found \"%1\"").arg(file.fileName()));
+    ioError(QStringLiteral("Cannot open file"), file);
+}
+
+void writeOrThrow(QFile &file, const QByteArray &bytes) {
+    if (file.write(bytes) != bytes.size()) ioError(QStringLiteral("Cannot write file"), file);
+    if (!file.flush()) ioError(QStringLiteral("Cannot write file"), file);
+    syncToDisk(file.handle());
+}
+
+} // namespace
+
+void syncToDisk(int fd) {
+    if (fd >= 0) ::fsync(fd);
+}
+
+QList<QByteArray> ledgerLines(const QByteArray &bytes) {
+    QList<QByteArray> lines;
+    int start = 0;
+    const int n = bytes.size();
+    for (int i = 0; i < n; ++i) {
+        const char c = bytes.at(i);
+        if (c != '\r' && c != '\n') continue;
+        lines.append(bytes.mid(start, i - start));
+        if (c == '\r' && i + 1 < n && bytes.at(i + 1) == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < n) lines.append(bytes.mid(start));
+    return lines;
+}
+
+Ledger::Ledger(QString folder) : m_path(QDir(folder).filePath(QStringLiteral("data.dat"))) {}
+
+bool Ledger::exists() const {
+    return QFileInfo::exists(m_path);
+}
+
+QByteArray Ledger::defaultHeaderBytes() {
+    QByteArray header = fmt::toCp1253(QStringLiteral("8|22|270|540|9|Δρχ"));
+    header.append(100 - header.size(), ' ');
+    return header;
+}
+
+void Ledger::create(const QString &key) {
+    QFile file(m_path);
+    openOrThrow(file, QIODevice::WriteOnly | QIODevice::Truncate);
+    writeOrThrow(file, defaultHeaderBytes() + "\r\n\r\n" + key.toLatin1() + "|0000,000");
+}
+
+QByteArray Ledger::readAll() const {
+    QFile file(m_path);
+    openOrThrow(file, QIODevice::ReadOnly);
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) ioError(QStringLiteral("Cannot read file"), file);
+    return bytes;
+}
+
+TariffHeader Ledger::parseHeader(const QString &line) {
+    QString rest = line;
+    auto nextField = [&rest]() {
+        const int p = rest.indexOf(QLatin1Char('|')) + 1; // 1-based, 0 when missing
+        const QString field = fmt::copyChars(rest, 1, p - 1);
+        rest = fmt::copyChars(rest, p + 1, 0);
+        return field;
+    };
+    TariffHeader h;
+    h.zoneAFrom = fmt::toInt(nextField());
+    h.zoneATo = fmt::toInt(nextField());
+    const QString a = nextField();
+    h.zoneASeconds = fmt::toInt(a);
+    const QString b = nextField();
+    h.zoneBSeconds = fmt::toInt(b);
+    // A unit of no seconds would make the unit rule divide by zero.
+    if (h.zoneASeconds < 1) throw EConvertError(QStringLiteral("'%1' is not a valid number of seconds per unit").arg(a));
+    if (h.zoneBSeconds < 1) throw EConvertError(QStringLiteral("'%1' is not a valid number of seconds per unit").arg(b));
+    h.unitPrice = fmt::toDouble(nextField());
+    // Leading and trailing spaces and control characters are not part of the label.
+    int from = 0, to = rest.size();
+    while (from < to && rest.at(from) <= QLatin1Char(' ')) ++from;
+    while (to > from && rest.at(to - 1) <= QLatin1Char(' ')) --to;
+    h.currencyLabel = rest.mid(from, to - from);
+    return h;
+}
+
+Ledger::ReadResult Ledger::read(const QString &key) const {
+    const QList<QByteArray> lines = ledgerLines(readAll());
+    ReadResult r;
+    r.header = parseHeader(lines.isEmpty() ? QString() : fmt::fromCp1253(lines.first()));
+    const QByteArray k = key.toLatin1();
+    for (int i = 1; i < lines.size(); ++i) {
+        if (lines.at(i).contains(k)) {
+            r.amountText = fmt::copyChars(fmt::fromCp1253(lines.at(i)), 8, 0);
+            break;
+        }
+    }
+    return r;
+}
+
+void Ledger::appendRecord(const QString &key) {
+    QFile file(m_path);
+    openOrThrow(file, QIODevice::WriteOnly | QIODevice::Append);
+    writeOrThrow(file, "\r\n" + key.toLatin1() + "|0000,000");
+}
+
+bool Ledger::writeAmount(const QString &key, const QByteArray &amountText) {
+    QFile file(m_path);
+    openOrThrow(file, QIODevice::ReadWrite);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) ioError(QStringLiteral("Cannot read file"), file);
+
+    // The record is the first line after the header that holds the key; its amount starts at
+    // its eighth character. The header is never written here, whatever it holds.
+    const QByteArray k = key.toLatin1();
+    qint64 position = -1;
+    qint64 slotEnd = -1; // the line end after the amount, or the end of the file
+    qint64 lineStart = 0;
+    bool first = true;
+    const qint64 n = bytes.size();
+    while (lineStart < n) {
+        qint64 end = lineStart;
+        while (end < n && bytes.at(end) != '\r' && bytes.at(end) != '\n') ++end;
+        if (!first && QByteArrayView(bytes).sliced(lineStart, end - lineStart).contains(k)) {
+            position = lineStart + 7;
+            slotEnd = end;
+            break;
+        }
+        first = false;
+        lineStart = end;
+        if (lineStart < n && bytes.at(lineStart) == '\r') ++lineStart;
+        if (lineStart < n && bytes.at(lineStart) == '\n') ++lineStart;
+    }
+    if (position < 0) return false;
+    if (position > slotEnd)
+        throw EInOutError(QStringLiteral("Damaged record %1 in \"%2\"").arg(key, m_path));
+
+    const bool isLast = slotEnd == n;
+    if (isLast || position + amountText.size() <= slotEnd) {
+        if (!file.seek(position)) ioError(QStringLiteral("Cannot write file"), file);
+        writeOrThrow(file, amountText);
+        return true;
+    }
+    file.close();
+
+    // The wider amount would run over the line end into the next record: write the whole file
+    // anew with the record widened, then put it in place of the old one in a single rename.
+    QByteArray widened = bytes;
+    widened.replace(position, slotEnd - position, amountText);
+    const QString tmpPath = m_path + QStringLiteral(".tmp");
+    QFile tmp(tmpPath);
+    openOrThrow(tmp, QIODevice::WriteOnly | QIODevice::Truncate);
+    writeOrThrow(tmp, widened);
+    tmp.close();
+    if (::rename(QFile::encodeName(tmpPath).constData(), QFile::encodeName(m_path).constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(tmpPath);
+        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2").arg(m_path, reason));
+    }
+    return true;
+}
+
+void Ledger::writeHeader(const QByteArray &header95) {
+    QFile file(m_path);
+    openOrThrow(file, QIODevice::ReadWrite);
+    writeOrThrow(file, header95 + "\r\n");
+}
+
+} // namespace tarv

@@ -1,0 +1,182 @@
+#include "meter/meter.h"
+
+#include "framework/errors.h"
+#include "framework/textformat.h"
+
+#include <algorithm>
+
+namespace tarv {
+
+namespace {
+
+const Rgb kLampOffline{255, 0, 0};
+const Rgb kLampOnline{0, 128, 0};
+
+// Runs a function when the scope ends, however it ends.
+template <typename F> class ScopeExit {
+public:
+    explicit ScopeExit(F f) : m_f(std::move(f)) {}
+    ~ScopeExit() { m_f(); }
+    ScopeExit(const ScopeExit &) = delete;
+    ScopeExit &operator=(const ScopeExit &) = delete;
+
+private:
+    F m_f;
+};
+
+} // namespace
+
+QString elapsedText(qint64 seconds) {
+    // The hours are the whole hours of the connection, so a connection of more than a day
+    // keeps counting instead of starting again from zero.
+    const qint64 h = seconds / 3600;
+    const qint64 m = (seconds / 60) % 60;
+    const qint64 sec = seconds % 60;
+    return QStringLiteral("Χρόνος: %1h %2m %3s ").arg(h).arg(m).arg(sec);
+}
+
+Meter::Meter(Platform platform, MeterView &view)
+    : m_platform(std::move(platform)), m_view(view), m_ledger(m_platform.dataFolder) {}
+
+void Meter::initState() {
+    const QDateTime now = m_platform.clock->now();
+    s = MeterState();
+    s.connectionStart = now;
+    s.currentDay = now.date();
+}
+
+QString Meter::todayLine(double amount) const {
+    return QStringLiteral("Σήμερα: ") + fmt::general(amount) + QLatin1Char(' ') + s.currencyLabel;
+}
+
+qint64 Meter::elapsedSeconds(const QDateTime &now) const {
+    // Whole seconds from milliseconds; a clock set back reads as the connection's start.
+    return std::max<qint64>(0, s.connectionStart.msecsTo(now) / 1000);
+}
+
+bool Meter::probeConnection() {
+    const std::optional<QStringList> connections = m_platform.dialup->activeConnections();
+    if (!connections || connections->isEmpty()) return false;
+    const DialStatus status = m_platform.dialup->connectionStatus(connections->first());
+    s.statusSuffix.clear();
+    switch (status.state) {
+    case DialState::ConnectDevice:
+        s.statusSuffix = QStringLiteral(" (Dialing ...)");
+        return false;
+    case DialState::Authenticate:
+        s.statusSuffix = QStringLiteral(" (Verify User/Password ...)");
+        return false;
+    case DialState::Connected:
+        s.statusSuffix = QStringLiteral(" (") + status.deviceType.left(17) + QLatin1Char(')');
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Meter::Timer1Timer() {
+    const QDateTime now = m_platform.clock->now();
+    m_view.setClockText(fmt::shortDate(now.date()) + QStringLiteral("              ") + fmt::longTime(now.time()));
+    QString status = QStringLiteral("Σύνδεση: ");
+    const bool connected = probeConnection();
+    if (now.date() != s.currentDay) m_view.setCostTodayText(todayLine(0));
+    status += connected ? QStringLiteral("Ενεργή ") : QStringLiteral("Ανενεργή ");
+    m_view.setStatusText(status + s.statusSuffix);
+    m_view.setTrayTip(status);
+    if (!connected && s.online) disconnectTransition();
+    if (connected && !s.online) connectTransition();
+    if (s.online) onlineSteps();
+}
+
+void Meter::disconnectTransition() {
+    s.online = false;
+    m_view.setConnectionLinesVisible(false);
+    m_view.setLampColor(kLampOffline);
+    m_view.setIconImage(0);
+    s.statusSuffix.clear();
+    m_view.bannerOffline();
+}
+
+void Meter::connectTransition() {
+    m_view.stopTimer();
+    // The timer runs again however the transition ends, so a ledger error cannot stop the meter.
+    ScopeExit restart([this] { m_view.startTimer(); });
+    s.connectionCost = 0;
+    s.todayAccrued = 0;
+    readData(s.currentDay);
+    s.connectionStart = m_platform.clock->now();
+    s.online = true;
+    m_view.setLampColor(kLampOnline);
+    m_view.setConnectionLinesVisible(true);
+    m_view.setIconImage(1);
+    m_view.bannerOnline();
+}
+
+void Meter::onlineSteps() {
+    const QDateTime now = m_platform.clock->now();
+    const qint64 elapsed = elapsedSeconds(now);
+    m_view.setTimeText(elapsedText(elapsed));
+
+    const int hour = now.time().hour();
+    const bool zoneB = hour < s.zoneAFrom || hour >= s.zoneATo;
+    s.unitSeconds = zoneB ? s.zoneBSeconds : s.zoneASeconds;
+    m_view.setZoneText(QStringLiteral("Ζώνη: ") + (zoneB ? QStringLiteral("B") : QStringLiteral("A")));
+
+    const qint64 unit = std::max(1, s.unitSeconds);
+    if (elapsed < unit && s.connectionCost == 0) {
+        s.connectionCost = s.unitPrice;
+        s.todayAccrued = s.unitPrice;
+        saveData();
+    } else if (elapsed % unit == 0 && elapsed >= unit) {
+        s.connectionCost += s.unitPrice;
+        s.todayAccrued += s.unitPrice;
+        saveData();
+    }
+
+    const QString cost = fmt::general(s.connectionCost);
+    m_view.setCostText(QStringLiteral("Κόστος: ") + cost + QLatin1Char(' ') + s.currencyLabel);
+    m_view.setCostTodayText(todayLine(s.dayTotal()));
+    const QString status = QStringLiteral("Σύνδεση: ") + QStringLiteral("Ενεργή ") + s.statusSuffix;
+    m_view.setTrayTip(status + QStringLiteral(" (") + cost + QLatin1Char(' ') + s.currencyLabel + QLatin1Char(')'));
+}
+
+void Meter::readData(const QDate &day) {
+    const QString key = fmt::dayKey(day);
+    if (!m_ledger.exists()) {
+        m_platform.autostart->write(QStringLiteral("Tarv"), m_platform.executablePath);
+        m_ledger.create(key);
+        s.todayStored = 0;
+    } else {
+        const Ledger::ReadResult r = m_ledger.read(key);
+        // The tariff is taken as a whole: a header that does not convert changes nothing.
+        s.zoneAFrom = r.header.zoneAFrom;
+        s.zoneATo = r.header.zoneATo;
+        s.zoneASeconds = r.header.zoneASeconds;
+        s.zoneBSeconds = r.header.zoneBSeconds;
+        s.unitPrice = r.header.unitPrice;
+        s.currencyLabel = r.header.currencyLabel;
+        if (r.amountText) {
+            s.todayStored = fmt::toDouble(*r.amountText);
+        } else {
+            m_ledger.appendRecord(key);
+            s.todayStored = 0;
+        }
+    }
+    m_view.setCostTodayText(todayLine(s.todayStored));
+}
+
+void Meter::saveData() {
+    const QDate today = m_platform.clock->now().date();
+    if (today != s.currentDay) {
+        s.currentDay = today;
+        s.todayAccrued = s.unitPrice;
+        readData(s.currentDay);
+    }
+    const QString key = fmt::dayKey(s.currentDay);
+    if (!m_ledger.exists())
+        throw EInOutError(QStringLiteral("File not found \"%1\"").arg(m_ledger.path()));
+    m_ledger.writeAmount(key, fmt::toCp1253(fmt::ledgerAmount(s.dayTotal())));
+    m_view.ledgerWritten();
+}
+
+} // namespace tarv

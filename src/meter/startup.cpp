@@ -1,0 +1,55 @@
+#include "meter/startup.h"
+
+#include "framework/application.h"
+#include "options/tfrmoptions.h"
+#include "shell/tform1.h"
+#include "stats/tfrmgraph.h"
+
+#include <QMessageBox>
+#include <QSessionManager>
+
+namespace tarv {
+
+Windows::Windows() = default;
+Windows::~Windows() = default;
+Windows::Windows(Windows &&) noexcept = default;
+Windows &Windows::operator=(Windows &&) noexcept = default;
+
+QString exitConfirmText() {
+    return QStringLiteral("Αν κλείσετε το πρόγραμμα, η μέτρηση θα σταματήσει.") + QLatin1Char('\r') +
+           QStringLiteral("Μπορείτε αν θέλετε απλώς να το αποκρύψετε, πατώντας το κόκκινο κουμπί επάνω δεξιά") +
+           QLatin1Char('\r') + QStringLiteral("Θέλετε το πρόγραμμα να τερματιστεί;");
+}
+
+void exitConfirm(QWidget *parent) {
+    const auto answer = QMessageBox::warning(parent, QStringLiteral("Warning"), exitConfirmText(),
+                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer == QMessageBox::Yes) QApplication::quit();
+}
+
+Windows createWindows(const Platform &platform) {
+    Windows w;
+    w.Form1 = std::make_unique<TForm1>(platform);
+    w.Form1->FormCreate();
+    runGuarded([&] { w.frmOptions = std::make_unique<TfrmOptions>(w.Form1.get()); });
+    runGuarded([&] { w.frmGraph = std::make_unique<TfrmGraph>(w.Form1.get()); });
+    w.Form1->setVisible(false);
+    return w;
+}
+
+int runProgram(int argc, char **argv) {
+    TarvApplication app(argc, argv);
+    TarvApplication::applyStartupSettings();
+    // The program lives in the tray: closing a window never ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    // The end of the session is never delayed or refused: the ledger already holds every unit.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
+                     [](QSessionManager &manager) { manager.release(); });
+
+    Windows windows = createWindows(makeSystemPlatform());
+    QObject::connect(windows.Form1->mnexit, &QAction::triggered, windows.Form1.get(),
+                     [&] { exitConfirm(windows.Form1.get()); });
+    return app.exec();
+}
+
+} // namespace tarv

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+namespace tarv {
+
+class TForm1;
+class TfrmOptions;
+class TfrmGraph;
+
+// The program's three windows, created once at start-up and living until it ends.
+struct Windows {
+    std::unique_ptr<TForm1> Form1;
+    std::unique_ptr<TfrmOptions> frmOptions;
+    std::unique_ptr<TfrmGraph> frmGraph;
+    Windows();
+    ~Windows();
+    Windows(Windows &&) noexcept;
+    Windows &operator=(Windows &&) noexcept;
+};
+
+// The exit question: three lines joined by CR alone.
+QString exitConfirmText();
+
+// Asks the exit question in a modal warning box with Yes and No; on Yes the application
+// terminates. Shared by the exit button, the tray menu's exit item and the vendor menu's "exit".
+void exitConfirm(QWidget *parent);
+
+// Creates the main window, the options dialog and the chart window in that order, with the
+// main window hidden. Errors in a window's creation are shown and start-up goes on.
+Windows createWindows(const Platform &platform);
+
+// The whole program: application settings, the windows and the message loop.
+int runProgram(int argc, char **argv);
+
+} // namespace tarv

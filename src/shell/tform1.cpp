@@ -1,0 +1,152 @@
+#include "shell/tform1.h"
+
+#include "framework/application.h"
+#include "framework/shapecircle.h"
+#include "framework/textformat.h"
+#include "shell/trayicon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+
+namespace tarv {
+
+namespace {
+
+// A telephone handset of 16 x 16 pixels in the given colour.
+QIcon phoneIcon(const QColor &color) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(color.darker(160), 1));
+    p.setBrush(color);
+    p.drawRoundedRect(QRectF(1.5, 2.5, 13, 4), 2, 2);   // handset
+    p.drawRect(QRectF(4.5, 6.5, 7, 3));                  // neck
+    p.drawRoundedRect(QRectF(2.5, 9.5, 11, 5), 1.5, 1.5); // base
+    return QIcon(pm);
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &text, const QRect &geometry, const QColor &color, int pixelSize) {
+    auto *label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    label->setAutoFillBackground(false);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, color);
+    label->setPalette(pal);
+    QFont font = label->font();
+    font.setPixelSize(pixelSize);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+} // namespace
+
+TForm1::TForm1(Platform platform, QWidget *parent) : QWidget(parent), m_meter(std::move(platform), *this) {
+    setWindowTitle(QStringLiteral("Χρέωση Internet by Pelmo"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setFixedSize(284, 308);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    createControls();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createControls() {
+    labelStatus = makeLabel(this, QStringLiteral("Σύνδεση: Ανενεργή"), {16, 18, 249, 20}, Qt::white, 12);
+    labelZone = makeLabel(this, QStringLiteral("Ζώνη:"), {16, 33, 249, 20}, Qt::white, 12);
+    labelTime = makeLabel(this, QStringLiteral("Χρόνος:"), {130, 33, 138, 20}, Qt::white, 12);
+    labelCost = makeLabel(this, QStringLiteral("Κόστος:"), {16, 48, 114, 20}, Qt::white, 12);
+    boxTime = makeLabel(this, QStringLiteral("12:00"), {33, 239, 233, 16}, QColor(192, 192, 192), 12);
+    boxTime->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    Bevel1 = new Bevel(this);
+    Bevel1->setGeometry(11, 238, 261, 16);
+    ledaki = new ShapeCircle(this);
+    ledaki->setGeometry(15, 240, 12, 12);
+    labelCostToday = makeLabel(this, QStringLiteral("Σήμερα:"), {16, 48, 142, 20}, QColor(112, 112, 32), 12);
+    labelZone->hide();
+    labelTime->hide();
+    labelCost->hide();
+
+    ImageList1 = {phoneIcon(QColor(220, 0, 0)), phoneIcon(QColor(0, 170, 0))};
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    PopupMenu1 = new QMenu(this);
+    show = PopupMenu1->addAction(QStringLiteral("Εμφάνιση"));
+    N1 = PopupMenu1->addSeparator();
+    mnexit = PopupMenu1->addAction(QStringLiteral("Έξοδος"));
+
+    TrayIcon1 = new TTrayIcon(this);
+}
+
+void TForm1::FormCreate() {
+    // An error in the ledger steps is shown, and the program still gets its icon and its timer,
+    // so that it never runs without a visible presence or without metering.
+    runGuarded([this] {
+        boxTime->setText(fmt::longTime(m_meter.platform().clock->now().time()));
+        m_meter.initState();
+        m_meter.readData(m_meter.s.currentDay);
+    });
+    m_meter.s.statusSuffix.clear();
+    runGuarded([this] {
+        TrayIcon1->setIcon(ImageList1.value(0));
+        TrayIcon1->setPopupMenu(PopupMenu1);
+        TrayIcon1->setActive(true);
+    });
+    Timer1->start();
+}
+
+void TForm1::Timer1Timer() {
+    m_meter.Timer1Timer();
+}
+
+void TForm1::setClockText(const QString &text) { boxTime->setText(text); }
+void TForm1::setStatusText(const QString &text) { labelStatus->setText(text); }
+void TForm1::setZoneText(const QString &text) { labelZone->setText(text); }
+void TForm1::setTimeText(const QString &text) { labelTime->setText(text); }
+void TForm1::setCostText(const QString &text) { labelCost->setText(text); }
+void TForm1::setCostTodayText(const QString &text) { labelCostToday->setText(text); }
+
+void TForm1::setConnectionLinesVisible(bool visible) {
+    labelTime->setVisible(visible);
+    labelZone->setVisible(visible);
+    labelCost->setVisible(visible);
+    labelCostToday->move(visible ? 129 : 16, labelCostToday->y());
+}
+
+void TForm1::setLampColor(const Rgb &color) { ledaki->setBrushColor(QColor(color.r, color.g, color.b)); }
+
+void TForm1::setIconImage(int index) {
+    const QIcon icon = ImageList1.value(index);
+    QApplication::setWindowIcon(icon);
+    TrayIcon1->setIcon(icon);
+}
+
+void TForm1::setTrayTip(const QString &tip) { TrayIcon1->setTip(tip); }
+
+void TForm1::bannerOffline() {
+    if (onBannerOffline) onBannerOffline();
+}
+
+void TForm1::bannerOnline() {
+    if (onBannerOnline) onBannerOnline();
+}
+
+void TForm1::stopTimer() { Timer1->stop(); }
+void TForm1::startTimer() { Timer1->start(); }
+
+void TForm1::ledgerWritten() {
+    if (onLedgerWritten) onLedgerWritten();
+}
+
+} // namespace tarv

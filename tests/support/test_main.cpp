@@ -1,0 +1,13 @@
+#include <QApplication>
+#include <QLocale>
+#include <gtest/gtest.h>
+
+// Every test binary runs with a Greek locale and, unless told otherwise, without a display:
+// gtest_discover_tests runs the binaries at build time without ctest's environment.
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLocale::setDefault(QLocale(QLocale::Greek, QLocale::Greece));
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
