@@ -31,8 +31,14 @@ Windows createWindows(const Platform &platform) {
     Windows w;
     w.Form1 = std::make_unique<TForm1>(platform);
     w.Form1->FormCreate();
-    runGuarded([&] { w.frmOptions = std::make_unique<TfrmOptions>(w.Form1.get()); });
-    runGuarded([&] { w.frmGraph = std::make_unique<TfrmGraph>(w.Form1.get()); });
+    runGuarded([&] {
+        w.frmOptions = std::make_unique<TfrmOptions>(w.Form1.get());
+        w.Form1->frmOptions = w.frmOptions.get();
+    });
+    runGuarded([&] {
+        w.frmGraph = std::make_unique<TfrmGraph>(w.Form1.get());
+        w.Form1->frmGraph = w.frmGraph.get();
+    });
     w.Form1->setVisible(false);
     return w;
 }

@@ -18,6 +18,8 @@ namespace tarv {
 class ShapeCircle;
 class Bevel;
 class TTrayIcon;
+class TfrmOptions;
+class TfrmGraph;
 
 // The main window: the meter's display, the status lamp, the tray icon and its menu.
 class TForm1 final : public QWidget, public MeterView {
@@ -56,6 +58,10 @@ public:
     QAction *show = nullptr;
     QAction *N1 = nullptr;
     QAction *mnexit = nullptr;
+
+    // The other two windows, set at start-up once they exist (null until then).
+    TfrmOptions *frmOptions = nullptr;
+    TfrmGraph *frmGraph = nullptr;
 
     // Hooks the statistics panel and the banner fill in.
     std::function<void()> onLedgerWritten;

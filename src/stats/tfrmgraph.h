@@ -12,6 +12,9 @@ class TfrmGraph final : public QWidget {
 public:
     explicit TfrmGraph(TForm1 *mainForm, QWidget *parent = nullptr);
 
+    // The chart window follows the main window when the user drags it.
+    bool windowsGrouped = false;
+
 private:
     TForm1 *m_main = nullptr;
 };
