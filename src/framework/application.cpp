@@ -60,7 +60,14 @@ void showErrorBox(const QString &message) {
         errorSink()(message);
         return;
     }
+    // The box runs a nested event loop in which the once-a-second tick goes on. An error that
+    // repeats every second must not pile up a box per second: while a box shows a message, the
+    // same message is not shown again.
+    static QStringList showing;
+    if (showing.contains(message)) return;
+    showing.append(message);
     QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), message);
+    showing.removeOne(message);
 }
 
 bool runGuarded(const std::function<void()> &body) {

@@ -1,0 +1,100 @@
+#include "framework/application.h"
+#include "framework/errors.h"
+#include "meter/startup.h"
+#include "options/tfrmoptions.h"
+#include "stats/tfrmgraph.h"
+#include "platform/fakes/fakes.h"
+#include "shell/tform1.h"
+#include "shell/trayicon.h"
+#include "support/tempdir.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace tarv;
+using tarv::test::readFile;
+using tarv::test::writeFile;
+
+namespace {
+
+struct FormRig {
+    FormRig() {
+        clock = std::make_shared<FakeClock>(QDateTime(QDate(2001, 3, 15), QTime(12, 0)));
+        dialup = std::make_shared<FakeDialupService>();
+        autostart = std::make_shared<MemoryAutostartStore>();
+        platform.clock = clock;
+        platform.dialup = dialup;
+        platform.autostart = autostart;
+        platform.shell = std::make_shared<RecordingShellOpener>();
+        platform.dataFolder = dir.path();
+        platform.executablePath = QStringLiteral("/opt/tarv/tarv");
+        setErrorSink([this](const QString &m) { errors << m; });
+    }
+    ~FormRig() { setErrorSink({}); }
+    QString ledgerPath() const { return dir.filePath(QStringLiteral("data.dat")); }
+
+    QTemporaryDir dir;
+    std::shared_ptr<FakeClock> clock;
+    std::shared_ptr<FakeDialupService> dialup;
+    std::shared_ptr<MemoryAutostartStore> autostart;
+    Platform platform;
+    QStringList errors;
+};
+
+} // namespace
+
+TEST(Startup, WindowsAreCreatedHiddenWithTheIconAndTheTimer) {
+    FormRig rig;
+    Windows w = createWindows(rig.platform);
+    ASSERT_TRUE(w.Form1 && w.frmOptions && w.frmGraph);
+    EXPECT_FALSE(w.Form1->isVisible());
+    EXPECT_FALSE(w.frmOptions->isVisible());
+    EXPECT_FALSE(w.frmGraph->isVisible());
+    EXPECT_TRUE(w.Form1->TrayIcon1->Active());
+    EXPECT_TRUE(w.Form1->Timer1->isActive());
+    EXPECT_EQ(w.Form1->Timer1->interval(), 1000);
+    EXPECT_EQ(readFile(rig.ledgerPath()).size(), 119);
+    EXPECT_EQ(w.Form1->labelCostToday->text(), QStringLiteral("Σήμερα: 0 Δρχ"));
+    EXPECT_TRUE(rig.errors.isEmpty());
+
+    // The first tick sets the idle tip.
+    w.Form1->Timer1Timer();
+    EXPECT_EQ(w.Form1->TrayIcon1->Tip(), QStringLiteral("Σύνδεση: Ανενεργή "));
+}
+
+TEST(Startup, AFailedLedgerStillGivesTheIconAndTheTimer) {
+    FormRig rig;
+    writeFile(rig.ledgerPath(), "8|22|abc|540|9|Euro\r\n\r\n010315|0000,000");
+    Windows w = createWindows(rig.platform);
+    ASSERT_EQ(rig.errors.size(), 1);
+    EXPECT_TRUE(rig.errors.first().contains(QStringLiteral("'abc'")));
+    EXPECT_TRUE(w.Form1->TrayIcon1->Active());
+    EXPECT_TRUE(w.Form1->Timer1->isActive());
+    ASSERT_TRUE(w.frmOptions && w.frmGraph);
+}
+
+TEST(Startup, AnErrorInATickIsShownAndTheProgramCarriesOn) {
+    FormRig rig;
+    Windows w = createWindows(rig.platform);
+    QFile::remove(rig.ledgerPath());
+    QDir(rig.dir.path()).mkdir(QStringLiteral("data.dat")); // a folder where the ledger should be
+    rig.dialup->setSingle(DialState::Connected);
+    w.Form1->Timer1->setInterval(5);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.errors.isEmpty(), 5000);
+    // The connect transition failed, but the timer runs on and ticks again.
+    EXPECT_TRUE(w.Form1->Timer1->isActive());
+    const int seen = rig.errors.size();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.errors.size() > seen, 5000);
+}
+
+TEST(Startup, ExitQuestionIsThreeLinesJoinedByCarriageReturns) {
+    const QString text = exitConfirmText();
+    EXPECT_EQ(text.count(QLatin1Char('\r')), 2);
+    EXPECT_FALSE(text.contains(QLatin1Char('\n')));
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Αν κλείσετε το πρόγραμμα, η μέτρηση θα σταματήσει.\rΜπορείτε")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("επάνω δεξιά\rΘέλετε το πρόγραμμα να τερματιστεί;")));
+}
