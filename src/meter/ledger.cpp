@@ -31,6 +31,26 @@ void writeOrThrow(QFile &file, const QByteArray &bytes) {
     syncToDisk(file.handle());
 }
 
+// The end of the first line (the header), at its CR or LF or the end of the bytes.
+qsizetype headerEnd(const QByteArray &bytes) {
+    qsizetype i = 0;
+    while (i < bytes.size() && bytes.at(i) != '\r' && bytes.at(i) != '\n') ++i;
+    return i;
+}
+
+// The first line after the header that holds key, as [start, end) without its line end;
+// start is -1 when there is none. The key holds no line-end characters, so its first
+// occurrence after the header lies on the line that the readers would stop at.
+std::pair<qsizetype, qsizetype> findRecord(const QByteArray &bytes, const QByteArray &key) {
+    const qsizetype at = bytes.indexOf(key, headerEnd(bytes));
+    if (at < 0) return {-1, -1};
+    qsizetype start = at;
+    while (start > 0 && bytes.at(start - 1) != '\r' && bytes.at(start - 1) != '\n') --start;
+    qsizetype end = at + key.size();
+    while (end < bytes.size() && bytes.at(end) != '\r' && bytes.at(end) != '\n') ++end;
+    return {start, end};
+}
+
 } // namespace
 
 void syncToDisk(int fd) {
@@ -106,16 +126,11 @@ TariffHeader Ledger::parseHeader(const QString &line) {
 }
 
 Ledger::ReadResult Ledger::read(const QString &key) const {
-    const QList<QByteArray> lines = ledgerLines(readAll());
+    const QByteArray bytes = readAll();
     ReadResult r;
-    r.header = parseHeader(lines.isEmpty() ? QString() : fmt::fromCp1253(lines.first()));
-    const QByteArray k = key.toLatin1();
-    for (int i = 1; i < lines.size(); ++i) {
-        if (lines.at(i).contains(k)) {
-            r.amountText = fmt::copyChars(fmt::fromCp1253(lines.at(i)), 8, 0);
-            break;
-        }
-    }
+    r.header = parseHeader(fmt::fromCp1253(bytes.left(headerEnd(bytes))));
+    const auto [start, end] = findRecord(bytes, key.toLatin1());
+    if (start >= 0) r.amountText = fmt::copyChars(fmt::fromCp1253(bytes.mid(start, end - start)), 8, 0);
     return r;
 }
 
@@ -133,25 +148,9 @@ bool Ledger::writeAmount(const QString &key, const QByteArray &amountText) {
 
     // The record is the first line after the header that holds the key; its amount starts at
     // its eighth character. The header is never written here, whatever it holds.
-    const QByteArray k = key.toLatin1();
-    qint64 position = -1;
-    qint64 slotEnd = -1; // the line end after the amount, or the end of the file
-    qint64 lineStart = 0;
-    bool first = true;
-    const qint64 n = bytes.size();
-    while (lineStart < n) {
-        qint64 end = lineStart;
-        while (end < n && bytes.at(end) != '\r' && bytes.at(end) != '\n') ++end;
-        if (!first && QByteArrayView(bytes).sliced(lineStart, end - lineStart).contains(k)) {
-            position = lineStart + 7;
-            slotEnd = end;
-            break;
-        }
-        first = false;
-        lineStart = end;
-        if (lineStart < n && bytes.at(lineStart) == '\r') ++lineStart;
-        if (lineStart < n && bytes.at(lineStart) == '\n') ++lineStart;
-    }
+    const auto [lineStart, slotEnd] = findRecord(bytes, key.toLatin1());
+    const qsizetype position = lineStart < 0 ? -1 : lineStart + 7;
+    const qsizetype n = bytes.size();
     if (position < 0) return false;
     if (position > slotEnd)
         throw EInOutError(QStringLiteral("Damaged record %1 in \"%2\"").arg(key, m_path));
