@@ -25,10 +25,37 @@ void openOrThrow(QFile &file, QIODevice::OpenMode mode) {
     ioError(QStringLiteral("Cannot open file"), file);
 }
 
+// Files are written unbuffered, so that a write that fails (a full disk) is seen at once and no
+// buffered rest is written later when the file is closed.
 void writeOrThrow(QFile &file, const QByteArray &bytes) {
-    if (file.write(bytes) != bytes.size()) ioError(QStringLiteral("Cannot write file"), file);
-    if (!file.flush()) ioError(QStringLiteral("Cannot write file"), file);
+    if (file.write(bytes) != bytes.size()) {
+        if (file.error() == QFileDevice::NoError)
+            throw EInOutError(QStringLiteral("Cannot write file \"%1\": the disk is full").arg(file.fileName()));
+        ioError(QStringLiteral("Cannot write file"), file);
+    }
     syncToDisk(file.handle());
+}
+
+// Writes bytes to a file beside path and renames it into place, so that a failure never leaves
+// a half-written file where path was.
+void replaceFile(const QString &path, const QByteArray &bytes) {
+    const QString tmpPath = path + QStringLiteral(".tmp");
+    QFile tmp(tmpPath);
+    if (!tmp.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        ioError(QStringLiteral("Cannot create file"), tmp);
+    try {
+        writeOrThrow(tmp, bytes);
+    } catch (...) {
+        tmp.close();
+        QFile::remove(tmpPath);
+        throw;
+    }
+    tmp.close();
+    if (::rename(QFile::encodeName(tmpPath).constData(), QFile::encodeName(path).constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(tmpPath);
+        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2").arg(path, reason));
+    }
 }
 
 // The end of the first line (the header), at its CR or LF or the end of the bytes.
@@ -85,9 +112,7 @@ QByteArray Ledger::defaultHeaderBytes() {
 }
 
 void Ledger::create(const QString &key) {
-    QFile file(m_path);
-    openOrThrow(file, QIODevice::WriteOnly | QIODevice::Truncate);
-    writeOrThrow(file, defaultHeaderBytes() + "\r\n\r\n" + key.toLatin1() + "|0000,000");
+    replaceFile(m_path, defaultHeaderBytes() + "\r\n\r\n" + key.toLatin1() + "|0000,000");
 }
 
 QByteArray Ledger::readAll() const {
@@ -136,13 +161,20 @@ Ledger::ReadResult Ledger::read(const QString &key) const {
 
 void Ledger::appendRecord(const QString &key) {
     QFile file(m_path);
-    openOrThrow(file, QIODevice::WriteOnly | QIODevice::Append);
-    writeOrThrow(file, "\r\n" + key.toLatin1() + "|0000,000");
+    openOrThrow(file, QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered);
+    const qint64 oldSize = file.size();
+    try {
+        writeOrThrow(file, "\r\n" + key.toLatin1() + "|0000,000");
+    } catch (...) {
+        // A record written in part would damage the ledger's last line: cut it off again.
+        file.resize(oldSize);
+        throw;
+    }
 }
 
 bool Ledger::writeAmount(const QString &key, const QByteArray &amountText) {
     QFile file(m_path);
-    openOrThrow(file, QIODevice::ReadWrite);
+    openOrThrow(file, QIODevice::ReadWrite | QIODevice::Unbuffered);
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) ioError(QStringLiteral("Cannot read file"), file);
 
@@ -167,23 +199,19 @@ bool Ledger::writeAmount(const QString &key, const QByteArray &amountText) {
     // anew with the record widened, then put it in place of the old one in a single rename.
     QByteArray widened = bytes;
     widened.replace(position, slotEnd - position, amountText);
-    const QString tmpPath = m_path + QStringLiteral(".tmp");
-    QFile tmp(tmpPath);
-    openOrThrow(tmp, QIODevice::WriteOnly | QIODevice::Truncate);
-    writeOrThrow(tmp, widened);
-    tmp.close();
-    if (::rename(QFile::encodeName(tmpPath).constData(), QFile::encodeName(m_path).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(tmpPath);
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2").arg(m_path, reason));
-    }
+    replaceFile(m_path, widened);
     return true;
 }
 
 void Ledger::writeHeader(const QByteArray &header95) {
+    // The 95 characters and the line end are built first and go out in one write, so the header
+    // is never left half old and half new. A missing file is an error, never created here.
+    QByteArray slot = header95.left(95);
+    slot.append(95 - slot.size(), ' ');
+    slot.append("\r\n");
     QFile file(m_path);
-    openOrThrow(file, QIODevice::ReadWrite);
-    writeOrThrow(file, header95 + "\r\n");
+    openOrThrow(file, QIODevice::ReadWrite | QIODevice::ExistingOnly);
+    writeOrThrow(file, slot);
 }
 
 } // namespace tarv

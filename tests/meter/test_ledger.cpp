@@ -174,3 +174,74 @@ TEST(Ledger, TheHeaderIsNeverWrittenAsARecord) {
     rig.meter->saveData();
     EXPECT_EQ(readFile(rig.ledgerPath()), header + "\r\n\r\n010314|0000,000\r\n010315|0009,000");
 }
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+// Limits the size of files this process may write, as a full disk would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+} // namespace
+
+TEST(Ledger, AFullDiskKeepsTheLastGoodBytes) {
+    // No room for a new ledger: an error, and no half-written file.
+    {
+        MeterRig rig;
+        FileSizeLimit full(50);
+        EXPECT_THROW(rig.create(), EInOutError);
+        EXPECT_FALSE(QFile::exists(rig.ledgerPath()));
+    }
+    // No room for a new day's record: an error, and the file as it was.
+    MeterRig rig;
+    rig.create();
+    const QByteArray before = readFile(rig.ledgerPath());
+    rig.clock->set(QDateTime(QDate(2001, 3, 16), QTime(9, 0)));
+    {
+        FileSizeLimit full(before.size() + 5);
+        EXPECT_THROW(rig.create(), EInOutError);
+    }
+    EXPECT_EQ(readFile(rig.ledgerPath()), before);
+    // A widened record that does not fit: the old ledger stays whole.
+    writeFile(rig.ledgerPath(), header100() + "\r\n\r\n010315|9995,000\r\n010316|0001,000");
+    const QByteArray wide = readFile(rig.ledgerPath());
+    rig.clock->set(QDateTime(QDate(2001, 3, 15), QTime(9, 0)));
+    rig.create();
+    rig.meter->s.todayAccrued = 9;
+    {
+        FileSizeLimit full(wide.size());
+        EXPECT_THROW(rig.meter->saveData(), EInOutError);
+    }
+    EXPECT_EQ(readFile(rig.ledgerPath()), wide);
+    EXPECT_FALSE(QFile::exists(rig.ledgerPath() + ".tmp"));
+}
+
+TEST(Ledger, AReadOnlyFolderGivesAClearError) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    MeterRig rig;
+    rig.create();
+    const QByteArray before = readFile(rig.ledgerPath());
+    QFile::setPermissions(rig.ledgerPath(), QFile::ReadOwner);
+    rig.meter->s.todayAccrued = 9;
+    try {
+        rig.meter->saveData();
+        ADD_FAILURE() << "no error";
+    } catch (const EInOutError &e) {
+        EXPECT_TRUE(e.message().contains(rig.ledgerPath()));
+    }
+    EXPECT_EQ(readFile(rig.ledgerPath()), before);
+}
