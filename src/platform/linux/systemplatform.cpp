@@ -1,8 +1,8 @@
 #include "platform/platform.h"
 
 #include "platform/linux/desktopshellopener.h"
-#include "platform/linux/nodialupservice.h"
 #include "platform/linux/systemclock.h"
+#include "platform/linux/systemdialupservice.h"
 #include "platform/linux/xdgautostartstore.h"
 
 #include <QCoreApplication>
@@ -12,7 +12,7 @@ namespace tarv {
 Platform makeSystemPlatform() {
     Platform p;
     p.clock = std::make_shared<SystemClock>();
-    p.dialup = std::make_shared<NoDialupService>();
+    p.dialup = SystemDialupService::create();
     p.autostart = std::make_shared<XdgAutostartStore>();
     p.shell = std::make_shared<DesktopShellOpener>();
     p.dataFolder = QCoreApplication::applicationDirPath();
