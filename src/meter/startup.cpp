@@ -1,6 +1,7 @@
 #include "meter/startup.h"
 
 #include "framework/application.h"
+#include "framework/singleinstance.h"
 #include "options/tfrmoptions.h"
 #include "shell/tform1.h"
 #include "stats/tfrmgraph.h"
@@ -52,9 +53,23 @@ int runProgram(int argc, char **argv) {
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [](QSessionManager &manager) { manager.release(); });
 
-    Windows windows = createWindows(makeSystemPlatform());
-    QObject::connect(windows.Form1->mnexit, &QAction::triggered, windows.Form1.get(),
-                     [&] { exitConfirm(windows.Form1.get()); });
+    const Platform platform = makeSystemPlatform();
+    // One meter per ledger: a second start shows the running program's window and ends.
+    SingleInstance instance(platform.dataFolder);
+    if (!instance.claim()) return 0;
+
+    Windows windows = createWindows(platform);
+    TForm1 *form = windows.Form1.get();
+    QObject::connect(&instance, &SingleInstance::showRequested, form, [form] {
+        // The same path as the tray menu's show item, so its caption stays in step.
+        if (!form->isVisible() && form->show->text() == QStringLiteral("Εμφάνιση")) form->show->trigger();
+        if (!form->isVisible()) {
+            form->setVisible(true);
+            form->show->setText(QStringLiteral("Απόκρυψη"));
+        }
+        form->raise();
+        form->activateWindow();
+    });
     return app.exec();
 }
 
