@@ -6,6 +6,9 @@
 #include "platform/linux/xdgautostartstore.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace tarv {
 
@@ -16,6 +19,12 @@ Platform makeSystemPlatform() {
     p.autostart = std::make_shared<XdgAutostartStore>();
     p.shell = std::make_shared<DesktopShellOpener>();
     p.dataFolder = QCoreApplication::applicationDirPath();
+    // An installed program lives in a folder its user cannot write: its ledger and vendor menu
+    // then live in the user's data folder instead.
+    if (!QFileInfo(p.dataFolder).isWritable()) {
+        const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        if (QDir().mkpath(userFolder)) p.dataFolder = userFolder;
+    }
     p.executablePath = QCoreApplication::applicationFilePath();
     p.makerUrl = QStringLiteral(TARV_MAKER_URL);
     return p;
