@@ -1,0 +1,123 @@
+#pragma once
+
+// The notification-area icon on Windows: the record handed to the shell, the shell calls that add,
+// update and remove the icon, and the hook on the owner window's procedure that turns the shell's
+// mouse notifications into events. No Qt here; the program's tray component builds on it.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <exception>
+#include <functional>
+#include <string>
+
+namespace tarv::win32 {
+
+// NOTIFYICONDATAA in its earliest layout, with single-byte characters: 88 bytes in a 32-bit
+// program. Every version of the shell accepts it. No member initialisers: makeNotifyIconRecord
+// clears it as a whole, padding included.
+struct NotifyIconRecord {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    char szTip[64];
+};
+
+constexpr bool kNotifyIs64Bit = sizeof(void *) == 8;
+static_assert(offsetof(NotifyIconRecord, hWnd) == (kNotifyIs64Bit ? 8 : 4));
+static_assert(offsetof(NotifyIconRecord, uID) == (kNotifyIs64Bit ? 16 : 8));
+static_assert(offsetof(NotifyIconRecord, uFlags) == (kNotifyIs64Bit ? 20 : 12));
+static_assert(offsetof(NotifyIconRecord, uCallbackMessage) == (kNotifyIs64Bit ? 24 : 16));
+static_assert(offsetof(NotifyIconRecord, hIcon) == (kNotifyIs64Bit ? 32 : 20));
+static_assert(offsetof(NotifyIconRecord, szTip) == (kNotifyIs64Bit ? 40 : 24));
+static_assert(sizeof(NotifyIconRecord) == (kNotifyIs64Bit ? 104 : 88));
+
+// The record's flags and the shell's operations.
+constexpr UINT kNotifyFlagMessage = 1;
+constexpr UINT kNotifyFlagIcon = 2;
+constexpr UINT kNotifyFlagTip = 4;
+constexpr DWORD kNotifyAdd = 0;
+constexpr DWORD kNotifyModify = 1;
+constexpr DWORD kNotifyDelete = 2;
+
+// The stock Windows-logo icon shown when the component has no image of its own.
+constexpr WORD kStockLogoIcon = 32517;
+
+// The longest tip the record holds: 63 single-byte characters and a zero.
+constexpr size_t kNotifyTipChars = sizeof(NotifyIconRecord::szTip) - 1;
+
+// The record for an icon. A null icon stands for the stock logo; a tip longer than the record
+// holds is cut to its first 63 bytes, and an empty tip sets no tip flag.
+NotifyIconRecord makeNotifyIconRecord(HWND window, UINT id, HICON icon, const std::string &tip);
+
+// What the component calls for the shell's mouse notifications. All are optional.
+struct NotifyIconEvents {
+    std::function<void()> onClick;
+    std::function<void()> onDblClick;
+    std::function<void()> onMouseDown;
+    std::function<void()> onMouseMove;
+    std::function<void()> onMouseUp;
+    // Set while a menu with automatic pop-up is attached: pops it up with its top-left corner at
+    // the given screen point and returns when it closes.
+    std::function<void(POINT)> popupMenu;
+    // Lets the GUI process pending messages, before and after the menu pops up.
+    std::function<void()> processMessages;
+    // Receives an error thrown by one of the above: it must not unwind through the window procedure.
+    std::function<void(std::exception_ptr)> onError;
+};
+
+// One icon in the notification area on behalf of an owner window.
+class NotifyIcon final {
+public:
+    // The shell's notify-icon call; tests put a recorder in its place.
+    using ShellFunction = std::function<BOOL(DWORD operation, const NotifyIconRecord &record)>;
+
+    // With an owner window, hooks its window procedure and takes the smallest identifier from 1 up
+    // that no other icon of that window holds. Without one, the icon gets identifier 0 and no hook,
+    // so no notification can reach it.
+    explicit NotifyIcon(HWND owner);
+    // Removes the icon from the notification area and unhooks the owner window.
+    ~NotifyIcon();
+    NotifyIcon(const NotifyIcon &) = delete;
+    NotifyIcon &operator=(const NotifyIcon &) = delete;
+
+    HWND ownerWindow() const { return m_owner; }
+    UINT iconId() const { return m_id; }
+    // WM_USER + the identifier: the message through which the shell reports the mouse.
+    UINT callbackMessage() const { return WM_USER + m_id; }
+
+    // Adds the icon to the notification area.
+    bool show() { return notifyShell(kNotifyAdd); }
+    // The image shown (not owned); null shows the stock logo. Updates the shown icon.
+    void setIcon(HICON icon);
+    HICON icon() const { return m_icon; }
+    // The tooltip. Updates the shown icon; an empty tip leaves the shell's earlier tip in place.
+    void setTip(const std::string &tip);
+    const std::string &tip() const { return m_tip; }
+
+    // Sends the current record with add, modify or delete; true when the shell accepted it.
+    bool notifyShell(DWORD operation);
+    NotifyIconRecord record() const { return makeNotifyIconRecord(m_owner, m_id, m_icon, m_tip); }
+
+    void setShellFunction(ShellFunction shell) { m_shell = std::move(shell); }
+
+    // Handles one callback message: mouseMessage is the window message the shell saw over the icon.
+    LRESULT handleCallback(LPARAM mouseMessage);
+
+    NotifyIconEvents events;
+
+private:
+    HWND m_owner = nullptr;
+    UINT m_id = 0;
+    HICON m_icon = nullptr;
+    std::string m_tip;
+    ShellFunction m_shell;
+};
+
+// The shell's own notify-icon call.
+BOOL shellNotifyIcon(DWORD operation, const NotifyIconRecord &record);
+
+} // namespace tarv::win32

@@ -1,0 +1,57 @@
+#include "platform/windows/rasdialupservice.h"
+
+#include "platform/windows/rasprobe.h"
+
+namespace tarv {
+
+namespace {
+
+DialStatus dialStatus(const win32::RasSnapshot &snapshot) {
+    if (snapshot.step != win32::RasProbeStep::StatusObtained) return {};
+    // The device type is single-byte text in the system's code page.
+    return DialStatus{static_cast<int>(snapshot.state), QString::fromLocal8Bit(snapshot.deviceType)};
+}
+
+} // namespace
+
+QString RasDialupService::handleText(void *handle) {
+    return QString::number(reinterpret_cast<quintptr>(handle), 16);
+}
+
+void *RasDialupService::handleFromText(const QString &text) {
+    bool ok = false;
+    const quintptr value = static_cast<quintptr>(text.toULongLong(&ok, 16));
+    return ok ? reinterpret_cast<void *>(value) : nullptr;
+}
+
+std::optional<QStringList> RasDialupService::activeConnections() {
+    m_haveFirstStatus = false;
+    const win32::RasSnapshot snapshot = win32::probeRas();
+    switch (snapshot.step) {
+    case win32::RasProbeStep::NoConnection:
+        return QStringList();
+    case win32::RasProbeStep::StatusObtained:
+        break;
+    default:
+        // No library, no function or a failed enumeration: no status can be had, which the
+        // probe must read as "no connection" with the status line left as it was.
+        return std::nullopt;
+    }
+    QStringList handles;
+    for (void *h : snapshot.connections)
+        handles << handleText(h);
+    m_firstHandle = handles.first();
+    m_firstStatus = dialStatus(snapshot);
+    m_haveFirstStatus = true;
+    return handles;
+}
+
+DialStatus RasDialupService::connectionStatus(const QString &handle) {
+    if (m_haveFirstStatus && handle == m_firstHandle) {
+        m_haveFirstStatus = false;
+        return m_firstStatus;
+    }
+    return dialStatus(win32::queryRasStatus(handleFromText(handle)));
+}
+
+} // namespace tarv
