@@ -17,6 +17,11 @@ done
 
 echo "windows.sh: cross-compiling"
 make -s -C tests/windows OUT="$OUT" -j "$(nproc)"
+if QT_CFLAGS="$(pkg-config --cflags-only-I Qt6Core 2>/dev/null)" && [ -n "$QT_CFLAGS" ]; then
+    make -s -C tests/windows OUT="$OUT" QT_CFLAGS="$QT_CFLAGS" adapters
+else
+    echo "windows.sh: no Qt headers found; the Qt adapters are not checked"
+fi
 
 WINEPREFIX="$(mktemp -d /tmp/tarv-wine.XXXXXX)"
 LOG="$WINEPREFIX.log"
