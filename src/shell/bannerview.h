@@ -1,0 +1,87 @@
+#pragma once
+
+#include "shell/bannercache.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QWebEngineView>
+#include <QWidget>
+#include <memory>
+
+
+class QWebEnginePage;
+class QWebEngineProfile;
+
+namespace tarv {
+
+class BannerRequestGate;
+
+// The banner's web view. It has an off-line mode in which it shows only the saved copy of a
+// page, a visibility flag, navigation and a document-complete event carrying the address.
+//
+// The web engine behind it is heavy, and the program spends most of its life hidden in the
+// tray, so the engine is created only when it is needed: at the first navigation on line, or
+// when the window holding the view is first shown while an off-line navigation waits for it.
+// An off-line navigation without a saved copy needs no engine at all: it completes at once on
+// an internal page.
+class BannerView final : public QWidget {
+    Q_OBJECT
+public:
+    // Internal pages (failed loads, missing saved copies) have addresses that contain this.
+    static constexpr char internalScheme[] = "res:";
+
+    BannerView(const QString &cacheFolder, QWidget *parent);
+    ~BannerView() override;
+
+    // Off-line: only saved copies are shown and every network request is blocked.
+    bool Offline() const { return m_offline; }
+    void setOffline(bool offline);
+
+    // The view's own visibility, used as the flag that a page has loaded.
+    bool Visible() const { return !isHidden(); }
+
+    // Loads address: from the network while on line, from its saved copy while off line.
+    void Navigate(const QString &address);
+
+    // Creates the web engine now, and runs a navigation that was waiting for it.
+    void createEngine();
+    bool engineCreated() const { return m_view != nullptr; }
+    QWebEngineView *webView() const { return m_view; }
+
+    BannerCache &cache() { return m_cache; }
+
+signals:
+    // A document has finished loading: a real page with its address, or an internal page whose
+    // address contains "res:". Delivered through the event queue, never from inside the engine.
+    void DocumentComplete(QObject *sender, const QString &address);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void load(const QString &address);
+    void onLoadStarted();
+    void onLoadFinished(bool ok);
+    void completeLater(const QString &address);
+    void saveCopy(const QString &address);
+    static QString internalPageFor(const QString &address);
+
+    BannerCache m_cache;
+    bool m_offline = false;
+    bool m_windowShown = false;
+    // A navigation made off line before the engine existed, run when the window is first shown.
+    QString m_deferred;
+    // The address being loaded, and whether it comes from a saved copy.
+    QString m_loading;
+    bool m_loadingCopy = false;
+    bool m_programLoad = false;
+    // Saved copies being written: the part file and the address it belongs to.
+    QHash<QString, QString> m_savingFor;
+
+    std::unique_ptr<BannerRequestGate> m_gate;
+    QWebEngineProfile *m_profile = nullptr;
+    QPointer<QWebEngineView> m_view;
+};
+
+} // namespace tarv

@@ -1,0 +1,127 @@
+#include "shell/bannerview.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace tarv;
+
+namespace {
+
+// The web engine refuses to start as root with its sandbox on; a normal user keeps the sandbox.
+const bool sandboxChecked = [] {
+    if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    return true;
+}();
+
+// A web server on 127.0.0.1 that answers every request with a small page and counts them.
+class PageServer final : public QObject {
+public:
+    PageServer() {
+        server.listen(QHostAddress::LocalHost, 0);
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = server.nextPendingConnection()) {
+                connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                    const QByteArray request = s->readAll();
+                    paths << QString::fromLatin1(request.split(' ').value(1));
+                    const QByteArray body = "<html><body style='background:#204080'>Banner page</body></html>";
+                    s->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                             QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                    s->disconnectFromHost();
+                });
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
+    QString url(const QString &path) const {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path);
+    }
+    QTcpServer server;
+    QStringList paths;
+};
+
+// A window holding a banner view, as the main window does.
+struct BannerWindow {
+    explicit BannerWindow(const QString &cache) : view(new BannerView(cache, &window)), spy(view, &BannerView::DocumentComplete) {
+        window.resize(284, 308);
+        view->setGeometry(11, 69, 261, 168);
+    }
+    // The address of the next completed document, or an empty text after a time-out.
+    QString nextComplete() {
+        if (spy.isEmpty() && !spy.wait(30000)) return {};
+        return spy.takeFirst().at(1).toString();
+    }
+    QWidget window;
+    BannerView *view;
+    QSignalSpy spy;
+};
+
+} // namespace
+
+TEST(BannerView, OfflineWithoutASavedCopyEndsOnAnInternalPageWithoutTheEngine) {
+    QTemporaryDir cache;
+    BannerWindow w(cache.path());
+    w.view->setOffline(true);
+    w.view->Navigate(QStringLiteral("http://127.0.0.1:9/services/tarv/index.asp?tarv=10"));
+    EXPECT_TRUE(w.spy.isEmpty()) << "the event comes through the event queue";
+    EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
+    w.window.show();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.view->engineCreated());
+}
+
+TEST(BannerView, SavesOnlinePagesAndShowsThemOfflineWithoutTheNetwork) {
+    QTemporaryDir cache;
+    PageServer server;
+    const QString page = server.url(QStringLiteral("/services/tarv/index.asp?tarv=10"));
+    {
+        BannerWindow w(cache.path());
+        w.view->setOffline(false);
+        w.view->Navigate(page);
+        EXPECT_TRUE(w.view->engineCreated()) << "an on-line navigation needs the engine at once";
+        EXPECT_EQ(w.nextComplete(), page);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w.view->cache().contains(page); }, 20000));
+    }
+    const int requests = server.paths.size();
+    ASSERT_GE(requests, 1);
+
+    BannerWindow w(cache.path());
+    w.view->setOffline(true);
+    w.view->Navigate(page);
+    QTest::qWait(200);
+    EXPECT_FALSE(w.view->engineCreated()) << "the engine waits until the window is first shown";
+    EXPECT_TRUE(w.spy.isEmpty());
+    w.window.show();
+    EXPECT_TRUE(w.view->engineCreated());
+    EXPECT_EQ(w.nextComplete(), page);
+
+    // A link followed inside the view while off line is blocked and ends on an internal page.
+    w.view->webView()->page()->load(QUrl(server.url(QStringLiteral("/other"))));
+    EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
+    // So is a navigation to an address that has no saved copy.
+    w.view->Navigate(server.url(QStringLiteral("/never")));
+    EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
+    QTest::qWait(200);
+    EXPECT_EQ(server.paths.size(), requests) << server.paths.join(QLatin1Char(' ')).toStdString();
+}
+
+TEST(BannerView, AFailedOnlineLoadEndsOnAnInternalPage) {
+    QTemporaryDir cache;
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        closedPort = probe.serverPort();
+    }
+    BannerWindow w(cache.path());
+    w.window.show();
+    w.view->Navigate(QStringLiteral("http://127.0.0.1:%1/services/tarv/index.asp?tarv=10").arg(closedPort));
+    const QString address = w.nextComplete();
+    EXPECT_TRUE(address.contains(QLatin1String("res:"))) << address.toStdString();
+    EXPECT_FALSE(w.view->cache().contains(address));
+}
