@@ -286,3 +286,41 @@ TARV_TEST(iconWithoutOwnerOrOutlivingIt) {
     CHECK_EQ(g_ownerMessages.size(), size_t(1));
     DestroyWindow(next);
 }
+
+namespace {
+WNDPROC g_laterSaved = nullptr;
+int g_laterSeen = 0;
+// A procedure that another part of the program puts in after the hook, forwarding everything.
+LRESULT CALLBACK laterProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kOwnMessage) ++g_laterSeen;
+    return CallWindowProcW(g_laterSaved, window, message, wParam, lParam);
+}
+} // namespace
+
+TARV_TEST(routesNewestFirstAndProceduresReplacedLater) {
+    HWND owner = makeOwner();
+    const LONG_PTR ownProc = GetWindowLongPtrW(owner, GWLP_WNDPROC);
+    {
+        MessageRoute older(owner, kOwnMessage, [](WPARAM, LPARAM) { return LRESULT(1); });
+        {
+            MessageRoute newer(owner, kOwnMessage, [](WPARAM, LPARAM) { return LRESULT(2); });
+            CHECK_EQ(SendMessageW(owner, kOwnMessage, 0, 0), LRESULT(2));
+        }
+        CHECK_EQ(SendMessageW(owner, kOwnMessage, 0, 0), LRESULT(1));
+
+        g_laterSaved = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&laterProc)));
+    }
+    // The later procedure must stay: taking the window's own back would cut it out of the chain.
+    CHECK(GetWindowLongPtrW(owner, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&laterProc));
+    g_laterSeen = 0;
+    CHECK_EQ(SendMessageW(owner, kOwnMessage, 1, 0), kOwnResult + 1);
+    CHECK_EQ(g_laterSeen, 1);
+    // A new route on the same window still works through the hook left behind.
+    {
+        MessageRoute again(owner, kOwnMessage, [](WPARAM, LPARAM) { return LRESULT(3); });
+        CHECK_EQ(SendMessageW(owner, kOwnMessage, 0, 0), LRESULT(3));
+    }
+    CHECK(ownProc != 0);
+    DestroyWindow(owner);
+}

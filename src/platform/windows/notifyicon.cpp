@@ -4,45 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace tarv::win32 {
-
-namespace {
-
-// The window property under which an owner window keeps its hook.
-constexpr wchar_t kHookProperty[] = L"TarvNotifyIconHook";
-
-// One hook per owner window, shared by all of that window's icons: each icon has its own callback
-// message, and every other message goes on to the procedure the window had before.
-struct WindowHook {
-    WNDPROC saved = nullptr;
-    std::vector<NotifyIcon *> icons;
-};
-
-WindowHook *hookOf(HWND window) {
-    return static_cast<WindowHook *>(GetPropW(window, kHookProperty));
-}
-
-LRESULT CALLBACK hookWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    WindowHook *hook = hookOf(window);
-    if (!hook) return DefWindowProcW(window, message, wParam, lParam);
-    if (message > WM_USER) {
-        for (NotifyIcon *icon : hook->icons)
-            if (icon->callbackMessage() == message) return icon->handleCallback(lParam);
-    }
-    const WNDPROC saved = hook->saved;
-    if (message == WM_NCDESTROY) {
-        // The window's last message: give it back its own procedure, so that nothing refers to the
-        // hook afterwards. Icons that outlive the window find no hook to leave.
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved));
-        RemovePropW(window, kHookProperty);
-        delete hook;
-    }
-    return CallWindowProcW(saved, window, message, wParam, lParam);
-}
-
-} // namespace
 
 NotifyIconRecord makeNotifyIconRecord(HWND window, UINT id, HICON icon, const std::string &tip) {
     // Cleared as a whole, padding included, so that the shell is handed nothing left to chance.
@@ -70,37 +33,23 @@ BOOL shellNotifyIcon(DWORD operation, const NotifyIconRecord &record) {
 
 NotifyIcon::NotifyIcon(HWND owner) : m_shell(shellNotifyIcon) {
     if (!owner || !IsWindow(owner)) return;
-    m_owner = owner;
-    WindowHook *hook = hookOf(owner);
-    if (!hook) {
-        hook = new WindowHook;
-        hook->saved = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(owner, GWLP_WNDPROC));
-        SetPropW(owner, kHookProperty, hook);
-        SetWindowLongPtrW(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&hookWndProc));
-    }
-    // The smallest identifier not in use: 1 for a window's first icon, 2 for a second one, and
-    // no two live icons of one window ever share one.
+    // The smallest identifier whose callback message the window does not route yet: 1 for a
+    // window's first icon, 2 for a second one, and no two live icons of one window share one.
     UINT id = 1;
-    while (std::any_of(hook->icons.begin(), hook->icons.end(), [id](NotifyIcon *i) { return i->m_id == id; }))
+    while (MessageRoute::isRouted(owner, WM_USER + id))
         ++id;
+    m_route = std::make_unique<MessageRoute>(owner, WM_USER + id,
+                                             [this](WPARAM, LPARAM mouse) { return handleCallback(mouse); });
+    if (!m_route->active()) {
+        m_route.reset();
+        return;
+    }
+    m_owner = owner;
     m_id = id;
-    hook->icons.push_back(this);
 }
 
 NotifyIcon::~NotifyIcon() {
     notifyShell(kNotifyDelete);
-    if (!m_owner) return;
-    WindowHook *hook = hookOf(m_owner);
-    if (!hook) return;
-    hook->icons.erase(std::remove(hook->icons.begin(), hook->icons.end(), this), hook->icons.end());
-    // The window gets its procedure back only when no icon is left and nobody has replaced the
-    // procedure since; otherwise the hook stays and passes every message through.
-    if (hook->icons.empty() &&
-        GetWindowLongPtrW(m_owner, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&hookWndProc)) {
-        SetWindowLongPtrW(m_owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(hook->saved));
-        RemovePropW(m_owner, kHookProperty);
-        delete hook;
-    }
 }
 
 void NotifyIcon::setIcon(HICON icon) {

@@ -4,11 +4,14 @@
 // update and remove the icon, and the hook on the owner window's procedure that turns the shell's
 // mouse notifications into events. No Qt here; the program's tray component builds on it.
 
+#include "platform/windows/windowhook.h"
+
 #include <windows.h>
 
 #include <cstddef>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace tarv::win32 {
@@ -75,11 +78,11 @@ public:
     // The shell's notify-icon call; tests put a recorder in its place.
     using ShellFunction = std::function<BOOL(DWORD operation, const NotifyIconRecord &record)>;
 
-    // With an owner window, hooks its window procedure and takes the smallest identifier from 1 up
-    // that no other icon of that window holds. Without one, the icon gets identifier 0 and no hook,
-    // so no notification can reach it.
+    // With an owner window, routes the icon's callback message to it through the window's
+    // procedure, taking the smallest identifier from 1 up whose message the window does not route. Without
+    // one, the icon gets identifier 0 and no hook, so no notification can reach it.
     explicit NotifyIcon(HWND owner);
-    // Removes the icon from the notification area and unhooks the owner window.
+    // Removes the icon from the notification area and ends the route.
     ~NotifyIcon();
     NotifyIcon(const NotifyIcon &) = delete;
     NotifyIcon &operator=(const NotifyIcon &) = delete;
@@ -115,6 +118,7 @@ private:
     HICON m_icon = nullptr;
     std::string m_tip;
     ShellFunction m_shell;
+    std::unique_ptr<MessageRoute> m_route;
 };
 
 // The shell's own notify-icon call.
