@@ -7,8 +7,21 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace tarv {
+
+namespace {
+
+// Whether files can be created in a folder. Qt does not look at NTFS permissions by default, so
+// the folder is tried instead of asked.
+bool canWriteIn(const QString &folder) {
+    QTemporaryFile probe(folder + QStringLiteral("/tarv-XXXXXX"));
+    return probe.open();
+}
+
+} // namespace
 
 Platform makeSystemPlatform() {
     Platform p;
@@ -17,6 +30,12 @@ Platform makeSystemPlatform() {
     p.autostart = std::make_shared<RunKeyAutostartStore>();
     p.shell = std::make_shared<ShellExecuteOpener>();
     p.dataFolder = QCoreApplication::applicationDirPath();
+    // A program installed under Program Files cannot write beside itself: its ledger and vendor
+    // menu then live in the user's data folder instead.
+    if (!canWriteIn(p.dataFolder)) {
+        const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        if (QDir().mkpath(userFolder)) p.dataFolder = userFolder;
+    }
     // The Run key holds the path as Windows writes it, with backslashes.
     p.executablePath = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
     p.makerUrl = QStringLiteral(TARV_MAKER_URL);
