@@ -80,8 +80,16 @@ std::pair<qsizetype, qsizetype> findRecord(const QByteArray &bytes, const QByteA
 
 } // namespace
 
+namespace {
+bool g_diskSync = true;
+}
+
+void setDiskSync(bool on) {
+    g_diskSync = on;
+}
+
 void syncToDisk(int fd) {
-    if (fd >= 0) ::fsync(fd);
+    if (g_diskSync && fd >= 0) ::fsync(fd);
 }
 
 QList<QByteArray> ledgerLines(const QByteArray &bytes) {

@@ -58,5 +58,7 @@ QList<QByteArray> ledgerLines(const QByteArray &bytes);
 
 // Forces written bytes of an open file to the disk.
 void syncToDisk(int fd);
+// Turns the forcing off for programs that write many throw-away ledgers (the fuzz targets).
+void setDiskSync(bool on);
 
 } // namespace tarv
