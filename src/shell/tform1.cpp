@@ -55,6 +55,7 @@ TForm1::TForm1(Platform platform, QWidget *parent) : QWidget(parent), m_meter(st
     setPalette(pal);
     setAutoFillBackground(true);
     createControls();
+    createStatsPanel();
 }
 
 TForm1::~TForm1() = default;
@@ -98,6 +99,8 @@ void TForm1::FormCreate() {
         m_meter.readData(m_meter.s.currentDay);
     });
     m_meter.s.statusSuffix.clear();
+    // The calculator's range starts as today, both ends.
+    setCalcDates(m_meter.platform().clock->now().date());
     runGuarded([this] {
         TrayIcon1->setIcon(ImageList1.value(0));
         TrayIcon1->setPopupMenu(PopupMenu1);

@@ -12,6 +12,11 @@
 class QLabel;
 class QMenu;
 class QAction;
+class QDateEdit;
+class QFrame;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
 
 namespace tarv {
 
@@ -20,6 +25,8 @@ class Bevel;
 class TTrayIcon;
 class TfrmOptions;
 class TfrmGraph;
+class ClickLabel;
+class YearStepper;
 
 // The main window: the meter's display, the status lamp, the tray icon and its menu.
 class TForm1 final : public QWidget, public MeterView {
@@ -68,6 +75,39 @@ public:
     std::function<void()> onBannerOnline;
     std::function<void()> onBannerOffline;
 
+    // The statistics panel and its date-range calculator (src/stats/tform1_stats.cpp).
+    QFrame *Panel1 = nullptr;
+    ClickLabel *buttonStatsClose = nullptr;
+    QTableWidget *StringGrid1 = nullptr;
+    QLineEdit *boxYear = nullptr;
+    YearStepper *UpDown1 = nullptr;
+    QFrame *panelCalc = nullptr;
+    QPushButton *buttonShowCalc = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QDateEdit *datePick1 = nullptr;
+    QDateEdit *DatePick2 = nullptr;
+    QLineEdit *CalcBox = nullptr;
+    // Builds the panel, hidden; sets both pickers of the calculator to day.
+    void createStatsPanel();
+    void setCalcDates(const QDate &day);
+    // Opens the panel when hidden, closes it when shown; "x" closes it.
+    void buttonStatsClick();
+    void buttonStatsCloseClick();
+    // The twelve monthly totals of the year in boxYear; also run after every ledger write.
+    void boxYearChange();
+    // Shows the chart of the month of the grid's current row.
+    void StringGrid1Click();
+    void buttonShowCalcClick();
+    void datePick1Change();
+    void DatePick2Change();
+    // The total of the days from datePick1 to DatePick2 into CalcBox.
+    void calcRange();
+    // The statistics button's click.
+    std::function<void()> onButtonStats;
+
     // MeterView
     void setClockText(const QString &text) override;
     void setStatusText(const QString &text) override;
@@ -87,6 +127,8 @@ public:
 
 private:
     void createControls();
+    // The banner view that the open statistics panel parks out of sight (null while none).
+    QWidget *statsBanner() const;
 
     Meter m_meter;
 };

@@ -1,12 +1,455 @@
 #include "stats/tfrmgraph.h"
 
+#include "framework/shapecircle.h"
 #include "shell/tform1.h"
+#include "stats/chartview.h"
+#include "stats/clicklabel.h"
+#include "stats/ledgerstats.h"
+
+#include <QApplication>
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGraphicsLayout>
+#include <QGraphicsRectItem>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QScreen>
+#include <QValueAxis>
+#include <QWindow>
+#include <cmath>
+
+// The chart's picture lives in a resource file linked into a static library: it has to be
+// registered by name before the first use.
+static void initStatsResources() {
+    Q_INIT_RESOURCE(stats);
+}
 
 namespace tarv {
 
+namespace {
+
+const QColor kTitleColour(Qt::white);
+const QColor kAxisTitleColour(Qt::yellow);
+const QColor kLabelColour(Qt::white);
+const QColor kLeftWall(232, 216, 23);
+const QColor kBarColour(230, 60, 40);
+
+QFont arial(int pixelSize, bool bold = false) {
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(pixelSize);
+    f.setBold(bold);
+    return f;
+}
+
+// The red cross of an abort button.
+QIcon abortGlyph() {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(200, 0, 0), 2.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(4, 4), QPointF(12, 12));
+    p.drawLine(QPointF(12, 4), QPointF(4, 12));
+    return QIcon(pm);
+}
+
+QPushButton *makeButton(QWidget *parent, const QString &text, const QRect &geometry) {
+    auto *b = new QPushButton(text, parent);
+    b->setGeometry(geometry);
+    b->setFocusPolicy(Qt::TabFocus);
+    return b;
+}
+
+// Halves rounded to the nearest whole pixel, a half going to the even neighbour.
+int roundHalfEven(double v) {
+    return static_cast<int>(std::nearbyint(v));
+}
+
+} // namespace
+
 TfrmGraph::TfrmGraph(TForm1 *mainForm, QWidget *parent) : QWidget(parent), m_main(mainForm) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setWindowTitle(QStringLiteral("Χρέωση Internet by Pelmo"));
     setFixedSize(529, 347);
+    initStatsResources();
+
+    askSaveFileName = [this]() -> QString {
+        if (SavePictureDialog1->exec() != QDialog::Accepted) return {};
+        return SavePictureDialog1->selectedFiles().value(0);
+    };
+    askOverwrite = [this] {
+        const auto box = makeConfirmBox(this);
+        return static_cast<QMessageBox::StandardButton>(box->exec());
+    };
+    reportSaved = [this] { makeSavedBox(this)->exec(); };
+    printerSource = []() -> std::unique_ptr<QPrinter> {
+        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        if (info.isNull())
+            throw EPrinterError(QStringLiteral("There is no default printer. Install a printer and make it "
+                                               "the system's default printer to print the chart."));
+        return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    };
+    screenSize = [] {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        return screen ? screen->geometry().size() : QSize(1024, 768);
+    };
+
+    FormCreate();
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &TfrmGraph::focusWindowChanged);
+}
+
+TfrmGraph::~TfrmGraph() = default;
+
+void TfrmGraph::FormCreate() {
+    createChart();
+
+    buttonTile = new ClickLabel(QStringLiteral("group"), Chart1);
+    buttonTile->setGeometry(9, 9, 55, 16);
+    buttonTile->setAlignment(Qt::AlignCenter);
+    buttonTile->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    buttonTile->setLineWidth(1);
+    buttonTile->setAutoFillBackground(true);
+    QPalette tilePalette = buttonTile->palette();
+    tilePalette.setColor(QPalette::Window, Qt::black);
+    tilePalette.setColor(QPalette::WindowText, Qt::white);
+    buttonTile->setPalette(tilePalette);
+    buttonTile->setCursor(Qt::PointingHandCursor);
+    buttonTile->onClick = [this] { buttonTileClick(); };
+
+    Bevel1 = new Bevel(this);
+    Bevel1->setGeometry(0, 315, 529, 31);
+    buttonClip = makeButton(this, QStringLiteral("Copy to Clipboard"), {5, 320, 119, 22});
+    buttonSaveBitmap = makeButton(this, QStringLiteral("Save to File"), {129, 320, 118, 22});
+    buttonPrint = makeButton(this, QStringLiteral("Εκτύπωση"), {252, 320, 118, 22});
+    buttonClose = makeButton(this, QStringLiteral("Close"), {435, 320, 91, 23});
+    buttonClose->setIcon(abortGlyph());
+    connect(buttonClip, &QPushButton::clicked, this, &TfrmGraph::buttonClipClick);
+    connect(buttonSaveBitmap, &QPushButton::clicked, this, &TfrmGraph::buttonSaveBitmapClick);
+    connect(buttonPrint, &QPushButton::clicked, this, &TfrmGraph::buttonPrintClick);
+    connect(buttonClose, &QPushButton::clicked, this, &TfrmGraph::buttonCloseClick);
+
+    SavePictureDialog1 = new QFileDialog(this);
+    SavePictureDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SavePictureDialog1->setFileMode(QFileDialog::AnyFile);
+    SavePictureDialog1->setDefaultSuffix(QStringLiteral("bmp"));
+    SavePictureDialog1->setNameFilter(QStringLiteral("Bitmaps (*.bmp)"));
+    // The program asks its own overwrite question.
+    SavePictureDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+}
+
+void TfrmGraph::createChart() {
+    m_chart = new QChart;
+    m_chart->setBackgroundVisible(false);
+    m_chart->setBackgroundRoundness(0);
+    m_chart->setDropShadowEnabled(false);
+    m_chart->setAnimationOptions(QChart::NoAnimation);
+    m_chart->legend()->hide();
+    m_chart->setLocalizeNumbers(true);
+    m_chart->setLocale(QLocale());
+    // The back wall: white and unfilled, so that the picture shows through.
+    m_chart->setPlotAreaBackgroundVisible(true);
+    m_chart->setPlotAreaBackgroundBrush(Qt::NoBrush);
+    m_chart->setPlotAreaBackgroundPen(QPen(Qt::white));
+    // Top and bottom margins of 3 pixels inside the frame; narrow sides leave the 31 day
+    // labels room enough to stay whole.
+    m_chart->setMargins(QMargins(2, 3, 6, 3));
+    m_chart->layout()->setContentsMargins(ChartView::frameWidth, ChartView::frameWidth, ChartView::frameWidth,
+                                          ChartView::frameWidth);
+    m_chart->setTitleFont(arial(13, true));
+    m_chart->setTitleBrush(kTitleColour);
+
+    // The axis lays out 31 categories, but in 529 pixels it would elide every two-digit day
+    // number to "...": its own labels only hold their room (drawn clear), and the day numbers
+    // are drawn whole under the bars by the window.
+    m_axisX = new QBarCategoryAxis;
+    m_axisX->setLabelsFont(arial(11));
+    m_axisX->setLabelsColor(Qt::transparent);
+    m_axisX->setTitleText(QStringLiteral("Ημέρα"));
+    m_axisX->setTitleFont(arial(11));
+    m_axisX->setTitleBrush(kAxisTitleColour);
+    m_axisX->setGridLineVisible(false);
+    QStringList days;
+    for (int d = 1; d <= 31; ++d) days << QString::number(d);
+    m_axisX->append(days);
+    m_chart->addAxis(m_axisX, Qt::AlignBottom);
+
+    m_axisY = new QValueAxis;
+    m_axisY->setLabelsFont(arial(11));
+    m_axisY->setLabelsColor(kLabelColour);
+    m_axisY->setTitleFont(arial(11));
+    m_axisY->setTitleBrush(kAxisTitleColour);
+    m_axisY->setLabelFormat(QStringLiteral("%.10g"));
+    m_axisY->setMinorTickCount(1);
+    m_axisY->setGridLinePen(QPen(QColor(255, 255, 255, 90)));
+    m_axisY->setMinorGridLineVisible(false);
+    m_axisY->setRange(0, 1);
+    m_chart->addAxis(m_axisY, Qt::AlignLeft);
+
+    // The left wall: a band in its colour along the left axis.
+    m_leftWall = new QGraphicsRectItem(m_chart);
+    m_leftWall->setPen(Qt::NoPen);
+    m_leftWall->setBrush(kLeftWall);
+    m_leftWall->setZValue(-1);
+    for (int d = 1; d <= 31; ++d) {
+        auto *label = new QGraphicsSimpleTextItem(QString::number(d), m_chart);
+        label->setFont(arial(11));
+        m_dayLabels << label;
+    }
+    setDayLabelsColor(kLabelColour);
+    connect(m_chart, &QChart::plotAreaChanged, this, &TfrmGraph::plotAreaChanged);
+
+    Chart1 = new ChartView(m_chart, this);
+    Chart1->setGeometry(0, 0, 529, 316);
+    Chart1->setBackgroundPicture(QPixmap(QStringLiteral(":/stats/chart_background.jpg")));
+    Chart1->onMouseDown = [this](const QPoint &p) { Chart1MouseDown(p); };
+    Chart1->onMouseMove = [this](const QPoint &p) { Chart1MouseMove(p); };
+    Chart1->onMouseUp = [this](const QPoint &p) { Chart1MouseUp(p); };
+}
+
+void TfrmGraph::plotAreaChanged(const QRectF &plot) {
+    m_leftWall->setRect(plot.left() - 5, plot.top(), 5, plot.height());
+    // Each number centred under its bar, below the axis' tick marks.
+    const double slot = plot.width() / m_dayLabels.size();
+    for (int i = 0; i < m_dayLabels.size(); ++i) {
+        QGraphicsSimpleTextItem *label = m_dayLabels.at(i);
+        const QRectF box = label->boundingRect();
+        label->setPos(plot.left() + (i + 0.5) * slot - box.width() / 2, plot.bottom() + 6);
+    }
+}
+
+void TfrmGraph::setDayLabelsColor(const QColor &color) {
+    m_dayLabelsColor = color;
+    for (QGraphicsSimpleTextItem *label : m_dayLabels) label->setBrush(color);
+}
+
+QBarSeries *TfrmGraph::series() const {
+    const auto all = m_chart->series();
+    return all.isEmpty() ? nullptr : qobject_cast<QBarSeries *>(all.first());
+}
+
+QString TfrmGraph::chartTitle(int year, int month) {
+    return QLocale().standaloneMonthName(month, QLocale::LongFormat) + QLatin1Char(' ') +
+           QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
+}
+
+void TfrmGraph::showChart() {
+    m_builtForShowing = true;
+    if (!isVisible()) show();
+    raise();
+    activateWindow();
+    FormActivate();
+}
+
+void TfrmGraph::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    if (m_shownBefore) return;
+    // Centred on the desktop the first time; afterwards it keeps the place it was moved to.
+    m_shownBefore = true;
+    const QSize screen = screenSize();
+    move(centred(screen.width(), width()), centred(screen.height(), height()));
+}
+
+void TfrmGraph::focusWindowChanged(QWindow *window) {
+    if (window && window == windowHandle()) {
+        // The chart is rebuilt whenever the window becomes the program's active window, unless
+        // it has just been built for its showing or the user merely returns from another program.
+        const bool fromOwnWindow = m_lastFocus != nullptr;
+        const bool justBuilt = m_builtForShowing;
+        m_builtForShowing = false;
+        m_lastFocus = window;
+        if (fromOwnWindow && !justBuilt) FormActivate();
+        return;
+    }
+    m_builtForShowing = false;
+    m_lastFocus = window;
+}
+
+void TfrmGraph::FormActivate() {
+    m_chart->removeAllSeries();
+    m_chart->setTitle(chartTitle(chartYear, chartMonth));
+    m_axisY->setTitleText(m_main ? m_main->state().currencyLabel : QString());
+
+    // A ledger that cannot be read leaves the chart without a series.
+    const QString folder = m_main ? m_main->meter().platform().dataFolder : QString();
+    const std::array<double, 31> values = stats::dayValues(stats::readLedgerFile(folder), chartYear, chartMonth);
+
+    auto *set = new QBarSet(QString());
+    set->setColor(kBarColour);
+    set->setBorderColor(kBarColour.darker(130));
+    double top = 0;
+    for (const double v : values) {
+        set->append(v);
+        top = std::max(top, v);
+    }
+    auto *bars = new QBarSeries;
+    bars->setLabelsVisible(false);
+    bars->setBarWidth(0.7);
+    bars->append(set);
+    m_chart->addSeries(bars);
+    bars->attachAxis(m_axisX);
+    bars->attachAxis(m_axisY);
+    m_axisY->setRange(0, top > 0 ? top : 1);
+    if (top > 0) m_axisY->applyNiceNumbers();
+}
+
+void TfrmGraph::Chart1MouseDown(const QPoint &cursor) {
+    dragCursorX = cursor.x();
+    dragCursorY = cursor.y();
+    dragStartLeft = x();
+    dragStartTop = y();
+    dragging = true;
+}
+
+void TfrmGraph::Chart1MouseMove(const QPoint &cursor) {
+    if (!dragging) return;
+    move(dragStartLeft + (cursor.x() - dragCursorX), dragStartTop + (cursor.y() - dragCursorY));
+    update();
+    if (windowsGrouped && m_main) moveMain(x() - m_main->width() + 10, y());
+}
+
+void TfrmGraph::Chart1MouseUp(const QPoint &) {
+    dragging = false;
+}
+
+std::pair<int, int> TfrmGraph::groupedLefts(int screenWidth, int mainWidth, int graphWidth) {
+    const double x = (screenWidth - mainWidth - graphWidth + 10) / 2.0;
+    return {roundHalfEven(x), roundHalfEven(x + mainWidth - 10)};
+}
+
+int TfrmGraph::centred(int screenLength, int length) {
+    return roundHalfEven((screenLength - length) / 2.0);
+}
+
+void TfrmGraph::moveMain(int left, int top) {
+    if (!m_main) return;
+    m_main->move(left, top);
+    m_main->update();
+}
+
+void TfrmGraph::centreMain() {
+    if (!m_main) return;
+    const QSize screen = screenSize();
+    moveMain(centred(screen.width(), m_main->width()), centred(screen.height(), m_main->height()));
+}
+
+void TfrmGraph::buttonTileClick() {
+    const QSize screen = screenSize();
+    if (buttonTile->text() == QLatin1String("group")) {
+        buttonTile->setText(QStringLiteral("ungroup"));
+        windowsGrouped = true;
+        if (!m_main) return;
+        const auto [mainLeft, graphLeft] = groupedLefts(screen.width(), m_main->width(), width());
+        moveMain(mainLeft, m_main->y());
+        move(graphLeft, m_main->y());
+    } else {
+        buttonTile->setText(QStringLiteral("group"));
+        windowsGrouped = false;
+        centreMain();
+        move(centred(screen.width(), width()), centred(screen.height(), height()));
+    }
+}
+
+void TfrmGraph::buttonCloseClick() {
+    windowsGrouped = false;
+    buttonTile->setText(QStringLiteral("group"));
+    centreMain();
+    hide();
+}
+
+QImage TfrmGraph::chartBitmap() const {
+    QImage image(Chart1->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    Chart1->render(&painter, QRectF(image.rect()), Chart1->viewport()->rect());
+    painter.end();
+    return image;
+}
+
+void TfrmGraph::buttonClipClick() {
+    QGuiApplication::clipboard()->setImage(chartBitmap());
+}
+
+std::unique_ptr<QMessageBox> TfrmGraph::makeConfirmBox(QWidget *parent) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Question, QStringLiteral("Confirm"),
+                                             QStringLiteral("Το αρχείο υπάρχει ήδη. Να αντικατασταθεί;"),
+                                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    // Closing the box without a button counts as Cancel.
+    box->setEscapeButton(QMessageBox::Cancel);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> TfrmGraph::makeSavedBox(QWidget *parent) {
+    return std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("Save"),
+                                         QStringLiteral("Η αποθήκευση ολοκληρώθηκε"), QMessageBox::Ok, parent);
+}
+
+void TfrmGraph::buttonSaveBitmapClick() {
+    bool again = true;
+    while (again) {
+        const QString fileName = askSaveFileName();
+        if (fileName.isEmpty()) return;
+        QMessageBox::StandardButton answer = QMessageBox::Yes;
+        if (QFileInfo::exists(fileName)) {
+            answer = askOverwrite();
+            if (answer != QMessageBox::No) again = false;
+        }
+        if (answer == QMessageBox::Yes) {
+            if (!chartBitmap().save(fileName, "BMP"))
+                throw EInOutError(QStringLiteral("Cannot write file \"%1\"").arg(fileName));
+            reportSaved();
+        } else if (answer != QMessageBox::No) {
+            again = false; // Cancel, or the box closed without an answer
+        }
+    }
+}
+
+void TfrmGraph::printChart(QPrinter &printer) {
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw EPrinterError(QStringLiteral("Cannot print on \"%1\"").arg(printer.printerName()));
+    // One page: the chart across the page's width, its proportions kept, on white paper.
+    const QRect page = painter.viewport();
+    const QRectF source = Chart1->sceneRect();
+    const double scale = page.width() / source.width();
+    const QRectF target(0, 0, page.width(), source.height() * scale);
+    m_chart->scene()->render(&painter, target, source, Qt::KeepAspectRatio);
+    if (!painter.end()) throw EPrinterError(QStringLiteral("Printing failed on \"%1\"").arg(printer.printerName()));
+}
+
+void TfrmGraph::buttonPrintClick() {
+    // The chart is printed with black titles and labels, which read on white paper; the window's
+    // own colours come back whatever happens.
+    struct Colours {
+        QBrush title, axisYTitle, axisXTitle;
+        QColor axisYLabels, dayLabels;
+    };
+    const Colours saved{m_chart->titleBrush(), m_axisY->titleBrush(), m_axisX->titleBrush(), m_axisY->labelsColor(),
+                        m_dayLabelsColor};
+    struct Restore {
+        TfrmGraph *w;
+        Colours c;
+        ~Restore() {
+            w->m_chart->setTitleBrush(c.title);
+            w->m_axisY->setTitleBrush(c.axisYTitle);
+            w->m_axisX->setTitleBrush(c.axisXTitle);
+            w->m_axisY->setLabelsColor(c.axisYLabels);
+            w->setDayLabelsColor(c.dayLabels);
+        }
+    } restore{this, saved};
+    m_chart->setTitleBrush(QBrush(Qt::black));
+    m_axisY->setTitleBrush(QBrush(Qt::black));
+    m_axisX->setTitleBrush(QBrush(Qt::black));
+    m_axisY->setLabelsColor(Qt::black);
+    setDayLabelsColor(Qt::black);
+    const std::unique_ptr<QPrinter> printer = printerSource();
+    printChart(*printer);
 }
 
 } // namespace tarv

@@ -1,22 +1,145 @@
 #pragma once
 
+#include "framework/errors.h"
+
+#include <QMessageBox>
 #include <QWidget>
+#include <functional>
+#include <memory>
+
+class QBarCategoryAxis;
+class QBarSeries;
+class QChart;
+class QFileDialog;
+class QGraphicsRectItem;
+class QGraphicsSimpleTextItem;
+class QLabel;
+class QPrinter;
+class QPushButton;
+class QValueAxis;
 
 namespace tarv {
 
+class Bevel;
+class ChartView;
+class ClickLabel;
 class TForm1;
 
-// The daily chart window.
+// Printing could not start: no default printer, or the printer refused the job.
+class EPrinterError final : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The daily chart window: the cost of each day of one month as 31 bars, read from the ledger.
+// Borderless and always on top; dragged by its chart; grouped with the main window side by side
+// or centred on its own; the chart can be copied, saved as a bitmap file and printed.
 class TfrmGraph final : public QWidget {
     Q_OBJECT
 public:
     explicit TfrmGraph(TForm1 *mainForm, QWidget *parent = nullptr);
+    ~TfrmGraph() override;
 
-    // The chart window follows the main window when the user drags it.
+    // The month and year to chart; the statistics panel sets them before showing the window.
+    int chartMonth = 1;
+    int chartYear = 1;
+    // A mouse button is held down on the chart, and where the drag began.
+    bool dragging = false;
+    int dragCursorX = 0;
+    int dragCursorY = 0;
+    int dragStartLeft = 0;
+    int dragStartTop = 0;
+    // The chart window follows the main window when the user drags it, and the other way round.
     bool windowsGrouped = false;
 
+    // Shows the window (centred the first time) in front, and builds the chart of chartMonth.
+    void showChart();
+
+    // Handlers.
+    void FormActivate();
+    void FormDeactivate() {}
+    void Chart1MouseDown(const QPoint &cursor);
+    void Chart1MouseMove(const QPoint &cursor);
+    void Chart1MouseUp(const QPoint &cursor);
+    void buttonTileClick();
+    void buttonCloseClick();
+    void buttonClipClick();
+    void buttonSaveBitmapClick();
+    void buttonPrintClick();
+
+    // The chart drawn into an image of the chart's size on a white background.
+    QImage chartBitmap() const;
+
+    // The chart's title text: the standalone month name and the four-digit year ("Μάρτιος 2003").
+    static QString chartTitle(int year, int month);
+
+    // The placement of grouping: the main window's left and this window's left, for a screen
+    // width and the two windows' widths. Halves are rounded to the even neighbour.
+    static std::pair<int, int> groupedLefts(int screenWidth, int mainWidth, int graphWidth);
+    // The left (or top) that centres a length within the screen's length.
+    static int centred(int screenLength, int length);
+
+    // The two questions of saving, as the program asks them.
+    static std::unique_ptr<QMessageBox> makeConfirmBox(QWidget *parent);
+    static std::unique_ptr<QMessageBox> makeSavedBox(QWidget *parent);
+
+    // Where saving, printing and grouping reach outside the window. Tests replace them.
+    // The chosen file name, or an empty text when the user cancels the dialog.
+    std::function<QString()> askSaveFileName;
+    // The answer to the overwrite question: Yes, No or Cancel.
+    std::function<QMessageBox::StandardButton()> askOverwrite;
+    // Reports a finished save.
+    std::function<void()> reportSaved;
+    // The default printer; raises EPrinterError when there is none.
+    std::function<std::unique_ptr<QPrinter>()> printerSource;
+    // The screen's size in pixels.
+    std::function<QSize()> screenSize;
+
+    // Controls.
+    QChart *chart() const { return m_chart; }
+    QBarSeries *series() const;
+    QBarCategoryAxis *axisX() const { return m_axisX; }
+    QValueAxis *axisY() const { return m_axisY; }
+    // The day numbers under the bars ("1" to "31") and their colour.
+    QList<QGraphicsSimpleTextItem *> dayLabels() const { return m_dayLabels; }
+    QColor dayLabelsColor() const { return m_dayLabelsColor; }
+    void setDayLabelsColor(const QColor &color);
+    ChartView *Chart1 = nullptr;
+    ClickLabel *buttonTile = nullptr;
+    Bevel *Bevel1 = nullptr;
+    QPushButton *buttonClip = nullptr;
+    QPushButton *buttonSaveBitmap = nullptr;
+    QPushButton *buttonPrint = nullptr;
+    QPushButton *buttonClose = nullptr;
+    QFileDialog *SavePictureDialog1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void FormCreate();
+    void createChart();
+    void focusWindowChanged(QWindow *window);
+    void printChart(QPrinter &printer);
+    // Places the left wall and the day numbers along a new plot area.
+    void plotAreaChanged(const QRectF &plot);
+    // Moves the main window so that its left edge lies at left and its top at top.
+    void moveMain(int left, int top);
+    void centreMain();
+
     TForm1 *m_main = nullptr;
+    QChart *m_chart = nullptr;
+    QBarCategoryAxis *m_axisX = nullptr;
+    QValueAxis *m_axisY = nullptr;
+    QGraphicsRectItem *m_leftWall = nullptr;
+    QList<QGraphicsSimpleTextItem *> m_dayLabels;
+    QColor m_dayLabelsColor;
+    bool m_shownBefore = false;
+    // The window has just been built by showChart(): the activation that follows the showing
+    // does not build it again.
+    bool m_builtForShowing = false;
+    // The window that had the focus before the current one (null: another program or none).
+    QWindow *m_lastFocus = nullptr;
 };
 
 } // namespace tarv

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/fakes/fakes.h"
+#include "shell/tform1.h"
+#include "stats/tfrmgraph.h"
+#include "support/tempdir.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+namespace tarv::test {
+
+// The main window and the chart window over a temporary folder that holds a prepared ledger,
+// with a fake clock. The windows are created but not shown.
+struct StatsRig {
+    explicit StatsRig(const QByteArray &ledgerBytes, const QDateTime &now = QDateTime(QDate(2003, 3, 15), QTime(12, 0))) {
+        clock = std::make_shared<FakeClock>(now);
+        Platform p;
+        p.clock = clock;
+        p.dialup = std::make_shared<FakeDialupService>();
+        p.autostart = std::make_shared<MemoryAutostartStore>();
+        p.shell = std::make_shared<RecordingShellOpener>();
+        p.dataFolder = dir.path();
+        p.executablePath = QStringLiteral("/opt/tarv/tarv");
+        if (!ledgerBytes.isNull()) writeLedger(ledgerBytes);
+        form = std::make_unique<TForm1>(p);
+        graph = std::make_unique<TfrmGraph>(form.get());
+        form->frmGraph = graph.get();
+        graph->screenSize = [] { return QSize(1024, 768); };
+    }
+    ~StatsRig() {
+        graph.reset();
+        form.reset();
+    }
+
+    QString ledgerPath() const { return dir.filePath(QStringLiteral("data.dat")); }
+    void writeLedger(const QByteArray &bytes) const { writeFile(ledgerPath(), bytes); }
+
+    QTemporaryDir dir;
+    std::shared_ptr<FakeClock> clock;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TfrmGraph> graph;
+};
+
+// A ledger as the program writes it: the default header, the empty line, then the records.
+inline QByteArray ledgerOf(const QList<QByteArray> &records) {
+    QByteArray bytes("8|22|270|540|9|\xC4\xF1\xF7");
+    bytes.append(100 - bytes.size(), ' ');
+    bytes += "\r\n";
+    for (const QByteArray &r : records) bytes += "\r\n" + r;
+    return bytes;
+}
+
+} // namespace tarv::test

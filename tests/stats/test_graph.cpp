@@ -1,0 +1,264 @@
+#include "framework/errors.h"
+#include "stats/chartview.h"
+#include "stats/clicklabel.h"
+#include "statsrig.h"
+
+#include <QAbstractButton>
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTimer>
+#include <QValueAxis>
+#include <gtest/gtest.h>
+
+using namespace tarv;
+using tarv::test::ledgerOf;
+using tarv::test::readFile;
+using tarv::test::StatsRig;
+
+namespace {
+
+QList<double> barValues(const TfrmGraph &g) {
+    QList<double> values;
+    if (QBarSeries *s = g.series())
+        for (int i = 0; i < s->barSets().first()->count(); ++i) values << s->barSets().first()->at(i);
+    return values;
+}
+
+void showChartOf(StatsRig &rig, int year, int month) {
+    rig.graph->chartYear = year;
+    rig.graph->chartMonth = month;
+    rig.graph->showChart();
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST(ChartWindow, FebruaryHas31BarsTheLaterRecordOfADayWinning) {
+    StatsRig rig(ledgerOf({"040201|0001,000", "040228|0002,500", "040201|0003,000", "040301|0100,000"}));
+    showChartOf(rig, 2004, 2);
+    const TfrmGraph &g = *rig.graph;
+    EXPECT_EQ(g.chart()->title(), QStringLiteral("Φεβρουάριος 2004"));
+    EXPECT_EQ(g.axisY()->titleText(), QStringLiteral("Δρχ"));
+    EXPECT_EQ(g.axisX()->titleText(), QStringLiteral("Ημέρα"));
+    QStringList labels;
+    for (int d = 1; d <= 31; ++d) labels << QString::number(d);
+    EXPECT_EQ(g.axisX()->categories(), labels);
+    const QList<double> values = barValues(g);
+    ASSERT_EQ(values.size(), 31);
+    EXPECT_EQ(values.at(0), 3);
+    EXPECT_EQ(values.at(27), 2.5);
+    EXPECT_EQ(values.at(28), 0);
+    EXPECT_EQ(values.at(30), 0);
+    EXPECT_FALSE(g.series()->isLabelsVisible());
+    EXPECT_EQ(g.chart()->series().size(), 1);
+}
+
+TEST(ChartWindow, AMonthWithoutRecordsShows31ZeroBarsAndAnUnreadableLedgerNoSeries) {
+    StatsRig rig(ledgerOf({"040201|0001,000"}));
+    showChartOf(rig, 2005, 11);
+    EXPECT_EQ(rig.graph->chart()->title(), QStringLiteral("Νοέμβριος 2005"));
+    EXPECT_EQ(barValues(*rig.graph), QList<double>(31, 0.0));
+    QFile::remove(rig.ledgerPath());
+    EXPECT_THROW(rig.graph->FormActivate(), EInOutError);
+    EXPECT_TRUE(rig.graph->chart()->series().isEmpty());
+}
+
+TEST(ChartWindow, AllDayLabelsAreDrawnWholeSideBySide) {
+    StatsRig rig(ledgerOf({"040215|0020,000"}));
+    showChartOf(rig, 2004, 2);
+    const QRectF scene = rig.graph->Chart1->sceneRect();
+    const QList<QGraphicsSimpleTextItem *> labels = rig.graph->dayLabels();
+    ASSERT_EQ(labels.size(), 31);
+    QRectF previous;
+    for (int d = 1; d <= 31; ++d) {
+        const QGraphicsSimpleTextItem *label = labels.at(d - 1);
+        EXPECT_EQ(label->text(), QString::number(d));
+        EXPECT_TRUE(label->isVisible());
+        const QRectF box = label->sceneBoundingRect();
+        EXPECT_TRUE(scene.contains(box)) << "day " << d;
+        if (d > 1) {
+            EXPECT_LT(previous.right(), box.left()) << "day " << d << " touches the day before";
+        }
+        previous = box;
+    }
+    // Whatever the axis itself would draw stays clear.
+    for (QGraphicsItem *item : rig.graph->chart()->scene()->items()) {
+        if (auto *text = dynamic_cast<QGraphicsTextItem *>(item); text && text->toPlainText().contains("...")) {
+            EXPECT_EQ(text->defaultTextColor().alpha(), 0) << text->toPlainText().toStdString();
+        }
+    }
+}
+
+TEST(ChartWindow, GroupingPlacesThePairSideBySideAndDragsThemTogether) {
+    EXPECT_EQ(TfrmGraph::groupedLefts(1024, 284, 529), std::make_pair(110, 384));
+    EXPECT_EQ(TfrmGraph::groupedLefts(1026, 284, 529), std::make_pair(112, 386)); // 111.5 and 385.5
+    StatsRig rig(ledgerOf({}));
+    TForm1 &main = *rig.form;
+    TfrmGraph &g = *rig.graph;
+    main.move(300, 200);
+    g.move(10, 20);
+    g.buttonTileClick();
+    EXPECT_EQ(g.buttonTile->text(), QStringLiteral("ungroup"));
+    EXPECT_TRUE(g.windowsGrouped);
+    EXPECT_EQ(main.pos(), QPoint(110, 200));
+    EXPECT_EQ(g.pos(), QPoint(384, 200));
+
+    g.Chart1MouseDown({500, 300});
+    g.Chart1MouseMove({520, 330});
+    EXPECT_EQ(g.pos(), QPoint(404, 230));
+    EXPECT_EQ(main.pos(), QPoint(404 - 284 + 10, 230));
+    g.Chart1MouseUp({520, 330});
+    g.Chart1MouseMove({600, 400});
+    EXPECT_EQ(g.pos(), QPoint(404, 230));
+
+    g.buttonTileClick();
+    EXPECT_EQ(g.buttonTile->text(), QStringLiteral("group"));
+    EXPECT_FALSE(g.windowsGrouped);
+    EXPECT_EQ(main.pos(), QPoint(370, 230));
+    EXPECT_EQ(g.pos(), QPoint(248, 210)); // 247.5 and 210.5 go to the even neighbours
+}
+
+TEST(ChartWindow, CloseUngroupsCentresTheMainWindowAndHides) {
+    StatsRig rig(ledgerOf({}));
+    TfrmGraph &g = *rig.graph;
+    showChartOf(rig, 2004, 2);
+    g.buttonTileClick();
+    g.move(50, 60);
+    g.buttonCloseClick();
+    EXPECT_FALSE(g.isVisible());
+    EXPECT_FALSE(g.windowsGrouped);
+    EXPECT_EQ(g.buttonTile->text(), QStringLiteral("group"));
+    EXPECT_EQ(rig.form->pos(), QPoint(370, 230));
+    g.showChart();
+    EXPECT_EQ(g.pos(), QPoint(50, 60)); // the window keeps its own place
+}
+
+struct SaveCase {
+    const char *name;
+    bool exists;              // the first chosen name is an existing file
+    QMessageBox::StandardButton answer; // the answer to the overwrite question
+    bool written;             // the first chosen file holds the chart afterwards
+    int dialogs;              // how often the file dialog opened
+};
+
+void PrintTo(const SaveCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class SaveLoop : public ::testing::TestWithParam<SaveCase> {};
+
+TEST_P(SaveLoop, FollowsTheAnswers) {
+    const SaveCase c = GetParam();
+    StatsRig rig(ledgerOf({"040215|0020,000"}));
+    showChartOf(rig, 2004, 2);
+    const QString first = rig.dir.filePath(QStringLiteral("chart.bmp"));
+    if (c.exists) tarv::test::writeFile(first, "old");
+    int dialogs = 0, questions = 0, reports = 0;
+    rig.graph->askSaveFileName = [&] { return dialogs++ == 0 ? first : QString(); };
+    rig.graph->askOverwrite = [&] {
+        ++questions;
+        return c.answer;
+    };
+    rig.graph->reportSaved = [&] { ++reports; };
+    rig.graph->buttonSaveBitmapClick();
+    EXPECT_EQ(dialogs, c.dialogs);
+    EXPECT_EQ(questions, c.exists ? 1 : 0);
+    EXPECT_EQ(reports, c.written ? 1 : 0);
+    const QByteArray bytes = readFile(first);
+    if (c.written) {
+        EXPECT_TRUE(bytes.startsWith("BM"));
+        QImageReader reader(first);
+        EXPECT_EQ(reader.format(), QByteArray("bmp"));
+        const QImage image = reader.read();
+        EXPECT_EQ(image.size(), QSize(529, 316));
+    } else {
+        EXPECT_EQ(bytes, c.exists ? QByteArray("old") : QByteArray());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, SaveLoop,
+    ::testing::Values(SaveCase{"NewNameSavesReportsAndAsksAgain", false, QMessageBox::NoButton, true, 2},
+                      SaveCase{"ExistingNameYesOverwritesAndEnds", true, QMessageBox::Yes, true, 1},
+                      SaveCase{"ExistingNameNoWritesNothingAndAsksAgain", true, QMessageBox::No, false, 2},
+                      SaveCase{"ExistingNameCancelEnds", true, QMessageBox::Cancel, false, 1}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ChartWindow, TheSaveQuestionsAreTheProgramsBoxes) {
+    const auto confirm = TfrmGraph::makeConfirmBox(nullptr);
+    EXPECT_EQ(confirm->windowTitle(), QStringLiteral("Confirm"));
+    EXPECT_EQ(confirm->text(), QStringLiteral("Το αρχείο υπάρχει ήδη. Να αντικατασταθεί;"));
+    EXPECT_EQ(confirm->icon(), QMessageBox::Question);
+    EXPECT_EQ(confirm->standardButtons(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    // Closing the box without a button counts as Cancel.
+    QTimer::singleShot(0, confirm.get(), [&] { confirm->close(); });
+    EXPECT_EQ(confirm->exec(), QMessageBox::Cancel);
+
+    const auto saved = TfrmGraph::makeSavedBox(nullptr);
+    EXPECT_EQ(saved->windowTitle(), QStringLiteral("Save"));
+    EXPECT_EQ(saved->text(), QStringLiteral("Η αποθήκευση ολοκληρώθηκε"));
+    EXPECT_EQ(saved->standardButtons(), QMessageBox::Ok);
+}
+
+TEST(ChartWindow, CopiesTheChartToTheClipboard) {
+    StatsRig rig(ledgerOf({"040215|0020,000"}));
+    showChartOf(rig, 2004, 2);
+    rig.graph->buttonClipClick();
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(529, 316));
+}
+
+TEST(ChartWindow, PrintsOnePageAndRestoresTheTitleColours) {
+    StatsRig rig(ledgerOf({"040215|0020,000"}));
+    showChartOf(rig, 2004, 2);
+    TfrmGraph &g = *rig.graph;
+    const QString pdf = rig.dir.filePath(QStringLiteral("chart.pdf"));
+    g.printerSource = [&] {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(pdf);
+        return printer;
+    };
+    QColor titleWhilePrinting;
+    g.buttonPrintClick();
+    const QByteArray bytes = readFile(pdf);
+    ASSERT_TRUE(bytes.startsWith("%PDF"));
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "), 1)
+        << "pages in the file";
+    auto expectWindowColours = [&] {
+        EXPECT_EQ(g.chart()->titleBrush().color(), QColor(Qt::white));
+        EXPECT_EQ(g.axisY()->titleBrush().color(), QColor(Qt::yellow));
+        EXPECT_EQ(g.axisX()->titleBrush().color(), QColor(Qt::yellow));
+        EXPECT_EQ(g.dayLabelsColor(), QColor(Qt::white));
+    };
+    expectWindowColours();
+
+    // A printer that fails still leaves the window's colours; the error reaches the handler.
+    g.printerSource = [&]() -> std::unique_ptr<QPrinter> {
+        titleWhilePrinting = g.chart()->titleBrush().color();
+        throw EPrinterError(QStringLiteral("no printer"));
+    };
+    EXPECT_THROW(g.buttonPrintClick(), EPrinterError);
+    EXPECT_EQ(titleWhilePrinting, QColor(Qt::black));
+    expectWindowColours();
+}
+
+TEST(ChartWindow, WithoutADefaultPrinterTheErrorSaysSo) {
+    if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this system has a default printer";
+    StatsRig rig(ledgerOf({}));
+    try {
+        rig.graph->buttonPrintClick();
+        FAIL() << "printing without a printer reported nothing";
+    } catch (const EPrinterError &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("no default printer")));
+    }
+}

@@ -1,0 +1,154 @@
+#include "framework/errors.h"
+#include "stats/ledgerstats.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarv;
+using namespace tarv::stats;
+
+namespace {
+
+QByteArray header(const QByteArray &text = "8|22|270|540|9|\xC4\xF1\xF7") {
+    QByteArray h = text;
+    h.append(100 - h.size(), ' ');
+    return h;
+}
+
+// A ledger as the program writes it: the header, the empty line, then the records.
+QByteArray ledger(const QList<QByteArray> &records, const QByteArray &head = header()) {
+    QByteArray bytes = head + "\r\n";
+    for (const QByteArray &r : records) bytes += "\r\n" + r;
+    return bytes;
+}
+
+} // namespace
+
+TEST(MonthlyTotals, AYearWithoutRecordsSumsToTwelveZeros) {
+    const auto sums = monthlyTotals(ledger({"010315|0012,000", "030101|0001,000"}), QStringLiteral("2002"));
+    for (double s : sums) EXPECT_EQ(s, 0);
+}
+
+TEST(MonthlyTotals, SumsEveryRecordOfTheYearByMonth) {
+    const auto sums = monthlyTotals(ledger({"030301|0012,340", "030302|0000,100", "030302|0000,200",
+                                            "031231|0009,000", "040301|0100,000", "020301|0100,000"}),
+                                    QStringLiteral("2003"));
+    EXPECT_DOUBLE_EQ(sums[2], 12.34 + 0.1 + 0.2); // several records of one day all add up
+    EXPECT_DOUBLE_EQ(sums[11], 9);
+    EXPECT_EQ(sums[0], 0);
+}
+
+TEST(MonthlyTotals, TheHeaderNeverCountsEvenWhenItBeginsWithTheYear) {
+    // Zone A from hour 10: the header begins with "10|22|", the key of 2010.
+    const QByteArray head = header("10|22|270|540|9|\xC4\xF1\xF7");
+    const auto sums = monthlyTotals(ledger({"100105|0001,500"}, head), QStringLiteral("2010"));
+    EXPECT_DOUBLE_EQ(sums[0], 1.5);
+    // A rewritten header leaves a line of three spaces: passed over like the empty line.
+    const QByteArray rewritten = header("10|22|270|540|9|\xC4\xF1\xF7").left(95) + "\r\n   \r\n\r\n100105|0001,500";
+    EXPECT_DOUBLE_EQ(monthlyTotals(rewritten, QStringLiteral("2010"))[0], 1.5);
+}
+
+TEST(MonthlyTotals, MonthsOutsideTheYearArePassedOver) {
+    const auto sums =
+        monthlyTotals(ledger({"030001|0005,000", "031301|0005,000", "039901|0005,000", "030201|0001,000"}),
+                      QStringLiteral("2003"));
+    double all = 0;
+    for (double s : sums) all += s;
+    EXPECT_DOUBLE_EQ(all, 1);
+}
+
+TEST(MonthlyTotals, ARecordOfTheYearThatDoesNotConvertRaisesAConversionError) {
+    EXPECT_THROW(monthlyTotals(ledger({"03xx01|0005,000"}), QStringLiteral("2003")), EConvertError);
+    EXPECT_THROW(monthlyTotals(ledger({"030101|abc"}), QStringLiteral("2003")), EConvertError);
+    EXPECT_THROW(monthlyTotals(ledger({"030101"}), QStringLiteral("2003")), EConvertError);
+    // Records of other years are never looked at.
+    EXPECT_NO_THROW(monthlyTotals(ledger({"04xx01|zzz"}), QStringLiteral("2003")));
+}
+
+TEST(MonthlyTotals, WideAmountsAndLoneLineEndsStillCount) {
+    // The last record may have grown past 10000; a file edited elsewhere may end lines with LF.
+    const QByteArray bytes = header() + "\n\n050101|0001,000\n050102|12345,500";
+    EXPECT_DOUBLE_EQ(monthlyTotals(bytes, QStringLiteral("2005"))[0], 12346.5);
+}
+
+struct RangeCase {
+    const char *name;
+    QDate from, to;
+    double expected;
+};
+
+void PrintTo(const RangeCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class RangeTotal : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(RangeTotal, SumsTheDaysOfTheRangeBothIncluded) {
+    const QByteArray bytes = ledger({"010315|0010,000", "010316|0020,500", "010401|0001,000",
+                                     "011231|0100,000", "020101|1000,000", "010317|12345,000"});
+    EXPECT_DOUBLE_EQ(rangeTotal(bytes, GetParam().from, GetParam().to), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, RangeTotal,
+    ::testing::Values(RangeCase{"OneDayWithARecord", {2001, 3, 16}, {2001, 3, 16}, 20.5},
+                      RangeCase{"OneDayWithoutARecord", {2001, 3, 18}, {2001, 3, 18}, 0},
+                      RangeCase{"DaysWithoutRecordsAddNothing", {2001, 3, 1}, {2001, 3, 31}, 30.5},
+                      RangeCase{"AcrossAYearEnd", {2001, 12, 31}, {2002, 1, 1}, 1100},
+                      // A record of 10000 or more is longer than 15 characters: it never counts.
+                      RangeCase{"WideRecordsNeverCount", {2001, 3, 17}, {2001, 3, 17}, 0},
+                      RangeCase{"Everything", {2000, 1, 1}, {2099, 12, 31}, 1131.5}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(RangeTotalLines, TheHeaderAndFillerLinesNeverContribute) {
+    const QByteArray rewritten = header("10|22|270|540|9|\xC4\xF1\xF7").left(95) + "\r\n   \r\n\r\n100105|0001,500";
+    EXPECT_DOUBLE_EQ(rangeTotal(rewritten, {2000, 1, 1}, {2099, 12, 31}), 1.5);
+    EXPECT_DOUBLE_EQ(rangeTotal(ledger({}), {2000, 1, 1}, {2099, 12, 31}), 0);
+}
+
+TEST(RangeTotalLines, KeysOutsideTheCalendarAreDatedBeforeAnyRange) {
+    const QByteArray bytes = ledger({"011301|0005,000", "010132|0005,000", "010100|0005,000", "01xx01|0005,000",
+                                     "010101|0001,000"});
+    EXPECT_DOUBLE_EQ(rangeTotal(bytes, {2000, 1, 1}, {2099, 12, 31}), 1);
+}
+
+TEST(RangeTotalLines, AnImpossibleDateRaisesADateErrorWhateverTheRange) {
+    const QByteArray bytes = ledger({"010431|0005,000"});
+    EXPECT_THROW(rangeTotal(bytes, {2005, 1, 1}, {2005, 1, 2}), EDateError);
+}
+
+TEST(RangeTotalLines, AnAmountThatDoesNotConvertRaisesOnlyInsideTheRange) {
+    const QByteArray bytes = ledger({"010315|00x2,000"});
+    EXPECT_NO_THROW(rangeTotal(bytes, {2001, 3, 16}, {2001, 3, 31}));
+    EXPECT_THROW(rangeTotal(bytes, {2001, 3, 15}, {2001, 3, 15}), EConvertError);
+}
+
+TEST(DayValues, OneValuePerDayTheLaterRecordWinning) {
+    const auto values = dayValues(ledger({"040201|0001,000", "040229|0002,500", "040201|0003,000",
+                                          "040301|0100,000", "030201|0100,000"}),
+                                  2004, 2);
+    EXPECT_DOUBLE_EQ(values[0], 3);
+    EXPECT_DOUBLE_EQ(values[28], 2.5);
+    EXPECT_EQ(values[29], 0);
+    EXPECT_EQ(values[30], 0);
+}
+
+TEST(DayValues, DaysOutsideOneToThirtyOneArePassedOver) {
+    const auto values = dayValues(ledger({"040200|0001,000", "040232|0001,000", "040299|0001,000"}), 2004, 2);
+    for (double v : values) EXPECT_EQ(v, 0);
+    EXPECT_THROW(dayValues(ledger({"0402xy|0001,000"}), 2004, 2), EConvertError);
+}
+
+TEST(DayValues, TheHeaderIsNeverARecord) {
+    const QByteArray head = header("0402|22|270|540|9|\xC4\xF1\xF7");
+    EXPECT_NO_THROW(dayValues(ledger({}, head), 2004, 2));
+    EXPECT_EQ(monthKey(2003, 3), QByteArray("0303"));
+    EXPECT_EQ(monthKey(2010, 12), QByteArray("1012"));
+}
+
+TEST(LedgerFile, AMissingLedgerRaisesAnInputOutputError) {
+    QTemporaryDir dir;
+    EXPECT_THROW(readLedgerFile(dir.path()), EInOutError);
+    tarv::test::writeFile(dir.filePath(QStringLiteral("data.dat")), ledger({"010315|0001,000"}));
+    EXPECT_EQ(readLedgerFile(dir.path()), ledger({"010315|0001,000"}));
+}

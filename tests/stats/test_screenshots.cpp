@@ -1,0 +1,46 @@
+// Pictures of the statistics panel, the expanded calculator and a month's chart, for a person
+// to look at. They are written into the build folder's "screenshots" folder.
+#include "statsrig.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTableWidget>
+#include "stats/yearstepper.h"
+#include <gtest/gtest.h>
+
+using namespace tarv;
+using tarv::test::ledgerOf;
+using tarv::test::StatsRig;
+
+TEST(Screenshots, PanelCalculatorAndChart) {
+    QList<QByteArray> records;
+    const double amounts[] = {9, 18, 27, 0, 36, 4.5, 13.5, 45, 22.5, 9, 0, 31.5, 40.5, 18, 9};
+    for (int i = 0; i < 15; ++i)
+        records << QStringLiteral("0303%1|%2")
+                       .arg(2 * i + 1, 2, 10, QLatin1Char('0'))
+                       .arg(QLocale().toString(amounts[i], 'f', 3).rightJustified(8, QLatin1Char('0')))
+                       .toLatin1();
+    records << "030401|0120,000" << "030115|0250,500" << "030210|0075,000";
+    StatsRig rig(ledgerOf(records));
+    TForm1 &f = *rig.form;
+    const QString folder = QStringLiteral(TARV_SCREENSHOT_DIR);
+    ASSERT_TRUE(QDir().mkpath(folder));
+
+    f.setCalcDates(QDate(2003, 3, 1));
+    f.QWidget::show();
+    f.buttonStatsClick();
+    while (f.UpDown1->position() < 2003) f.UpDown1->stepUp();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.grab().save(folder + QStringLiteral("/stats_panel.png")));
+
+    f.buttonShowCalc->click();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.grab().save(folder + QStringLiteral("/stats_calculator.png")));
+
+    rig.graph->chartYear = 2003;
+    rig.graph->chartMonth = 3;
+    rig.graph->showChart();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(rig.graph->grab().save(folder + QStringLiteral("/stats_chart.png")));
+}
