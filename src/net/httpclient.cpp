@@ -1,0 +1,152 @@
+#include "net/httpclient.h"
+
+#include "net/encoders.h"
+
+namespace tarv {
+
+THttpClient::THttpClient(QObject *parent) : TSocketClient(parent) {}
+
+// An abort also ends a host lookup wait, and reports no status text of its own.
+void THttpClient::Abort() {
+    m_waitDone = true;
+    Cancel();
+}
+
+void THttpClient::start(CmdType code, const QString &url) {
+    m_targetURL = url;
+    m_commandCode = code;
+    RunCommand();
+}
+
+void THttpClient::Get(const QString &url) { start(cmdGet, url); }
+void THttpClient::Options(const QString &url) { start(cmdOptions, url); }
+void THttpClient::Head(const QString &url) { start(cmdHead, url); }
+void THttpClient::Delete(const QString &url) { start(cmdDelete, url); }
+
+void THttpClient::Post(const QString &url, const QString &data) {
+    m_commandData = data;
+    // With OutputFileMode the data names a file and is sent as it is.
+    if (encodePostData && !OutputFileMode) {
+        TUrlEncoder encoder;
+        encoder.InputString = data;
+        m_commandData = encoder.Encode();
+    }
+    start(cmdPost, url);
+}
+
+void THttpClient::Put(const QString &url, const QString &data) {
+    m_commandData = data;
+    start(cmdPut, url);
+}
+
+void THttpClient::Patch(const QString &url, const QString &data) {
+    m_commandData = data;
+    start(cmdPatch, url);
+}
+
+void THttpClient::Trace(const QString &url, const QString &data) {
+    m_commandData = data;
+    start(cmdTrace, url);
+}
+
+void THttpClient::Headless(const QString &url, const QString &data) {
+    m_commandData = data;
+    start(cmdHeadless, url);
+}
+
+void THttpClient::Copy(const QString &url, const QString &targetUri) {
+    m_commandTarget = targetUri;
+    start(cmdCopy, url);
+}
+
+void THttpClient::Move(const QString &url, const QString &targetUri) {
+    m_commandTarget = targetUri;
+    start(cmdMove, url);
+}
+
+void THttpClient::Link(const QString &url, const QString &link) {
+    m_commandTarget = link;
+    m_commandData = QStringLiteral("Send.dat");
+    start(cmdLink, url);
+}
+
+void THttpClient::Unlink(const QString &url, const QString &link) {
+    m_commandTarget = link;
+    m_commandData = QStringLiteral("Send.dat");
+    start(cmdUnlink, url);
+}
+
+void THttpClient::RunCommand() {
+    // A command started from inside another one's wait would share its socket and flags.
+    if (m_running) throw ESockError(QStringLiteral("Already connected"));
+    m_running = true;
+    struct Running {
+        bool &flag;
+        ~Running() { flag = false; }
+    } running{m_running};
+
+    for (int pass = 1;; ++pass) {
+        ParseURL();
+        BuildRequestHeader();
+        if (OnAboutToSend) OnAboutToSend(this);
+
+        bool newTarget = false;
+        try {
+            Connect();
+            SendRequest();
+            m_replyNumber = 0;
+            ReadResponseHeader();
+            if (InputFileMode) {
+                CaptureFile(Body);
+            } else {
+                QByteArray body;
+                try {
+                    CaptureString(body, -1);
+                } catch (...) {
+                    Body = QString::fromLatin1(body);
+                    throw;
+                }
+                Body = QString::fromLatin1(body);
+            }
+            const int reply = m_replyNumber;
+            if (reply <= 298) {
+                if (OnSuccess) OnSuccess(m_commandCode);
+                ReportStatus(2, QStringLiteral("Transaction Completed"));
+            } else if (reply >= 400) {
+                if (OnFailure) OnFailure(m_commandCode);
+            } else if (reply >= 300 && reply <= 302 && !m_redirectLocation.isEmpty()) {
+                m_targetURL = m_redirectLocation;
+                newTarget = true;
+            }
+        } catch (...) {
+            try {
+                Disconnect();
+            } catch (...) {
+                // The first error is the one the caller needs to see.
+            }
+            throw;
+        }
+        Disconnect();
+
+        const int reply = m_replyNumber;
+        if (reply >= 300 && reply <= 398) {
+            if (!m_responseCookie.isEmpty()) HeaderInfo.Cookie = m_responseCookie;
+            bool handled = false;
+            if (OnRedirect) OnRedirect(handled);
+            if (handled) return;
+            // A bare file name is taken from the root of the same server, on the same port.
+            if (newTarget && !m_targetURL.contains(QLatin1Char('/'))) {
+                const QString port = Port == 80 ? QString() : QStringLiteral(":%1").arg(Port);
+                m_targetURL = QStringLiteral("http://") + Host + port + QLatin1Char('/') + m_targetURL;
+            }
+        }
+        if (reply == 401 && OnAuthenticationNeeded) OnAuthenticationNeeded(this);
+
+        // Only a response that names a new target is followed, and a chain of them (a
+        // redirect loop included) ends after kMaxPasses passes with the last response kept as
+        // the result; repeating the same request would only fetch the same answer again.
+        if (reply < 299 || reply > 399 || !newTarget || pass >= kMaxPasses) return;
+    }
+}
+
+} // namespace tarv

@@ -1,0 +1,194 @@
+// The request and response texts of the HTTP client: URL parsing, the request header and the
+// response header.
+#include "net/httpclient.h"
+
+#include "framework/textformat.h"
+#include "net/encoders.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace tarv {
+
+namespace {
+
+// The index of the n-th (1-based) occurrence of c in text, -1 when there are fewer.
+qsizetype nthIndexOf(const QString &text, QChar c, int n) {
+    qsizetype at = -1;
+    for (int i = 0; i < n; ++i) {
+        at = text.indexOf(c, at + 1);
+        if (at < 0) return -1;
+    }
+    return at;
+}
+
+const char *verbOf(CmdType code) {
+    static const char *const verbs[] = {"GET ",   "OPTIONS ", "HEAD ",   "POST ", "PUT ",
+                                        "PATCH ", "COPY ",    "MOVE ",   "DELETE ", "LINK ",
+                                        "UNLINK ", "TRACE "};
+    return code < cmdHeadless ? verbs[code] : nullptr;
+}
+
+bool sendsBody(CmdType code) {
+    return code == cmdPost || code == cmdPut || code == cmdPatch || code == cmdTrace || code == cmdHeadless;
+}
+
+bool hasContentLength(CmdType code) {
+    return sendsBody(code) || code == cmdLink || code == cmdUnlink;
+}
+
+// The status code of a status line: its second space-separated word when that is a plain
+// decimal number, otherwise 0; the low 16 bits read as a signed number.
+qint16 statusOf(const QByteArray &line) {
+    const QList<QByteArray> words = line.split(' ');
+    if (words.size() < 2) return 0;
+    const QByteArray &word = words[1];
+    if (word.isEmpty() || word.size() > 10) return 0;
+    for (const char c : word)
+        if (c < '0' || c > '9') return 0;
+    const qint64 value = word.toLongLong();
+    if (value > std::numeric_limits<int>::max()) return 0;
+    return qint16(quint16(value & 0xFFFF));
+}
+
+// The decimal number after "Content-Length:": the character after the colon is passed over,
+// then everything up to the first digit; no digits give 0.
+qint64 contentLengthOf(const QByteArray &line) {
+    qsizetype i = line.indexOf(':') + 2;
+    while (i < line.size() && (line[i] < '0' || line[i] > '9')) ++i;
+    qint64 value = 0;
+    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
+        if (value > std::numeric_limits<qint64>::max() / 20) break; // no overflow on silly input
+        value = value * 10 + (line[i] - '0');
+    }
+    return value;
+}
+
+QByteArray withoutTerminator(QByteArray line) {
+    while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+    return line;
+}
+
+} // namespace
+
+void THttpClient::ParseURL() {
+    QString &url = m_targetURL;
+    if (url.isEmpty()) throw Exception(QStringLiteral("Empty URL"));
+    if (Port == 0) Port = 80;
+
+    const bool hasAuthority = url.contains(QStringLiteral("//"));
+    qsizetype pathStart = -1;
+    if (hasAuthority) pathStart = nthIndexOf(url, QLatin1Char('/'), 3);
+    else pathStart = url.indexOf(QLatin1Char('/'));
+    m_requestPath = pathStart < 0 ? QString() : url.mid(pathStart, kMaxValueLength);
+    // A path of the single "/" that ends a URL counts as none; "/" is put back below.
+    if (hasAuthority && pathStart == url.size() - 1) m_requestPath.clear();
+
+    const qsizetype colon = url.indexOf(QLatin1Char(':'));
+    if (colon >= 0) {
+        const QString scheme = url.left(colon).toLower();
+        if (scheme == QLatin1String("gopher")) Port = 70;
+        else if (scheme == QLatin1String("ftp")) Port = 21;
+        else if (scheme == QLatin1String("https"))
+            throw Exception(QStringLiteral("HTTP Secure Socket is not supported"));
+        else Port = 80;
+    }
+
+    QString hostPart;
+    if (hasAuthority) hostPart = url.section(QLatin1Char('/'), 2, 2);
+    else if (!url.startsWith(QLatin1Char('/'))) hostPart = url.section(QLatin1Char('/'), 0, 0);
+    if (hostPart.contains(QLatin1Char(':'))) {
+        Port = fmt::toInt(hostPart.section(QLatin1Char(':'), 1, 1));
+        hostPart = hostPart.section(QLatin1Char(':'), 0, 0);
+    }
+    if (!hostPart.isEmpty()) Host = hostPart;
+
+    if (m_requestPath.isEmpty()) {
+        m_requestPath = QStringLiteral("/");
+        url += QLatin1Char('/');
+    }
+}
+
+void THttpClient::BuildRequestHeader() {
+    THeaderList &h = m_requestHeader;
+    h.Clear();
+    if (const char *verb = verbOf(m_commandCode))
+        h.Add(QLatin1String(verb) + (Proxy.isEmpty() ? m_requestPath : m_targetURL) +
+              QStringLiteral(" HTTP/1.0"));
+    if (!Proxy.isEmpty()) {
+        h.Add(QStringLiteral("Proxy-Connection: Keep-Alive"));
+        h.Add(QStringLiteral("Host: ") + Host);
+    }
+    h.SetHeader(QStringLiteral("Host"), Host);
+    h.Add(QStringLiteral("Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff"));
+    h.Add(QStringLiteral("Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript"));
+    if (!HeaderInfo.LocalProgram.isEmpty()) h.SetHeader(QStringLiteral("User-Agent"), HeaderInfo.LocalProgram);
+    if (!HeaderInfo.LocalMailAddress.isEmpty()) h.SetHeader(QStringLiteral("From"), HeaderInfo.LocalMailAddress);
+    if (!HeaderInfo.Cookie.isEmpty()) h.SetHeader(QStringLiteral("Cookie"), HeaderInfo.Cookie);
+    if (!HeaderInfo.Referer.isEmpty()) h.SetHeader(QStringLiteral("Referer"), HeaderInfo.Referer);
+    if (!HeaderInfo.UserId.isEmpty() && !HeaderInfo.Password.isEmpty()) {
+        const QByteArray credentials = (HeaderInfo.UserId + QLatin1Char(':') + HeaderInfo.Password).toUtf8();
+        h.SetHeader(QStringLiteral("Authorization"),
+                    QStringLiteral("Basic ") + QString::fromLatin1(TStreamEncoder::base64Token(credentials)));
+    }
+    h.Add(QStringLiteral("Content-type: application/x-www-form-urlencoded"));
+    if (m_commandCode == cmdCopy || m_commandCode == cmdMove) h.Add(QStringLiteral("URI-header: ") + m_commandTarget);
+    if (m_commandCode == cmdLink || m_commandCode == cmdUnlink) h.Add(QStringLiteral("Link: ") + m_commandTarget);
+    if (hasContentLength(m_commandCode)) {
+        qint64 length = 0;
+        if (OutputFileMode) {
+            QFile file(m_commandData);
+            if (!file.open(QIODevice::ReadOnly))
+                throw EInOutError(QStringLiteral("Cannot open file \"%1\": %2").arg(m_commandData, file.errorString()));
+            length = file.size();
+        } else {
+            length = m_commandData.toUtf8().size();
+        }
+        h.Add(QStringLiteral("Content-Length: %1").arg(length));
+    }
+}
+
+void THttpClient::SendRequest() {
+    QByteArray text;
+    for (const QString &line : m_requestHeader.lines()) text += line.toUtf8() + "\r\n";
+    Write(text);
+    Writeln(QByteArray());
+    if (!sendsBody(m_commandCode)) return;
+    if (OutputFileMode) SendFile(m_commandData);
+    else Write(m_commandData.toUtf8());
+}
+
+void THttpClient::ReadResponseHeader() {
+    m_bytesTotal = 0;
+    m_responseCookie.clear();
+    // A "Location:" counts only for the response that carries it.
+    m_redirectLocation.clear();
+    QFile headerFile(Header);
+    if (OutputFileMode) {
+        if (!headerFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw EInOutError(QStringLiteral("Cannot create file \"%1\": %2").arg(Header, headerFile.errorString()));
+    } else {
+        Header.clear();
+    }
+    auto keep = [&](const QByteArray &line) {
+        if (!OutputFileMode) Header += QString::fromLatin1(line);
+        else if (headerFile.write(line) != line.size())
+            throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2").arg(Header, headerFile.errorString()));
+    };
+
+    QByteArray line = ReadLn();
+    if (!line.isEmpty()) m_replyNumber = statusOf(line);
+    keep(line);
+    for (;;) {
+        line = ReadLn();
+        const QByteArray bare = withoutTerminator(line);
+        const QByteArray name = bare.left(bare.indexOf(' ')).toUpper();
+        if (name == "SET-COOKIE:") m_responseCookie = QString::fromLatin1(bare.mid(12, kMaxValueLength));
+        else if (name == "LOCATION:") m_redirectLocation = QString::fromLatin1(bare.mid(10, kMaxValueLength));
+        else if (name == "CONTENT-LENGTH:") m_bytesTotal = contentLengthOf(bare);
+        keep(line);
+        if (line.isEmpty() || line == "\n" || line == "\r\n") break;
+    }
+}
+
+} // namespace tarv

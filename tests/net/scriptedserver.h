@@ -1,0 +1,157 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tarv::test {
+
+// One accepted connection as a script sees it.
+class Peer {
+public:
+    Peer(int fd, const std::atomic<bool> &stopping) : m_fd(fd), m_stopping(stopping) {}
+
+    void send(const QByteArray &bytes) {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::send(m_fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+            if (n <= 0) return;
+            done += n;
+        }
+    }
+    // Reads until the blank line that ends a request header (or the client closes).
+    QByteArray readRequest() {
+        QByteArray got;
+        while (waitReadable(5000)) {
+            char buf[65536];
+            const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            got.append(buf, n);
+            // Only the new bytes (and the three before them) can complete the blank line.
+            if (got.right(n + 3).contains("\r\n\r\n")) break;
+        }
+        return got;
+    }
+    // Reads whatever arrives until the line is quiet for ms milliseconds.
+    QByteArray readQuiet(int ms) {
+        QByteArray got;
+        while (waitReadable(ms)) {
+            char buf[65536];
+            const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            got.append(buf, n);
+        }
+        return got;
+    }
+    // Sleeps for ms milliseconds, or less when the server is being stopped.
+    void pause(int ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!m_stopping && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    // Keeps the connection open and silent until the server is stopped.
+    void holdOpen() { pause(60 * 60 * 1000); }
+
+private:
+    bool waitReadable(int ms) {
+        pollfd p{m_fd, POLLIN, 0};
+        return ::poll(&p, 1, ms) > 0;
+    }
+
+    int m_fd;
+    const std::atomic<bool> &m_stopping;
+};
+
+// A TCP server on a free 127.0.0.1 port whose thread runs a script for each connection it
+// accepts, then closes that connection. What each script read with readRequest is kept.
+class ScriptedServer {
+public:
+    using Script = std::function<void(Peer &, int connection)>;
+
+    explicit ScriptedServer(Script script) : m_script(std::move(script)) {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        int one = 1;
+        ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        ::listen(m_listen, 8);
+        socklen_t len = sizeof a;
+        ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~ScriptedServer() { stop(); }
+
+    void stop() {
+        m_stopping = true;
+        if (m_thread.joinable()) m_thread.join();
+        if (m_listen >= 0) ::close(m_listen);
+        m_listen = -1;
+    }
+    int port() const { return m_port; }
+    int connections() const { return m_accepted; }
+    QList<QByteArray> requests() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_requests;
+    }
+
+    // A script's helper: reads the request and keeps it.
+    QByteArray take(Peer &peer) {
+        const QByteArray r = peer.readRequest();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_requests.append(r);
+        return r;
+    }
+
+    // A port on 127.0.0.1 with nothing listening on it.
+    static int closedPort() {
+        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
+        ::close(s);
+        return ntohs(a.sin_port);
+    }
+
+private:
+    void run() {
+        // A connection already waiting when the server is stopped is still served.
+        for (;;) {
+            pollfd p{m_listen, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) {
+                if (m_stopping) break;
+                continue;
+            }
+            const int fd = ::accept(m_listen, nullptr, nullptr);
+            if (fd < 0) continue;
+            Peer peer(fd, m_stopping);
+            m_script(peer, m_accepted++);
+            ::close(fd);
+        }
+    }
+
+    Script m_script;
+    int m_listen = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<int> m_accepted{0};
+    std::mutex m_mutex;
+    QList<QByteArray> m_requests;
+    std::thread m_thread;
+};
+
+} // namespace tarv::test
