@@ -11,6 +11,24 @@
 
 namespace tarv {
 
+namespace {
+
+// The web engine's own library aborts under AddressSanitizer, so a sanitizer build runs without
+// it: every navigation there ends on the internal page, as a load without a network would.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kEngineAvailable = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kEngineAvailable = false;
+#else
+constexpr bool kEngineAvailable = true;
+#endif
+#else
+constexpr bool kEngineAvailable = true;
+#endif
+
+} // namespace
+
 // Blocks every request that would leave the machine while the view is off line.
 class BannerRequestGate final : public QWebEngineUrlRequestInterceptor {
 public:
@@ -40,6 +58,10 @@ void BannerView::setOffline(bool offline) {
 }
 
 void BannerView::Navigate(const QString &address) {
+    if (!kEngineAvailable) {
+        completeLater(internalPageFor(address));
+        return;
+    }
     if (!m_view && m_offline) {
         m_deferred.clear();
         if (!m_cache.contains(address)) {
@@ -56,7 +78,7 @@ void BannerView::Navigate(const QString &address) {
 }
 
 void BannerView::createEngine() {
-    if (m_view) return;
+    if (m_view || !kEngineAvailable) return;
     // An off-the-record profile: the engine keeps no cache or cookies of its own on disk; the
     // saved copies are the only thing the banner keeps between runs.
     m_profile = new QWebEngineProfile();
