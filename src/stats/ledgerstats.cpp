@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <charconv>
 
 namespace tarv::stats {
 
@@ -24,13 +25,40 @@ QByteArrayView chars(QByteArrayView line, qsizetype from, qsizetype count) {
     return line.sliced(from - 1, std::min(count, line.size() - from + 1));
 }
 
+// Reads an amount made only of digits and one decimal separator (a comma or a point), the
+// form of every amount the program writes, without building a text. False for anything else.
+bool plainAmount(QByteArrayView text, double &value) {
+    char buffer[32];
+    if (text.isEmpty() || text.size() >= qsizetype(sizeof buffer)) return false;
+    int separators = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == ',' || c == '.') {
+            ++separators;
+            c = '.';
+        } else if (c < '0' || c > '9') {
+            return false;
+        }
+        buffer[i] = c;
+    }
+    if (separators > 1 || text.size() == separators) return false;
+    const char *end = buffer + text.size();
+    const auto [ptr, ec] = std::from_chars(buffer, end, value);
+    return ec == std::errc() && ptr == end;
+}
+
 // Characters 8 to the end: the amount of a record, read as a decimal number.
 double amountOf(QByteArrayView line) {
-    return fmt::toDouble(textOf(chars(line, 8, line.size())));
+    const QByteArrayView text = chars(line, 8, line.size());
+    double value = 0;
+    if (plainAmount(text, value)) return value;
+    return fmt::toDouble(textOf(text));
 }
 
 // A two-character field of a key as an integer, 0 when it is not one.
 int intOrZero(QByteArrayView field) {
+    if (field.size() == 2 && field[0] >= '0' && field[0] <= '9' && field[1] >= '0' && field[1] <= '9')
+        return (field[0] - '0') * 10 + (field[1] - '0');
     bool ok = false;
     const int v = field.toByteArray().trimmed().toInt(&ok);
     return ok ? v : 0;
@@ -82,6 +110,10 @@ std::array<double, 12> monthlyTotals(QByteArrayView ledger, const QString &yearT
 
 double rangeTotal(QByteArrayView ledger, const QDate &from, const QDate &to) {
     double sum = 0;
+    // Dates compared as numbers yyyymmdd, in the same order as the dates themselves.
+    const auto ordinal = [](int y, int m, int d) { return y * 10000 + m * 100 + d; };
+    const int first = ordinal(from.year(), from.month(), from.day());
+    const int last = ordinal(to.year(), to.month(), to.day());
     forEachLine(ledger, [&](qsizetype, QByteArrayView line) {
         // Only a line of exactly 15 characters is a record: six key digits, "|" and eight
         // amount characters. The header, blank and space-filled lines and amounts of 10000 or
@@ -91,10 +123,10 @@ double rangeTotal(QByteArrayView ledger, const QDate &from, const QDate &to) {
         const int mm = intOrZero(line.sliced(2, 2));
         const int dd = intOrZero(line.sliced(4, 2));
         if (mm < 1 || mm > 12 || dd < 1 || dd > 31) return; // dated before any range
-        const QDate date(2000 + yy, mm, dd);
-        if (!date.isValid())
+        if (!QDate::isValid(2000 + yy, mm, dd))
             throw EDateError(QStringLiteral("Invalid date '%1' in the ledger").arg(textOf(line.sliced(0, 6))));
-        if (date < from || date > to) return;
+        const int date = ordinal(2000 + yy, mm, dd);
+        if (date < first || date > last) return;
         sum += amountOf(line);
     });
     return sum;

@@ -1,0 +1,92 @@
+// Times the statistics views on a ledger of 100,000 day records: the monthly totals
+// (boxYearChange), the range total (calcRange) and the chart's build, each beside one plain
+// sequential read of the same file, and prints the figures.
+#include "framework/textformat.h"
+#include "meter/ledger.h"
+#include "platform/fakes/fakes.h"
+#include "shell/tform1.h"
+#include "stats/tfrmgraph.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using namespace tarv;
+
+namespace {
+
+template <typename F> double bestOf(int runs, F f) {
+    double best = 1e18;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        best = std::min(best, t.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLocale::setDefault(QLocale(QLocale::Greek, QLocale::Greece));
+    QApplication app(argc, argv);
+    const int records = 100000;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.dat"));
+
+    // Records for consecutive days; two-digit years repeat after a century, so every year and
+    // month of the views below matches about three hundred records.
+    QByteArray bytes = Ledger::defaultHeaderBytes() + "\r\n";
+    QDate day(1830, 1, 1);
+    for (int i = 0; i < records; ++i, day = day.addDays(1))
+        bytes += "\r\n" + fmt::dayKey(day).toLatin1() + "|" + fmt::ledgerAmount(1 + i % 97 * 0.5).toLatin1();
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) return 1;
+    }
+
+    Platform p;
+    p.clock = std::make_shared<FakeClock>(QDateTime(QDate(2003, 3, 15), QTime(12, 0)));
+    p.dialup = std::make_shared<FakeDialupService>();
+    p.autostart = std::make_shared<MemoryAutostartStore>();
+    p.shell = std::make_shared<RecordingShellOpener>();
+    p.dataFolder = dir.path();
+    TForm1 form(p);
+    TfrmGraph graph(&form);
+    form.frmGraph = &graph;
+    form.boxYear->setText(QStringLiteral("2003"));
+    form.setCalcDates(QDate(2000, 1, 1));
+    form.DatePick2->setDate(QDate(2099, 12, 31));
+    graph.chartYear = 2003;
+    graph.chartMonth = 3;
+
+    const double plain = bestOf(5, [&] {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) return;
+        volatile qint64 n = f.readAll().size();
+        (void)n;
+    });
+    const double lines = bestOf(5, [&] {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) return;
+        volatile qint64 n = 0;
+        while (!f.atEnd()) n = n + f.readLine().size();
+    });
+    const double year = bestOf(5, [&] { form.boxYearChange(); });
+    const double range = bestOf(5, [&] { form.calcRange(); });
+    const double chart = bestOf(5, [&] { graph.FormActivate(); });
+
+    std::printf("ledger: %d records, %lld bytes\n", records, static_cast<long long>(bytes.size()));
+    std::printf("plain sequential read      : %8.3f ms\n", plain);
+    std::printf("plain read line by line    : %8.3f ms\n", lines);
+    std::printf("boxYearChange (12 months)  : %8.3f ms  (%.1f x plain read)\n", year, year / plain);
+    std::printf("calcRange (2000 to 2099)   : %8.3f ms  (%.1f x plain read)\n", range, range / plain);
+    std::printf("chart build (FormActivate) : %8.3f ms  (%.1f x plain read)\n", chart, chart / plain);
+    return 0;
+}
