@@ -16,6 +16,7 @@
 #include <QImageReader>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTest>
 #include <QTimer>
 #include <QValueAxis>
 #include <gtest/gtest.h>
@@ -261,4 +262,20 @@ TEST(ChartWindow, WithoutADefaultPrinterTheErrorSaysSo) {
     } catch (const EPrinterError &e) {
         EXPECT_TRUE(e.message().contains(QStringLiteral("no default printer")));
     }
+}
+
+TEST(ChartWindow, ClickingBackFromTheMainWindowRebuildsFromTheCurrentLedger) {
+    StatsRig rig(ledgerOf({"040201|0001,000"}));
+    TfrmGraph &g = *rig.graph;
+    rig.form->QWidget::show();
+    showChartOf(rig, 2004, 2);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&g));
+    EXPECT_EQ(barValues(g).at(1), 0);
+    rig.writeLedger(ledgerOf({"040201|0001,000", "040202|0009,000"}));
+    rig.form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(rig.form.get()));
+    EXPECT_EQ(barValues(g).at(1), 0);
+    g.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&g));
+    EXPECT_EQ(barValues(g).at(1), 9);
 }

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTableWidget>
 #include "stats/yearstepper.h"
@@ -43,4 +44,13 @@ TEST(Screenshots, PanelCalculatorAndChart) {
     rig.graph->showChart();
     QCoreApplication::processEvents();
     EXPECT_TRUE(rig.graph->grab().save(folder + QStringLiteral("/stats_chart.png")));
+
+    // The printed page, as a PDF file.
+    rig.graph->printerSource = [&] {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(folder + QStringLiteral("/stats_chart_print.pdf"));
+        return printer;
+    };
+    rig.graph->buttonPrintClick();
 }
