@@ -4,6 +4,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -197,6 +198,26 @@ void NmMockRig::setActiveState(const QString &active, uint state) {
 
 void NmMockRig::deactivate(const QString &device, const QString &active) {
     mockCall(QStringLiteral("RemoveActiveConnection"), {device, active});
+}
+
+void NmMockRig::listActive(const QStringList &paths) {
+    QList<QDBusObjectPath> list;
+    for (const QString &p : paths)
+        list << QDBusObjectPath(p);
+    setProperty(QStringLiteral("/org/freedesktop/NetworkManager"), kNm, QStringLiteral("ActiveConnections"),
+                QVariant::fromValue(list));
+}
+
+bool NmMockRig::python(const QString &code) {
+    const QString prelude = QStringLiteral("import dbus\n"
+                                           "bus = dbus.bus.BusConnection('%1')\n"
+                                           "mock = dbus.Interface(bus.get_object('%2', '/org/freedesktop'), "
+                                           "'org.freedesktop.DBus.Mock')\n")
+                                .arg(m_address, kNm);
+    QProcess py;
+    py.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    py.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), prelude + code});
+    return py.waitForFinished(15000) && py.exitStatus() == QProcess::NormalExit && py.exitCode() == 0;
 }
 
 } // namespace tarv::test

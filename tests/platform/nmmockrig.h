@@ -47,6 +47,10 @@ public:
     void setDeviceState(const QString &device, uint state);
     void setActiveState(const QString &active, uint state);
     void deactivate(const QString &device, const QString &active);
+    // Sets the manager's list of active connections as it is, whatever objects exist.
+    void listActive(const QStringList &paths);
+    // Runs Python code against the mock, with `dbus`, `bus` and `mock` (its control interface) at hand.
+    bool python(const QString &code);
 
 private:
     QVariantList mockCall(const QString &method, const QVariantList &args);

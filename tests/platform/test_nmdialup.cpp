@@ -211,3 +211,20 @@ TEST_F(NmFixture, ServiceThatStopsAnsweringNeverStretchesATick) {
     EXPECT_TRUE(waitFor([&] { return handles() == QStringList{active}; }, 8000));
     EXPECT_EQ(service->connectionStatus(active).state, DialState::Connected);
 }
+
+// NetworkManager may list an active connection whose object cannot be read yet (or whose read
+// goes unanswered); the connection must be read again rather than be left out for good.
+TEST_F(NmFixture, ConnectionThatCouldNotBeReadIsReadAgain) {
+    const QString modem = rig.addDevice(QStringLiteral("ttyUSB0"), kDeviceModem);
+    const QString late = QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/late");
+    rig.listActive({late});
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(handles(), QStringList());
+    ASSERT_TRUE(
+        rig.python(QStringLiteral("mock.AddObject('%1', 'org.freedesktop.NetworkManager.Connection.Active', "
+                                  "{'Type': 'gsm', 'State': dbus.UInt32(2), "
+                                  "'Devices': dbus.Array(['%2'], signature='o')}, [])")
+                       .arg(late, modem)));
+    EXPECT_TRUE(waitFor([&] { return handles() == QStringList{late}; }));
+    EXPECT_TRUE(waitStatus(late, DialState::Connected, QStringLiteral("modem")));
+}

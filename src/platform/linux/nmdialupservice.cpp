@@ -153,6 +153,8 @@ void NmDialupService::reset(bool owned) {
     m_devices.clear();
     m_checkTimer.stop();
     if (m_owned) requestActiveList(false);
+    // Should the first load go unanswered, the check asks again.
+    updateCheckTimer();
     emit viewChanged();
 }
 
@@ -195,6 +197,7 @@ void NmDialupService::requestActiveList(bool isCheck) {
             if (!isCheck) return;
             m_checkPending = false;
             m_unanswered = true;
+            updateCheckTimer();
             emit viewChanged();
         });
 }
@@ -316,22 +319,30 @@ void NmDialupService::onActiveStateChanged(const QDBusMessage &message) {
 }
 
 void NmDialupService::updateCheckTimer() {
-    // The check matters only while a dial-up connection is in view: with none, a silent
-    // NetworkManager already reads as no connection. So an idle meter sends nothing.
-    bool dialupInView = false;
+    // The check matters only while something is to be confirmed: a dial-up connection in view,
+    // a load that has not been answered, or a NetworkManager that did not answer. With none of
+    // these a silent NetworkManager already reads as no connection, so an idle meter sends nothing.
+    bool needed = m_owned && (!m_ready || m_unanswered);
     for (const ActiveInfo &info : std::as_const(m_active)) {
         const DeviceInfo device = m_devices.value(info.firstDevice);
-        if (info.loaded && isDialup(info.type, device.deviceType)) dialupInView = true;
+        if (!info.loaded || (!info.firstDevice.isEmpty() && !device.loaded) ||
+            isDialup(info.type, device.deviceType))
+            needed = true;
     }
-    if (dialupInView && !m_checkTimer.isActive())
+    if (needed && !m_checkTimer.isActive())
         m_checkTimer.start();
-    else if (!dialupInView && m_checkTimer.isActive() && !m_unanswered)
+    else if (!needed && m_checkTimer.isActive())
         m_checkTimer.stop();
 }
 
 void NmDialupService::onCheckTimer() {
     if (!m_owned || m_checkPending) return;
     requestActiveList(true);
+    // Loads that went unanswered (NetworkManager was busy or stopped for a while) are asked again.
+    for (auto it = m_active.cbegin(); it != m_active.cend(); ++it)
+        if (!it->loaded) requestActive(it.key());
+    for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it)
+        if (!it->loaded) requestDevice(it.key());
 }
 
 std::optional<QStringList> NmDialupService::activeConnections() {

@@ -22,9 +22,9 @@ namespace tarv {
 // The service keeps a view of NetworkManager's active connections and their first devices,
 // loaded with asynchronous calls and kept current from NetworkManager's signals, so that the
 // once-a-second questions of the meter are answered from memory without a round trip. While a
-// dial-up connection is in view, a light asynchronous check every few seconds confirms that
-// NetworkManager still answers; when a check stays unanswered, the view is not trusted and reads as
-// no connection until NetworkManager answers again.
+// dial-up connection is in view (or a load is still unanswered), a light asynchronous check every
+// few seconds confirms that NetworkManager still answers; when a check stays unanswered, the view
+// is not trusted and reads as no connection until NetworkManager answers again.
 class NmDialupService final : public QObject, public DialupService {
     Q_OBJECT
 public:
