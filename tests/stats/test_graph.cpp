@@ -8,16 +8,13 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
-#include <QClipboard>
 #include <QFileInfo>
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsTextItem>
-#include <QGuiApplication>
 #include <QImageReader>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTest>
-#include <QTimer>
 #include <QValueAxis>
 #include <gtest/gtest.h>
 
@@ -194,29 +191,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SaveCase{"ExistingNameNoWritesNothingAndAsksAgain", true, QMessageBox::No, false, 2},
                       SaveCase{"ExistingNameCancelEnds", true, QMessageBox::Cancel, false, 1}),
     [](const auto &info) { return std::string(info.param.name); });
-
-TEST(ChartWindow, TheSaveQuestionsAreTheProgramsBoxes) {
-    const auto confirm = TfrmGraph::makeConfirmBox(nullptr);
-    EXPECT_EQ(confirm->windowTitle(), QStringLiteral("Confirm"));
-    EXPECT_EQ(confirm->text(), QStringLiteral("Το αρχείο υπάρχει ήδη. Να αντικατασταθεί;"));
-    EXPECT_EQ(confirm->icon(), QMessageBox::Question);
-    EXPECT_EQ(confirm->standardButtons(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    // Closing the box without a button counts as Cancel.
-    QTimer::singleShot(0, confirm.get(), [&] { confirm->close(); });
-    EXPECT_EQ(confirm->exec(), QMessageBox::Cancel);
-
-    const auto saved = TfrmGraph::makeSavedBox(nullptr);
-    EXPECT_EQ(saved->windowTitle(), QStringLiteral("Save"));
-    EXPECT_EQ(saved->text(), QStringLiteral("Η αποθήκευση ολοκληρώθηκε"));
-    EXPECT_EQ(saved->standardButtons(), QMessageBox::Ok);
-}
-
-TEST(ChartWindow, CopiesTheChartToTheClipboard) {
-    StatsRig rig(ledgerOf({"040215|0020,000"}));
-    showChartOf(rig, 2004, 2);
-    rig.graph->buttonClipClick();
-    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(529, 316));
-}
 
 TEST(ChartWindow, PrintsOnePageAndRestoresTheTitleColours) {
     StatsRig rig(ledgerOf({"040215|0020,000"}));
