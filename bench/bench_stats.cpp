@@ -76,7 +76,8 @@ int main(int argc, char **argv) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) return;
         volatile qint64 n = 0;
-        while (!f.atEnd()) n = n + f.readLine().size();
+        while (!f.atEnd())
+            n = n + f.readLine().size();
     });
     const double year = bestOf(5, [&] { form.boxYearChange(); });
     const double range = bestOf(5, [&] { form.calcRange(); });

@@ -19,7 +19,8 @@ protected:
         event->accept();
     }
     void mouseReleaseEvent(QMouseEvent *event) override {
-        const bool clicked = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+        const bool clicked =
+            m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
         m_pressed = false;
         event->accept();
         if (clicked && onClick) onClick();

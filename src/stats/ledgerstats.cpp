@@ -70,11 +70,13 @@ QByteArray readLedgerFile(const QString &folder) {
     QFile file(QDir(folder).filePath(QStringLiteral("data.dat")));
     if (!file.open(QIODevice::ReadOnly)) {
         if (!file.exists()) throw EInOutError(QStringLiteral("File not found \"%1\"").arg(file.fileName()));
-        throw EInOutError(QStringLiteral("Cannot open file \"%1\": %2").arg(file.fileName(), file.errorString()));
+        throw EInOutError(
+            QStringLiteral("Cannot open file \"%1\": %2").arg(file.fileName(), file.errorString()));
     }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw EInOutError(QStringLiteral("Cannot read file \"%1\": %2").arg(file.fileName(), file.errorString()));
+        throw EInOutError(
+            QStringLiteral("Cannot read file \"%1\": %2").arg(file.fileName(), file.errorString()));
     return bytes;
 }
 
@@ -124,7 +126,8 @@ double rangeTotal(QByteArrayView ledger, const QDate &from, const QDate &to) {
         const int dd = intOrZero(line.sliced(4, 2));
         if (mm < 1 || mm > 12 || dd < 1 || dd > 31) return; // dated before any range
         if (!QDate::isValid(2000 + yy, mm, dd))
-            throw EDateError(QStringLiteral("Invalid date '%1' in the ledger").arg(textOf(line.sliced(0, 6))));
+            throw EDateError(
+                QStringLiteral("Invalid date '%1' in the ledger").arg(textOf(line.sliced(0, 6))));
         const int date = ordinal(2000 + yy, mm, dd);
         if (date < first || date > last) return;
         sum += amountOf(line);

@@ -257,8 +257,8 @@ void TForm1::DatePick2Change() {
 }
 
 void TForm1::calcRange() {
-    const double sum = stats::rangeTotal(stats::readLedgerFile(m_meter.platform().dataFolder), datePick1->date(),
-                                         DatePick2->date());
+    const double sum = stats::rangeTotal(stats::readLedgerFile(m_meter.platform().dataFolder),
+                                         datePick1->date(), DatePick2->date());
     CalcBox->setText(fmt::twoDecimals(sum) + QLatin1Char(' ') + m_meter.s.currencyLabel);
 }
 

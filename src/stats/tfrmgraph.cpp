@@ -174,7 +174,8 @@ void TfrmGraph::createChart() {
     m_axisX->setTitleBrush(kAxisTitleColour);
     m_axisX->setGridLineVisible(false);
     QStringList days;
-    for (int d = 1; d <= 31; ++d) days << QString::number(d);
+    for (int d = 1; d <= 31; ++d)
+        days << QString::number(d);
     m_axisX->append(days);
     m_chart->addAxis(m_axisX, Qt::AlignBottom);
 
@@ -224,7 +225,8 @@ void TfrmGraph::plotAreaChanged(const QRectF &plot) {
 
 void TfrmGraph::setDayLabelsColor(const QColor &color) {
     m_dayLabelsColor = color;
-    for (QGraphicsSimpleTextItem *label : m_dayLabels) label->setBrush(color);
+    for (QGraphicsSimpleTextItem *label : m_dayLabels)
+        label->setBrush(color);
 }
 
 QBarSeries *TfrmGraph::series() const {
@@ -262,7 +264,10 @@ void TfrmGraph::focusWindowChanged(QWindow *window) {
         const bool justBuilt = m_builtForShowing;
         m_builtForShowing = false;
         m_lastFocus = window;
-        if (fromOwnWindow && !justBuilt) FormActivate();
+        // Focus changes arrive straight from the window system, outside the application's
+        // error handler: the build runs as a posted call, so that a ledger error is shown.
+        if (fromOwnWindow && !justBuilt)
+            QMetaObject::invokeMethod(this, &TfrmGraph::FormActivate, Qt::QueuedConnection);
         return;
     }
     m_builtForShowing = false;
@@ -276,7 +281,8 @@ void TfrmGraph::FormActivate() {
 
     // A ledger that cannot be read leaves the chart without a series.
     const QString folder = m_main ? m_main->meter().platform().dataFolder : QString();
-    const std::array<double, 31> values = stats::dayValues(stats::readLedgerFile(folder), chartYear, chartMonth);
+    const std::array<double, 31> values =
+        stats::dayValues(stats::readLedgerFile(folder), chartYear, chartMonth);
 
     auto *set = new QBarSet(QString());
     set->setColor(kBarColour);

@@ -28,9 +28,10 @@ void TfrmGraph::buttonClipClick() {
 }
 
 std::unique_ptr<QMessageBox> TfrmGraph::makeConfirmBox(QWidget *parent) {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::Question, QStringLiteral("Confirm"),
-                                             QStringLiteral("Το αρχείο υπάρχει ήδη. Να αντικατασταθεί;"),
-                                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    auto box =
+        std::make_unique<QMessageBox>(QMessageBox::Question, QStringLiteral("Confirm"),
+                                      QStringLiteral("Το αρχείο υπάρχει ήδη. Να αντικατασταθεί;"),
+                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
     // Closing the box without a button counts as Cancel.
     box->setEscapeButton(QMessageBox::Cancel);
     return box;
@@ -38,7 +39,8 @@ std::unique_ptr<QMessageBox> TfrmGraph::makeConfirmBox(QWidget *parent) {
 
 std::unique_ptr<QMessageBox> TfrmGraph::makeSavedBox(QWidget *parent) {
     return std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("Save"),
-                                         QStringLiteral("Η αποθήκευση ολοκληρώθηκε"), QMessageBox::Ok, parent);
+                                         QStringLiteral("Η αποθήκευση ολοκληρώθηκε"), QMessageBox::Ok,
+                                         parent);
 }
 
 void TfrmGraph::buttonSaveBitmapClick() {
@@ -71,7 +73,8 @@ void TfrmGraph::printChart(QPrinter &printer) {
     const double scale = page.width() / source.width();
     const QRectF target(0, 0, page.width(), source.height() * scale);
     m_chart->scene()->render(&painter, target, source, Qt::KeepAspectRatio);
-    if (!painter.end()) throw EPrinterError(QStringLiteral("Printing failed on \"%1\"").arg(printer.printerName()));
+    if (!painter.end())
+        throw EPrinterError(QStringLiteral("Printing failed on \"%1\"").arg(printer.printerName()));
 }
 
 void TfrmGraph::buttonPrintClick() {
@@ -81,8 +84,8 @@ void TfrmGraph::buttonPrintClick() {
         QBrush title, axisYTitle, axisXTitle;
         QColor axisYLabels, dayLabels;
     };
-    const Colours saved{m_chart->titleBrush(), m_axisY->titleBrush(), m_axisX->titleBrush(), m_axisY->labelsColor(),
-                        m_dayLabelsColor};
+    const Colours saved{m_chart->titleBrush(), m_axisY->titleBrush(), m_axisX->titleBrush(),
+                        m_axisY->labelsColor(), m_dayLabelsColor};
     struct Restore {
         TfrmGraph *w;
         Colours c;

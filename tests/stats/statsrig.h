@@ -13,7 +13,8 @@ namespace tarv::test {
 // The main window and the chart window over a temporary folder that holds a prepared ledger,
 // with a fake clock. The windows are created but not shown.
 struct StatsRig {
-    explicit StatsRig(const QByteArray &ledgerBytes, const QDateTime &now = QDateTime(QDate(2003, 3, 15), QTime(12, 0))) {
+    explicit StatsRig(const QByteArray &ledgerBytes,
+                      const QDateTime &now = QDateTime(QDate(2003, 3, 15), QTime(12, 0))) {
         clock = std::make_shared<FakeClock>(now);
         Platform p;
         p.clock = clock;
@@ -47,7 +48,8 @@ inline QByteArray ledgerOf(const QList<QByteArray> &records) {
     QByteArray bytes("8|22|270|540|9|\xC4\xF1\xF7");
     bytes.append(100 - bytes.size(), ' ');
     bytes += "\r\n";
-    for (const QByteArray &r : records) bytes += "\r\n" + r;
+    for (const QByteArray &r : records)
+        bytes += "\r\n" + r;
     return bytes;
 }
 

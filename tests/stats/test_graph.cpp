@@ -28,7 +28,8 @@ namespace {
 QList<double> barValues(const TfrmGraph &g) {
     QList<double> values;
     if (QBarSeries *s = g.series())
-        for (int i = 0; i < s->barSets().first()->count(); ++i) values << s->barSets().first()->at(i);
+        for (int i = 0; i < s->barSets().first()->count(); ++i)
+            values << s->barSets().first()->at(i);
     return values;
 }
 
@@ -49,7 +50,8 @@ TEST(ChartWindow, FebruaryHas31BarsTheLaterRecordOfADayWinning) {
     EXPECT_EQ(g.axisY()->titleText(), QStringLiteral("Δρχ"));
     EXPECT_EQ(g.axisX()->titleText(), QStringLiteral("Ημέρα"));
     QStringList labels;
-    for (int d = 1; d <= 31; ++d) labels << QString::number(d);
+    for (int d = 1; d <= 31; ++d)
+        labels << QString::number(d);
     EXPECT_EQ(g.axisX()->categories(), labels);
     const QList<double> values = barValues(g);
     ASSERT_EQ(values.size(), 31);
@@ -91,7 +93,8 @@ TEST(ChartWindow, AllDayLabelsAreDrawnWholeSideBySide) {
     }
     // Whatever the axis itself would draw stays clear.
     for (QGraphicsItem *item : rig.graph->chart()->scene()->items()) {
-        if (auto *text = dynamic_cast<QGraphicsTextItem *>(item); text && text->toPlainText().contains("...")) {
+        if (auto *text = dynamic_cast<QGraphicsTextItem *>(item);
+            text && text->toPlainText().contains("...")) {
             EXPECT_EQ(text->defaultTextColor().alpha(), 0) << text->toPlainText().toStdString();
         }
     }
@@ -143,10 +146,10 @@ TEST(ChartWindow, CloseUngroupsCentresTheMainWindowAndHides) {
 
 struct SaveCase {
     const char *name;
-    bool exists;              // the first chosen name is an existing file
+    bool exists;                        // the first chosen name is an existing file
     QMessageBox::StandardButton answer; // the answer to the overwrite question
-    bool written;             // the first chosen file holds the chart afterwards
-    int dialogs;              // how often the file dialog opened
+    bool written;                       // the first chosen file holds the chart afterwards
+    int dialogs;                        // how often the file dialog opened
 };
 
 void PrintTo(const SaveCase &c, std::ostream *os) {
@@ -244,12 +247,15 @@ TEST(ChartWindow, ClickingBackFromTheMainWindowRebuildsFromTheCurrentLedger) {
     rig.form->QWidget::show();
     showChartOf(rig, 2004, 2);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&g));
+    QCoreApplication::processEvents();
     EXPECT_EQ(barValues(g).at(1), 0);
     rig.writeLedger(ledgerOf({"040201|0001,000", "040202|0009,000"}));
     rig.form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(rig.form.get()));
+    QCoreApplication::processEvents();
     EXPECT_EQ(barValues(g).at(1), 0);
     g.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&g));
+    QCoreApplication::processEvents();
     EXPECT_EQ(barValues(g).at(1), 9);
 }

@@ -17,7 +17,8 @@ QByteArray header(const QByteArray &text = "8|22|270|540|9|\xC4\xF1\xF7") {
 // A ledger as the program writes it: the header, the empty line, then the records.
 QByteArray ledger(const QList<QByteArray> &records, const QByteArray &head = header()) {
     QByteArray bytes = head + "\r\n";
-    for (const QByteArray &r : records) bytes += "\r\n" + r;
+    for (const QByteArray &r : records)
+        bytes += "\r\n" + r;
     return bytes;
 }
 
@@ -30,7 +31,8 @@ TEST(MonthlyTotals, SumsEveryRecordOfTheYearByMonth) {
     EXPECT_DOUBLE_EQ(sums[2], 12.34 + 0.1 + 0.2); // several records of one day all add up
     EXPECT_DOUBLE_EQ(sums[11], 9);
     EXPECT_EQ(sums[0], 0);
-    for (double s : monthlyTotals(ledger({"030101|0001,000"}), QStringLiteral("2002"))) EXPECT_EQ(s, 0);
+    for (double s : monthlyTotals(ledger({"030101|0001,000"}), QStringLiteral("2002")))
+        EXPECT_EQ(s, 0);
 }
 
 TEST(MonthlyTotals, TheHeaderNeverCountsEvenWhenItBeginsWithTheYear) {
@@ -39,15 +41,16 @@ TEST(MonthlyTotals, TheHeaderNeverCountsEvenWhenItBeginsWithTheYear) {
     const auto sums = monthlyTotals(ledger({"100105|0001,500"}, head), QStringLiteral("2010"));
     EXPECT_DOUBLE_EQ(sums[0], 1.5);
     // A rewritten header leaves a line of three spaces: passed over like the empty line.
-    const QByteArray rewritten = header("10|22|270|540|9|\xC4\xF1\xF7").left(95) + "\r\n   \r\n\r\n100105|0001,500";
+    const QByteArray rewritten =
+        header("10|22|270|540|9|\xC4\xF1\xF7").left(95) + "\r\n   \r\n\r\n100105|0001,500";
     EXPECT_DOUBLE_EQ(monthlyTotals(rewritten, QStringLiteral("2010"))[0], 1.5);
 }
 
 TEST(MonthlyTotals, DamagedLinesOfTheYear) {
     // A month outside 1..12 is passed over; a month or amount that is no number is an error.
-    const auto sums = monthlyTotals(ledger({"030001|0005,000", "031301|0005,000", "039901|0005,000",
-                                            "030201|0001,000"}),
-                                    QStringLiteral("2003"));
+    const auto sums =
+        monthlyTotals(ledger({"030001|0005,000", "031301|0005,000", "039901|0005,000", "030201|0001,000"}),
+                      QStringLiteral("2003"));
     EXPECT_DOUBLE_EQ(std::accumulate(sums.begin(), sums.end(), 0.0), 1);
     EXPECT_THROW(monthlyTotals(ledger({"03xx01|0005,000"}), QStringLiteral("2003")), EConvertError);
     EXPECT_THROW(monthlyTotals(ledger({"030101|abc"}), QStringLiteral("2003")), EConvertError);
@@ -91,14 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RangeTotalLines, TheHeaderAndFillerLinesNeverContribute) {
-    const QByteArray rewritten = header("10|22|270|540|9|\xC4\xF1\xF7").left(95) + "\r\n   \r\n\r\n100105|0001,500";
+    const QByteArray rewritten =
+        header("10|22|270|540|9|\xC4\xF1\xF7").left(95) + "\r\n   \r\n\r\n100105|0001,500";
     EXPECT_DOUBLE_EQ(rangeTotal(rewritten, {2000, 1, 1}, {2099, 12, 31}), 1.5);
     EXPECT_DOUBLE_EQ(rangeTotal(ledger({}), {2000, 1, 1}, {2099, 12, 31}), 0);
 }
 
 TEST(RangeTotalLines, KeysOutsideTheCalendarAreDatedBeforeAnyRange) {
-    const QByteArray bytes = ledger({"011301|0005,000", "010132|0005,000", "010100|0005,000", "01xx01|0005,000",
-                                     "010101|0001,000"});
+    const QByteArray bytes = ledger(
+        {"011301|0005,000", "010132|0005,000", "010100|0005,000", "01xx01|0005,000", "010101|0001,000"});
     EXPECT_DOUBLE_EQ(rangeTotal(bytes, {2000, 1, 1}, {2099, 12, 31}), 1);
 }
 
@@ -125,7 +129,8 @@ TEST(DayValues, OneValuePerDayTheLaterRecordWinning) {
 
 TEST(DayValues, DaysOutsideOneToThirtyOneArePassedOver) {
     const auto values = dayValues(ledger({"040200|0001,000", "040232|0001,000", "040299|0001,000"}), 2004, 2);
-    for (double v : values) EXPECT_EQ(v, 0);
+    for (double v : values)
+        EXPECT_EQ(v, 0);
     EXPECT_THROW(dayValues(ledger({"0402xy|0001,000"}), 2004, 2), EConvertError);
     // A header that begins with four digits is still no record.
     EXPECT_NO_THROW(dayValues(ledger({}, header("0402|22|270|540|9|\xC4\xF1\xF7")), 2004, 2));

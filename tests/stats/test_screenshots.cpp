@@ -2,12 +2,12 @@
 // to look at. They are written into the build folder's "screenshots" folder.
 #include "statsrig.h"
 
+#include "stats/yearstepper.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTableWidget>
-#include "stats/yearstepper.h"
 #include <gtest/gtest.h>
 
 using namespace tarv;
@@ -22,7 +22,9 @@ TEST(Screenshots, PanelCalculatorAndChart) {
                        .arg(2 * i + 1, 2, 10, QLatin1Char('0'))
                        .arg(QLocale().toString(amounts[i], 'f', 3).rightJustified(8, QLatin1Char('0')))
                        .toLatin1();
-    records << "030401|0120,000" << "030115|0250,500" << "030210|0075,000";
+    records << "030401|0120,000"
+            << "030115|0250,500"
+            << "030210|0075,000";
     StatsRig rig(ledgerOf(records));
     TForm1 &f = *rig.form;
     const QString folder = QStringLiteral(TARV_SCREENSHOT_DIR);
@@ -31,7 +33,8 @@ TEST(Screenshots, PanelCalculatorAndChart) {
     f.setCalcDates(QDate(2003, 3, 1));
     f.QWidget::show();
     f.buttonStatsClick();
-    while (f.UpDown1->position() < 2003) f.UpDown1->stepUp();
+    while (f.UpDown1->position() < 2003)
+        f.UpDown1->stepUp();
     QCoreApplication::processEvents();
     EXPECT_TRUE(f.grab().save(folder + QStringLiteral("/stats_panel.png")));
 

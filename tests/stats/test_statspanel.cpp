@@ -1,6 +1,6 @@
 #include "framework/errors.h"
-#include "statsrig.h"
 #include "stats/yearstepper.h"
+#include "statsrig.h"
 
 #include <QDateEdit>
 #include <QLineEdit>
@@ -17,14 +17,17 @@ namespace {
 
 QStringList column(const TForm1 &form, int c) {
     QStringList texts;
-    for (int row = 0; row < 12; ++row) texts << form.StringGrid1->item(row, c)->text();
+    for (int row = 0; row < 12; ++row)
+        texts << form.StringGrid1->item(row, c)->text();
     return texts;
 }
 
 // Steps the year box to year with the stepper, as clicks would.
 void stepTo(TForm1 &form, int year) {
-    while (form.UpDown1->position() < year) form.UpDown1->stepUp();
-    while (form.UpDown1->position() > year) form.UpDown1->stepDown();
+    while (form.UpDown1->position() < year)
+        form.UpDown1->stepUp();
+    while (form.UpDown1->position() > year)
+        form.UpDown1->stepDown();
 }
 
 } // namespace
