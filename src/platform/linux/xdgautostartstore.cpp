@@ -49,13 +49,16 @@ QString XdgAutostartStore::execValue(const QString &executablePath) {
             escaped += QLatin1Char('\\');
         escaped += c;
     }
-    // The desktop-entry string type escapes a backslash once more.
+    // The desktop-entry string type escapes a backslash once more, and a literal percent sign
+    // is doubled so that it is not taken for a field code.
     escaped.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+    escaped.replace(QLatin1String("%"), QLatin1String("%%"));
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
 QString XdgAutostartStore::pathFromExec(const QString &exec) {
     QString value = exec;
+    value.replace(QLatin1String("%%"), QLatin1String("%"));
     value.replace(QLatin1String("\\\\"), QLatin1String("\\"));
     if (!value.startsWith(QLatin1Char('"'))) return value.section(QLatin1Char(' '), 0, 0);
     QString path;
