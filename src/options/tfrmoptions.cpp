@@ -25,15 +25,18 @@ namespace tarv {
 
 namespace {
 
+// Where the named faces are missing, metric-compatible ones stand in before any wider default.
 QFont headingFont() {
-    QFont font(QStringLiteral("Times New Roman"));
+    QFont font;
+    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif")});
     font.setPixelSize(13);
     font.setBold(true);
     return font;
 }
 
 QFont plainFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
     font.setPixelSize(11);
     return font;
 }
@@ -189,20 +192,23 @@ void TfrmOptions::FormCreate() {
 }
 
 void TfrmOptions::showOptions() {
-    if (!m_placed && m_main) {
-        m_placed = true;
-        const QRect over = m_main->frameGeometry();
-        move(over.center() - QPoint(width() / 2, height() / 2));
-    }
-    if (!isVisible()) {
-        // Filled here rather than left to the window system's activation, which a window manager
-        // may withhold; the activation that follows finds the dialog already filled.
-        m_programActive = true;
-        FormActivate();
-    }
     show();
     raise();
     activateWindow();
+}
+
+void TfrmOptions::setVisible(bool visible) {
+    if (visible && !isVisible()) {
+        if (!m_placed && m_main) {
+            m_placed = true;
+            move(m_main->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+        }
+        // Filled at every showing rather than left to the window system's activation, which a
+        // window manager may withhold; the activation that follows finds the dialog filled.
+        m_programActive = true;
+        runGuarded([this] { FormActivate(); });
+    }
+    QDialog::setVisible(visible);
 }
 
 void TfrmOptions::reject() {

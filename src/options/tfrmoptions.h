@@ -35,9 +35,11 @@ public:
     explicit TfrmOptions(TForm1 *mainForm, QWidget *parent = nullptr);
     ~TfrmOptions() override;
 
-    // Shows the dialog without a modal loop, filled from the meter state. The first showing
-    // centres it over the main window; it stays at that place afterwards.
+    // Shows the dialog without a modal loop and brings it to the front. Every showing (this one or
+    // a plain show()) fills it from the meter state; the first one centres it over the main
+    // window, where it stays afterwards.
     void showOptions();
+    void setVisible(bool visible) override;
 
     // Handlers and methods of the dialog.
     void FormCreate();

@@ -315,6 +315,23 @@ TEST(OptionsDialog, ComingFromAnotherWindowOfTheProgramRefills) {
     EXPECT_EQ(d.tmAfrom->text(), "5");
 }
 
+TEST(OptionsDialog, EnterPressesOkAndAPlainShowFillsTheDialog) {
+    OptionsRig rig;
+    rig.open();
+    TfrmOptions &d = *rig.dialog;
+    d.boxcur->lineEdit()->clear();
+    d.boxcur->lineEdit()->insert(QStringLiteral("€"));
+    QTest::keyClick(d.boxcur->lineEdit(), Qt::Key_Return);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(rig.state().currencyLabel, QStringLiteral("€"));
+    EXPECT_EQ(d.boxcur->count(), 2); // a typed currency is not added to the list
+    EXPECT_TRUE(readFile(rig.ledgerPath()).startsWith("8|22|270|540|9|\x80 "));
+
+    rig.state().zoneBSeconds = 600;
+    d.show();
+    EXPECT_EQ(d.tmBsec->text(), "600");
+}
+
 TEST(OptionsDialog, FailedHeaderWriteShowsTheErrorAndKeepsTheDialogOpen) {
     OptionsRig rig;
     rig.open();
@@ -353,7 +370,7 @@ TEST(OptionsDialog, WindowLooksAndPlace) {
     EXPECT_FALSE(mask.contains(QPoint(311, 159)));
     EXPECT_EQ(d.UpDown1->geometry().topLeft(), QPoint(33, 45));
     EXPECT_EQ(d.UpDown7->geometry().topLeft(), QPoint(154, 123));
-    EXPECT_EQ(d.Label1->font().family(), QStringLiteral("Times New Roman"));
+    EXPECT_EQ(d.Label1->font().families().value(0), QStringLiteral("Times New Roman"));
     EXPECT_EQ(d.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 128));
 
     // Centred over the main window the first time, and left there afterwards.
