@@ -177,6 +177,12 @@ TEST_F(NmFixture, ServiceThatVanishesReadsAsNoConnectionAndIsFollowedBack) {
     ASSERT_TRUE(rig.startMock());
     EXPECT_TRUE(waitFor([&] { return service->serviceOwned() && service->activeConnections().has_value(); }));
     EXPECT_EQ(handles(), QStringList());
+    // The restarted service's signals are heard as well.
+    const QString again = rig.activate(rig.addDevice(QStringLiteral("ttyUSB1"), kDeviceModem),
+                                       rig.addConnection(QStringLiteral("cdma"), QStringLiteral("Again")),
+                                       QStringLiteral("d1"), 1, 40);
+    EXPECT_TRUE(waitFor([&] { return handles() == QStringList{again}; }));
+    EXPECT_TRUE(waitStatus(again, DialState::ConnectDevice, QStringLiteral("modem")));
 }
 
 // A NetworkManager that stops answering must never hold up the meter's tick; after a short while
