@@ -1,32 +1,29 @@
 #include "shell/tform1.h"
 
 #include "framework/application.h"
+#include "framework/clickarea.h"
 #include "framework/shapecircle.h"
 #include "framework/textformat.h"
 #include "shell/trayicon.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
 
 namespace tarv {
 
 namespace {
 
-// A telephone handset of 16 x 16 pixels in the given colour.
-QIcon phoneIcon(const QColor &color) {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(color.darker(160), 1));
-    p.setBrush(color);
-    p.drawRoundedRect(QRectF(1.5, 2.5, 13, 4), 2, 2);   // handset
-    p.drawRect(QRectF(4.5, 6.5, 7, 3));                  // neck
-    p.drawRoundedRect(QRectF(2.5, 9.5, 11, 5), 1.5, 1.5); // base
-    return QIcon(pm);
+const QString kShow = QStringLiteral("Εμφάνιση");
+const QString kHide = QStringLiteral("Απόκρυψη");
+
+ClickArea *makeClickArea(QWidget *parent, const QRect &geometry, const QString &hint) {
+    auto *area = new ClickArea(parent);
+    area->setGeometry(geometry);
+    area->setToolTip(hint);
+    return area;
 }
 
 QLabel *makeLabel(QWidget *parent, const QString &text, const QRect &geometry, const QColor &color, int pixelSize) {
@@ -54,6 +51,14 @@ TForm1::TForm1(Platform platform, QWidget *parent) : QWidget(parent), m_meter(st
     pal.setColor(QPalette::Window, Qt::black);
     setPalette(pal);
     setAutoFillBackground(true);
+    // The layout is in fixed pixels: the font is given in pixels, not scaled with the system's.
+    QFont font = this->font();
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(11);
+    setFont(font);
+    cursorPos = [] { return QCursor::pos(); };
+    popupMenuAt = [](QMenu *menu, const QPoint &at) { menu->exec(at); };
     createControls();
     createStatsPanel();
 }
@@ -61,7 +66,17 @@ TForm1::TForm1(Platform platform, QWidget *parent) : QWidget(parent), m_meter(st
 TForm1::~TForm1() = default;
 
 void TForm1::createControls() {
+    // From back to front: later controls lie over earlier ones and take the mouse where they lie.
+    Image1 = new PictureBox(this);
+    Image1->setGeometry(-3, -3, 297, 311);
+    Image1->setPicture(QPixmap(QStringLiteral(":/pictures/frame.jpg")));
+    Image1->onMouseDown = [this] { Image1MouseDown(); };
+    Image1->onMouseMove = [this] { Image1MouseMove(); };
+    Image1->onMouseUp = [this] { Image1MouseUp(); };
     labelStatus = makeLabel(this, QStringLiteral("Σύνδεση: Ανενεργή"), {16, 18, 249, 20}, Qt::white, 12);
+    buttonExit = makeClickArea(this, {245, 256, 25, 25}, QStringLiteral("Έξοδος"));
+    buttonOptions = makeClickArea(this, {104, 256, 36, 30}, QStringLiteral("Επιλογές"));
+    buttonStats = makeClickArea(this, {141, 256, 36, 30}, QStringLiteral("Στατιστικά"));
     labelZone = makeLabel(this, QStringLiteral("Ζώνη:"), {16, 33, 249, 20}, Qt::white, 12);
     labelTime = makeLabel(this, QStringLiteral("Χρόνος:"), {130, 33, 138, 20}, Qt::white, 12);
     labelCost = makeLabel(this, QStringLiteral("Κόστος:"), {16, 48, 114, 20}, Qt::white, 12);
@@ -71,26 +86,51 @@ void TForm1::createControls() {
     Bevel1->setGeometry(11, 238, 261, 16);
     ledaki = new ShapeCircle(this);
     ledaki->setGeometry(15, 240, 12, 12);
+    buttonpelmo = makeClickArea(this, {14, 256, 60, 17}, makerUrl());
+    buttonMin = makeClickArea(this, {261, 1, 10, 12}, kHide);
     labelCostToday = makeLabel(this, QStringLiteral("Σήμερα:"), {16, 48, 142, 20}, QColor(112, 112, 32), 12);
+    Image2 = new QLabel(this);
+    Image2->setGeometry(3, 3, 15, 250);
+    Image2->setPixmap(QPixmap(QStringLiteral(":/pictures/strip.png")));
+    Image2->hide();
     labelZone->hide();
     labelTime->hide();
     labelCost->hide();
+    createButtons();
 
-    ImageList1 = {phoneIcon(QColor(220, 0, 0)), phoneIcon(QColor(0, 170, 0))};
+    ImageList1 = {QIcon(QStringLiteral(":/pictures/phone_idle.png")),
+                  QIcon(QStringLiteral(":/pictures/phone_connected.png"))};
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
 
     PopupMenu1 = new QMenu(this);
-    show = PopupMenu1->addAction(QStringLiteral("Εμφάνιση"));
+    show = PopupMenu1->addAction(kShow);
     N1 = PopupMenu1->addSeparator();
     mnexit = PopupMenu1->addAction(QStringLiteral("Έξοδος"));
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TForm1::PopupMenu1Popup);
+    connect(show, &QAction::triggered, this, &TForm1::showClick);
+    connect(mnexit, &QAction::triggered, this, &TForm1::exitClick);
+    PopupMenu2 = new QMenu(this);
 
     TrayIcon1 = new TTrayIcon(this);
+    TrayIcon1->OnDblClick = [this](QObject *) { TrayIcon1DblClick(); };
+}
+
+void TForm1::createButtons() {
+    buttonExit->onClick = [this] { buttonExitClick(); };
+    buttonOptions->onClick = [this] { buttonOptionsClick(); };
+    buttonStats->onClick = [this] {
+        if (onButtonStats) onButtonStats();
+    };
+    buttonpelmo->onClick = [this] { buttonpelmoClick(); };
+    buttonpelmo->onMouseMove = [this] { buttonpelmoMouseMove(); };
+    buttonMin->onClick = [this] { buttonMinClick(); };
 }
 
 void TForm1::FormCreate() {
+    firstActivation = true;
     // An error in the ledger steps is shown, and the program still gets its icon and its timer,
     // so that it never runs without a visible presence or without metering.
     runGuarded([this] {
@@ -102,9 +142,10 @@ void TForm1::FormCreate() {
     // The calculator's range starts as today, both ends.
     setCalcDates(m_meter.platform().clock->now().date());
     runGuarded([this] {
+        TrayIcon1->setIcon(QApplication::windowIcon());
         TrayIcon1->setIcon(ImageList1.value(0));
         TrayIcon1->setPopupMenu(PopupMenu1);
-        TrayIcon1->setActive(true);
+        TrayIcon1->ShowIcon();
     });
     Timer1->start();
 }

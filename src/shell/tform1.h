@@ -6,12 +6,17 @@
 
 #include <QIcon>
 #include <QList>
+#include <QPoint>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QMenu;
 class QAction;
+class QPainter;
+class QRect;
 class QDateEdit;
 class QFrame;
 class QLineEdit;
@@ -22,6 +27,8 @@ namespace tarv {
 
 class ShapeCircle;
 class Bevel;
+class ClickArea;
+class PictureBox;
 class TTrayIcon;
 class TfrmOptions;
 class TfrmGraph;
@@ -49,6 +56,37 @@ public slots:
     void Timer1Timer();
 
 public:
+    // The window's outline for a width: a rounded top, tall rounded lower corners and a notched
+    // bottom edge; rows 303 and below lie outside.
+    static QRegion outlineRegion(int width);
+    // Gives the window its outline.
+    void shapeForm();
+    // The first activation applies the outline; later ones change nothing.
+    void FormActivate();
+    // Runs whenever the window becomes hidden: the options and chart windows hide with it.
+    void FormHide();
+
+    // Dragging the window by its frame picture, with any button.
+    void Image1MouseDown();
+    void Image1MouseMove();
+    void Image1MouseUp();
+
+    // Shows or hides the window; the tray menu's first caption decides which, and follows.
+    void toggleMainWindow();
+    void showClick();
+    void TrayIcon1DblClick();
+    // Before the tray menu opens: its first caption from the window's visibility.
+    void PopupMenu1Popup();
+    void buttonMinClick();
+    void buttonOptionsClick();
+    void buttonExitClick();
+    void exitClick();
+    // The vendor label: a movement opens the vendor menu above it; a click with an empty menu
+    // opens the maker's site.
+    void buttonpelmoMouseMove();
+    void buttonpelmoClick();
+
+public:
     // Controls, named as the rest of the program knows them.
     QLabel *labelStatus = nullptr;
     QLabel *labelZone = nullptr;
@@ -65,6 +103,26 @@ public:
     QAction *show = nullptr;
     QAction *N1 = nullptr;
     QAction *mnexit = nullptr;
+    PictureBox *Image1 = nullptr;
+    ClickArea *buttonExit = nullptr;
+    ClickArea *buttonOptions = nullptr;
+    ClickArea *buttonStats = nullptr;
+    ClickArea *buttonpelmo = nullptr;
+    ClickArea *buttonMin = nullptr;
+    // The vendor menu's left strip (hidden) and the vendor menu, filled by its loader.
+    QLabel *Image2 = nullptr;
+    QMenu *PopupMenu2 = nullptr;
+
+    // Dragging and the outline.
+    bool dragging = false;
+    qint32 dragCursorX = 0, dragCursorY = 0;
+    qint32 dragStartLeft = 0, dragStartTop = 0;
+    bool firstActivation = false;
+
+    // The platform's cursor position and popping a menu up at a screen point (it returns when
+    // the menu closes); tests replace them.
+    std::function<QPoint()> cursorPos;
+    std::function<void(QMenu *, const QPoint &)> popupMenuAt;
 
     // The other two windows, set at start-up once they exist (null until then).
     TfrmOptions *frmOptions = nullptr;
@@ -125,10 +183,22 @@ public:
     void startTimer() override;
     void ledgerWritten() override;
 
+protected:
+    void changeEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
 private:
     void createControls();
     // The banner view that the open statistics panel parks out of sight (null while none).
     QWidget *statsBanner() const;
+    void createButtons();
+    void setShowCaption(bool windowShown);
+    // The maker's home page: the vendor label's hint and the page its click opens.
+    QString makerUrl() const;
+
+    bool m_positioned = false;
+
 
     Meter m_meter;
 };

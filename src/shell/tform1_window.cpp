@@ -1,0 +1,167 @@
+// The main window as a window: its outline, dragging, showing and hiding, and its buttons.
+#include "framework/clickarea.h"
+#include "framework/regions.h"
+#include "meter/startup.h"
+#include "options/tfrmoptions.h"
+#include "shell/tform1.h"
+#include "stats/tfrmgraph.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHideEvent>
+#include <QMenu>
+#include <QScreen>
+#include <QShowEvent>
+
+namespace tarv {
+
+namespace {
+
+const QString kShowCaption = QStringLiteral("Εμφάνιση");
+const QString kHideCaption = QStringLiteral("Απόκρυψη");
+
+} // namespace
+
+QRegion TForm1::outlineRegion(int width) {
+    // The top part: a rectangle with corners rounded on a 15-pixel radius.
+    QRegion a = roundRectRegion(0, 0, width, 240, 30, 30);
+    // The notches cut from the bottom edge.
+    const QPolygon p({QPoint(270, 302), QPoint(235, 280), QPoint(140, 301), QPoint(45, 280), QPoint(15, 302),
+                      QPoint(270, 302)});
+    const QRegion notch = polygonRegion(p, Qt::OddEvenFill);
+    // The lower part, whose bottom corners curve inward along tall ellipses.
+    QRegion b = roundRectRegion(0, 303, width, 103, 25, 150);
+    b = notch.xored(b);
+    a = a.united(b);
+    return a;
+}
+
+void TForm1::shapeForm() {
+    setMask(outlineRegion(width()));
+}
+
+void TForm1::FormActivate() {
+    if (!firstActivation) return;
+    firstActivation = false;
+    shapeForm();
+}
+
+void TForm1::FormHide() {
+    if (frmOptions) frmOptions->hide();
+    if (frmGraph) frmGraph->hide();
+}
+
+void TForm1::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TForm1::hideEvent(QHideEvent *event) {
+    QWidget::hideEvent(event);
+    // A hide the window system makes on its own (minimising) is not the program hiding it.
+    if (!event->spontaneous()) FormHide();
+}
+
+void TForm1::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    // Centred on the desktop the first time it shows; after that it stays where the user put it.
+    if (m_positioned || event->spontaneous()) return;
+    m_positioned = true;
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect desk = screen->geometry();
+        move(desk.x() + (desk.width() - width()) / 2, desk.y() + (desk.height() - height()) / 2);
+    }
+}
+
+void TForm1::Image1MouseDown() {
+    const QPoint cursor = cursorPos();
+    dragCursorX = cursor.x();
+    dragCursorY = cursor.y();
+    dragStartLeft = x();
+    dragStartTop = y();
+    dragging = true;
+}
+
+void TForm1::Image1MouseMove() {
+    if (!dragging) return;
+    // The cursor's screen position, not the event's: the window moves under the pointer.
+    const QPoint cursor = cursorPos();
+    const int left = cursor.x() - dragCursorX + dragStartLeft;
+    const int top = cursor.y() - dragCursorY + dragStartTop;
+    move(left, top);
+    if (frmGraph && frmGraph->windowsGrouped) frmGraph->move(left + width() - 10, top);
+}
+
+void TForm1::Image1MouseUp() {
+    dragging = false;
+}
+
+void TForm1::setShowCaption(bool windowShown) {
+    show->setText(windowShown ? kHideCaption : kShowCaption);
+}
+
+void TForm1::toggleMainWindow() {
+    // The caption, not the window's visibility, says which way to go.
+    if (show->text() == kShowCaption) {
+        setVisible(true);
+        raise();
+        activateWindow();
+        setShowCaption(true);
+    } else {
+        setVisible(false);
+        setShowCaption(false);
+    }
+}
+
+void TForm1::showClick() {
+    toggleMainWindow();
+}
+
+void TForm1::TrayIcon1DblClick() {
+    toggleMainWindow();
+}
+
+void TForm1::PopupMenu1Popup() {
+    setShowCaption(isVisible());
+}
+
+void TForm1::buttonMinClick() {
+    setVisible(false);
+    setShowCaption(false);
+}
+
+void TForm1::buttonOptionsClick() {
+    if (!frmOptions) return;
+    frmOptions->show();
+    frmOptions->raise();
+    frmOptions->activateWindow();
+}
+
+void TForm1::buttonExitClick() {
+    exitConfirm(this);
+}
+
+void TForm1::exitClick() {
+    exitConfirm(this);
+}
+
+QString TForm1::makerUrl() const {
+    const QString url = m_meter.platform().makerUrl;
+    return url.isEmpty() ? QStringLiteral(TARV_MAKER_URL) : url;
+}
+
+void TForm1::buttonpelmoMouseMove() {
+    const auto n = PopupMenu2->actions().size();
+    if (n <= 0) return;
+    // The program counts 16 pixels per item, so the menu opens upwards from the label.
+    const QPoint at = mapToGlobal(QPoint(buttonpelmo->x(), buttonpelmo->y() - 16 * static_cast<int>(n)));
+    popupMenuAt(PopupMenu2, at);
+}
+
+void TForm1::buttonpelmoClick() {
+    if (!PopupMenu2->actions().isEmpty()) return;
+    m_meter.platform().shell->open(makerUrl());
+}
+
+} // namespace tarv

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QIcon>
+#include <QPoint>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QMenu;
+class QWidget;
+
+namespace tarv {
+
+// The notification area's operations on one icon.
+enum class NotifyOp { Add = 0, Modify = 1, Delete = 2 };
+
+// Flags of the icon record: which of its fields the notification area takes.
+enum NotifyFlag : unsigned { NifMessage = 1, NifIcon = 2, NifTip = 4 };
+
+// Mouse messages that the notification area reports for an icon.
+enum TrayMouse : unsigned {
+    MouseMove = 512,
+    LeftDown = 513,
+    LeftUp = 514,
+    LeftDblClk = 515,
+    RightDown = 516,
+    RightUp = 517,
+    RightDblClk = 518,
+    MiddleDown = 519,
+    MiddleUp = 520,
+    MiddleDblClk = 521,
+};
+
+// The first message number free for a program's own use; an icon reports on WM_USER + its id.
+constexpr unsigned WmUser = 1024;
+
+// A message to the window that owns an icon.
+struct TrayMessage {
+    unsigned msg = 0;
+    quintptr wParam = 0;
+    qintptr lParam = 0;
+    qintptr result = 0;
+};
+
+// What the component hands the notification area for its icon.
+struct NotifyIconData {
+    unsigned size = 88;
+    QWidget *window = nullptr;
+    unsigned id = 0;
+    unsigned flags = 0;
+    unsigned callbackMessage = 0;
+    QIcon icon;
+    // At most 63 characters: the record's field holds 64 bytes with the terminating zero.
+    QString tip;
+};
+
+// The platform's notification area and the few window services the tray component needs.
+class TrayHost {
+public:
+    virtual ~TrayHost() = default;
+    // Adds, changes or removes the icon; true when the notification area took the request.
+    virtual bool notify(NotifyOp op, const NotifyIconData &data) = 0;
+    // The icon shown when the component's own icon holds no image.
+    virtual QIcon stockIcon() const = 0;
+    virtual QPoint cursorPos() const = 0;
+    virtual void bringToForeground(QWidget *window) = 0;
+    // Pops the menu up with its top-left corner at a screen point; returns when it closes.
+    virtual void popupMenu(QMenu *menu, const QPoint &at) = 0;
+
+    // Where the host delivers the mouse messages that it sees over the icon of the given id,
+    // as the owner window's callback message (WM_USER + id) with the mouse message in lParam.
+    std::function<void(TrayMessage &)> deliver;
+};
+
+// The notification area of this desktop.
+std::unique_ptr<TrayHost> makeSystemTrayHost();
+
+} // namespace tarv
