@@ -175,7 +175,13 @@ void Meter::saveData() {
     const QString key = fmt::dayKey(s.currentDay);
     if (!m_ledger.exists())
         throw EInOutError(QStringLiteral("File not found \"%1\"").arg(m_ledger.path()));
-    m_ledger.writeAmount(key, fmt::toCp1253(fmt::ledgerAmount(s.dayTotal())));
+    const QByteArray amount = fmt::toCp1253(fmt::ledgerAmount(s.dayTotal()));
+    if (!m_ledger.writeAmount(key, amount)) {
+        // The day's record is missing (its append failed, or the file was edited meanwhile):
+        // add it rather than drop the charge without a word.
+        m_ledger.appendRecord(key);
+        m_ledger.writeAmount(key, amount);
+    }
     m_view.ledgerWritten();
 }
 

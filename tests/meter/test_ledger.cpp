@@ -245,3 +245,13 @@ TEST(Ledger, AReadOnlyFolderGivesAClearError) {
     }
     EXPECT_EQ(readFile(rig.ledgerPath()), before);
 }
+
+TEST(Ledger, AChargeForADayWithoutARecordAddsTheRecord) {
+    MeterRig rig;
+    rig.create();
+    // The record went missing after it was read (a failed append, a hand edit).
+    writeFile(rig.ledgerPath(), header100() + "\r\n\r\n010314|0003,000");
+    rig.meter->s.todayAccrued = 9;
+    rig.meter->saveData();
+    EXPECT_EQ(readFile(rig.ledgerPath()), header100() + "\r\n\r\n010314|0003,000\r\n010315|0009,000");
+}
