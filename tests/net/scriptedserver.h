@@ -58,8 +58,15 @@ public:
         while (!m_stopping && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    // Keeps the connection open and silent until the server is stopped.
-    void holdOpen() { pause(60 * 60 * 1000); }
+    // Keeps the connection open and silent until the client closes it or the server is stopped.
+    void holdOpen() {
+        while (!m_stopping) {
+            if (waitReadable(10)) {
+                char buf[4096];
+                if (::recv(m_fd, buf, sizeof buf, 0) <= 0) return;
+            }
+        }
+    }
 
 private:
     bool waitReadable(int ms) {

@@ -255,3 +255,89 @@ TEST(HttpFailures, TimeOutWhileReadingTheHeaderAndNoSecondCommandDuringAWait) {
     EXPECT_EQ(nested, "Already connected");
     EXPECT_FALSE(c.isConnected());
 }
+
+TEST(HttpCommands, EachCommandSendsItsVerbExtraLinesAndBody) {
+    QByteArray last;
+    ScriptedServer server([&](Peer &peer, int) {
+        last = peer.readQuiet(60);
+        peer.send("HTTP/1.0 200 OK\r\n\r\n");
+    });
+    THttpClient c;
+    const QString url = QString("http://127.0.0.1:%1/r").arg(server.port());
+    const QByteArray common = "Host: 127.0.0.1\r\n"
+                              "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
+                              "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
+                              "Content-type: application/x-www-form-urlencoded\r\n";
+    const struct {
+        std::function<void()> run;
+        QByteArray expected;
+    } table[] = {
+        {[&] { c.Get(url); }, "GET /r HTTP/1.0\r\n" + common + "\r\n"},
+        {[&] { c.Options(url); }, "OPTIONS /r HTTP/1.0\r\n" + common + "\r\n"},
+        {[&] { c.Head(url); }, "HEAD /r HTTP/1.0\r\n" + common + "\r\n"},
+        {[&] { c.Post(url, "a b"); }, "POST /r HTTP/1.0\r\n" + common + "Content-Length: 3\r\n\r\na+b"},
+        {[&] { c.Put(url, "a b"); }, "PUT /r HTTP/1.0\r\n" + common + "Content-Length: 3\r\n\r\na b"},
+        {[&] { c.Patch(url, "xy"); }, "PATCH /r HTTP/1.0\r\n" + common + "Content-Length: 2\r\n\r\nxy"},
+        {[&] { c.Copy(url, "/to"); }, "COPY /r HTTP/1.0\r\n" + common + "URI-header: /to\r\n\r\n"},
+        {[&] { c.Move(url, "/to"); }, "MOVE /r HTTP/1.0\r\n" + common + "URI-header: /to\r\n\r\n"},
+        {[&] { c.Delete(url); }, "DELETE /r HTTP/1.0\r\n" + common + "\r\n"},
+        {[&] { c.Link(url, "<l>"); }, "LINK /r HTTP/1.0\r\n" + common + "Link: <l>\r\nContent-Length: 8\r\n\r\n"},
+        {[&] { c.Unlink(url, "<l>"); }, "UNLINK /r HTTP/1.0\r\n" + common + "Link: <l>\r\nContent-Length: 8\r\n\r\n"},
+        {[&] { c.Trace(url, "t"); }, "TRACE /r HTTP/1.0\r\n" + common + "Content-Length: 1\r\n\r\nt"},
+        {[&] { c.Headless(url, "h"); }, common + "Content-Length: 1\r\n\r\nh"},
+    };
+    QList<int> codes;
+    c.OnSuccess = [&](CmdType cmd) { codes << cmd; };
+    for (const auto &row : table) {
+        row.run();
+        EXPECT_EQ(last, row.expected);
+    }
+    EXPECT_EQ(codes, QList<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+}
+
+TEST(HttpCommands, RequestDataFromAFileAndTheHeaderIntoAFile) {
+    QByteArray got;
+    ScriptedServer server([&](Peer &peer, int) {
+        got = peer.readQuiet(100);
+        peer.send("HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic\r\n\r\nwho?");
+    });
+    QTemporaryDir dir;
+    tarv::test::writeFile(dir.filePath("send.dat"), "x=1&y=2");
+    THttpClient c;
+    c.OutputFileMode = true;
+    c.Header = dir.filePath("head.txt");
+    int authentication = 0, failures = 0;
+    c.OnAuthenticationNeeded = [&](QObject *) { ++authentication; };
+    c.OnFailure = [&](CmdType) { ++failures; };
+    c.Post(QString("http://127.0.0.1:%1/f").arg(server.port()), dir.filePath("send.dat"));
+    EXPECT_TRUE(got.endsWith("Content-Length: 7\r\n\r\nx=1&y=2")); // sent as it is, not encoded
+    EXPECT_EQ(tarv::test::readFile(c.Header), "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic\r\n\r\n");
+    EXPECT_EQ(c.Body, "who?");
+    EXPECT_EQ(authentication, 1);
+    EXPECT_EQ(failures, 1);
+    c.Header = dir.filePath("no/such/folder/head.txt");
+    EXPECT_THROW(c.Post(QString("http://127.0.0.1:%1/f").arg(server.port()), dir.filePath("send.dat")),
+                 EInOutError);
+    EXPECT_FALSE(c.isConnected());
+}
+
+TEST(HttpFailures, AbortDuringTheBodyKeepsWhatCameAndFreesTheClient) {
+    ScriptedServer server([](Peer &peer, int) {
+        peer.readRequest();
+        peer.send("HTTP/1.0 200 OK\r\n\r\npart one;");
+        peer.holdOpen();
+    });
+    QTemporaryDir dir;
+    THttpClient c;
+    c.InputFileMode = true;
+    c.Body = dir.filePath("popup.txt");
+    c.OnPacketRecvd = [&](QObject *) { QTimer::singleShot(50, [&] { c.Abort(); }); };
+    EXPECT_EQ(errorOf([&] { c.Get(QString("http://127.0.0.1:%1/p").arg(server.port())); }), "Socket send aborted");
+    EXPECT_EQ(tarv::test::readFile(c.Body), "part one;");
+    EXPECT_FALSE(c.isConnected());
+    c.InputFileMode = false;
+    c.OnPacketRecvd = [&](QObject *) { QTimer::singleShot(50, [&] { c.Abort(); }); };
+    EXPECT_EQ(errorOf([&] { c.Get(QString("http://127.0.0.1:%1/p").arg(server.port())); }),
+              "Socket capture aborted");
+    EXPECT_EQ(c.Body, "part one;");
+}
