@@ -53,6 +53,7 @@ void TSocketClient::makeSocket() {
     linger off{1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
     m_socket = fd;
+    m_socketUsed = false;
     // The notifiers belong to this object so that one released inside its own signal (a peer
     // close noticed by onReadable) can be deleted later and is gone with the component at the latest.
     m_readNotifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
@@ -202,6 +203,14 @@ void TSocketClient::Connect() {
         OnInvalidHost(handled);
         if (!handled) throw ESockError(QStringLiteral("Null Remote Address"));
     }
+
+    // A socket that already took part in a failed attempt (or none at all, when making the
+    // last fresh one failed) is replaced before the next attempt.
+    if (m_socket < 0 || m_socketUsed) {
+        closeHandle();
+        makeSocket();
+    }
+    m_socketUsed = true;
 
     const int port = Proxy.isEmpty() ? Port : ProxyPort;
     m_waitDone = false;

@@ -134,6 +134,7 @@ private:
     };
 
     int m_socket = -1;
+    bool m_socketUsed = false; // connect() has been called on m_socket
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
     bool m_connecting = false;

@@ -54,6 +54,12 @@ TEST(SocketConnect, RefusedPortFailsWithEventAndMessage) {
     EXPECT_EQ(failed, 1);
     EXPECT_EQ(connected, 0);
     EXPECT_FALSE(c.isConnected());
+
+    // The same component connects once a server listens, without a Disconnect in between.
+    ScriptedServer server([](Peer &peer, int) { peer.holdOpen(); });
+    c.Port = server.port();
+    EXPECT_EQ(sockErrorOf([&] { c.Connect(); }), "");
+    EXPECT_EQ(connected, 1);
 }
 
 TEST(SocketConnect, UnresolvableNameGivesNullRemoteAddressAndOneRetry) {
