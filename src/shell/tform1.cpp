@@ -103,6 +103,9 @@ void TForm1::createControls() {
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
+    // A precise timer never fires early, so every tick lands just after a whole second of the
+    // connection; a coarse one may fire a few milliseconds early and see a second twice.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
 
     PopupMenu1 = new QMenu(this);
