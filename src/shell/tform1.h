@@ -33,7 +33,7 @@ class TTrayIcon;
 class TfrmOptions;
 class TfrmGraph;
 class ClickLabel;
-class YearStepper;
+class UpDown;
 
 // The main window: the meter's display, the status lamp, the tray icon and its menu.
 class TForm1 final : public QWidget, public MeterView {
@@ -138,7 +138,7 @@ public:
     ClickLabel *buttonStatsClose = nullptr;
     QTableWidget *StringGrid1 = nullptr;
     QLineEdit *boxYear = nullptr;
-    YearStepper *UpDown1 = nullptr;
+    UpDown *UpDown1 = nullptr;
     QFrame *panelCalc = nullptr;
     QPushButton *buttonShowCalc = nullptr;
     QLabel *Label4 = nullptr;

@@ -1,11 +1,11 @@
 // The main window's statistics panel: the twelve monthly totals of a year, the date-range
 // calculator beside them, and the way into the daily chart window.
 #include "framework/textformat.h"
+#include "framework/updown.h"
 #include "shell/tform1.h"
 #include "stats/clicklabel.h"
 #include "stats/ledgerstats.h"
 #include "stats/tfrmgraph.h"
-#include "stats/yearstepper.h"
 
 #include <QDateEdit>
 #include <QFrame>
@@ -119,7 +119,7 @@ void TForm1::createStatsPanel() {
     connect(boxYear, &QLineEdit::textChanged, this, [this] { boxYearChange(); });
 
     // The years that a two-digit day key can name.
-    UpDown1 = new YearStepper(Panel1);
+    UpDown1 = new UpDown(Panel1);
     UpDown1->setGeometry(244, 0, 13, 16);
     setColours(UpDown1, kButtonFace, Qt::black);
     UpDown1->setAutoFillBackground(false);

@@ -2,7 +2,7 @@
 // to look at. They are written into the build folder's "screenshots" folder.
 #include "statsrig.h"
 
-#include "stats/yearstepper.h"
+#include "framework/updown.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QPrinter>
@@ -34,7 +34,7 @@ TEST(Screenshots, PanelCalculatorAndChart) {
     f.QWidget::show();
     f.buttonStatsClick();
     while (f.UpDown1->position() < 2003)
-        f.UpDown1->stepUp();
+        f.UpDown1->step(UpDown::Button::Up);
     QCoreApplication::processEvents();
     EXPECT_TRUE(f.grab().save(folder + QStringLiteral("/stats_panel.png")));
 

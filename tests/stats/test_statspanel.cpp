@@ -1,5 +1,5 @@
 #include "framework/errors.h"
-#include "stats/yearstepper.h"
+#include "framework/updown.h"
 #include "statsrig.h"
 
 #include <QDateEdit>
@@ -25,9 +25,9 @@ QStringList column(const TForm1 &form, int c) {
 // Steps the year box to year with the stepper, as clicks would.
 void stepTo(TForm1 &form, int year) {
     while (form.UpDown1->position() < year)
-        form.UpDown1->stepUp();
+        form.UpDown1->step(UpDown::Button::Up);
     while (form.UpDown1->position() > year)
-        form.UpDown1->stepDown();
+        form.UpDown1->step(UpDown::Button::Down);
 }
 
 } // namespace
@@ -95,7 +95,7 @@ TEST(StatsPanel, TotalsOfTheChosenYearInTheGeneralFormat) {
     EXPECT_EQ(totals.at(0), QStringLiteral("0 Δρχ"));
     // Stepping recomputes at once; the months column is not touched.
     f.StringGrid1->item(0, 0)->setText(QStringLiteral("marker"));
-    f.UpDown1->stepUp();
+    f.UpDown1->step(UpDown::Button::Up);
     EXPECT_EQ(f.boxYear->text(), QStringLiteral("2004"));
     EXPECT_EQ(column(f, 1).at(0), QStringLiteral("1 Δρχ"));
     EXPECT_EQ(f.StringGrid1->item(0, 0)->text(), QStringLiteral("marker"));
@@ -104,12 +104,12 @@ TEST(StatsPanel, TotalsOfTheChosenYearInTheGeneralFormat) {
 TEST(StatsPanel, TheYearStepperRunsFrom2000To2099) {
     StatsRig rig(ledgerOf({"990705|0007,000", "000101|0001,000"}));
     TForm1 &f = *rig.form;
-    f.UpDown1->stepDown();
+    f.UpDown1->step(UpDown::Button::Down);
     EXPECT_EQ(f.boxYear->text(), QStringLiteral("2000"));
     stepTo(f, 2099);
     EXPECT_EQ(f.boxYear->text(), QStringLiteral("2099"));
     EXPECT_EQ(column(f, 1).at(6), QStringLiteral("7 Δρχ"));
-    f.UpDown1->stepUp();
+    f.UpDown1->step(UpDown::Button::Up);
     EXPECT_EQ(f.boxYear->text(), QStringLiteral("2099"));
     EXPECT_EQ(f.UpDown1->position(), 2099);
 }
