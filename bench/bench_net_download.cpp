@@ -15,7 +15,9 @@ namespace {
 constexpr qint64 kBodySize = 50 * 1024 * 1024;
 constexpr int kRuns = 3;
 
-double rate(qint64 bytes, qint64 nanoseconds) { return double(bytes) / (1024.0 * 1024.0) / (double(nanoseconds) / 1e9); }
+double rate(qint64 bytes, qint64 nanoseconds) {
+    return double(bytes) / (1024.0 * 1024.0) / (double(nanoseconds) / 1e9);
+}
 
 } // namespace
 
@@ -23,7 +25,8 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     tarv::test::NginxServer server;
     QByteArray body(kBodySize, '\0');
-    for (qint64 i = 0; i < kBodySize; ++i) body[i] = char('a' + i % 23);
+    for (qint64 i = 0; i < kBodySize; ++i)
+        body[i] = char('a' + i % 23);
     server.writeDoc("big.bin", body);
     body.clear();
     if (!server.start()) {

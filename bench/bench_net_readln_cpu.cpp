@@ -51,8 +51,8 @@ int main(int argc, char **argv) {
     }
     const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
     const double cpuSeconds = processCpuSeconds() - cpuBefore;
-    std::printf("ReadLn on a silent server: wall %.3f s, process CPU %.4f s, CPU share %.2f %%\n", wallSeconds,
-                cpuSeconds, 100.0 * cpuSeconds / wallSeconds);
+    std::printf("ReadLn on a silent server: wall %.3f s, process CPU %.4f s, CPU share %.2f %%\n",
+                wallSeconds, cpuSeconds, 100.0 * cpuSeconds / wallSeconds);
     ::close(listener);
     return 0;
 }

@@ -11,7 +11,9 @@ constexpr char kMimeAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrst
 constexpr int kBlockSize = 45;
 
 // The uuencode alphabet: the grave accent, then "!" through "_" in code order.
-char uuChar(int index) { return index == 0 ? '`' : char(32 + index); }
+char uuChar(int index) {
+    return index == 0 ? '`' : char(32 + index);
+}
 
 void encodeBlock(const unsigned char *in, int length, UUMethods method, QByteArray &out) {
     auto put = [&](int index) { out.append(method == uuCode ? uuChar(index) : kMimeAlphabet[index]); };
@@ -80,7 +82,8 @@ QString TUrlEncoder::Encode() {
         QByteArray out;
         for (const char c : InputString.toUtf8()) {
             const auto b = static_cast<unsigned char>(c);
-            if (b == ' ') out.append('+');
+            if (b == ' ')
+                out.append('+');
             else if (b == '/' || (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'))
                 out.append(c);
             else {
@@ -91,8 +94,7 @@ QString TUrlEncoder::Encode() {
         }
         return QString::fromLatin1(out);
     } catch (const std::exception &e) {
-        if (OnError)
-            OnError(this, QStringLiteral("Error during encode"), QString::fromLocal8Bit(e.what()));
+        if (OnError) OnError(this, QStringLiteral("Error during encode"), QString::fromLocal8Bit(e.what()));
         return InputString;
     }
 }

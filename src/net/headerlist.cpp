@@ -18,8 +18,10 @@ void THeaderList::SetHeader(const QString &name, const QString &value) {
         return;
     }
     const QString line = name + QStringLiteral(": ") + value;
-    if (index >= 0) m_lines[index] = line;
-    else m_lines.append(line);
+    if (index >= 0)
+        m_lines[index] = line;
+    else
+        m_lines.append(line);
 }
 
 } // namespace tarv

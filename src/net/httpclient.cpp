@@ -18,10 +18,18 @@ void THttpClient::start(CmdType code, const QString &url) {
     RunCommand();
 }
 
-void THttpClient::Get(const QString &url) { start(cmdGet, url); }
-void THttpClient::Options(const QString &url) { start(cmdOptions, url); }
-void THttpClient::Head(const QString &url) { start(cmdHead, url); }
-void THttpClient::Delete(const QString &url) { start(cmdDelete, url); }
+void THttpClient::Get(const QString &url) {
+    start(cmdGet, url);
+}
+void THttpClient::Options(const QString &url) {
+    start(cmdOptions, url);
+}
+void THttpClient::Head(const QString &url) {
+    start(cmdHead, url);
+}
+void THttpClient::Delete(const QString &url) {
+    start(cmdDelete, url);
+}
 
 void THttpClient::Post(const QString &url, const QString &data) {
     m_commandData = data;

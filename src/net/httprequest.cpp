@@ -23,9 +23,8 @@ qsizetype nthIndexOf(const QString &text, QChar c, int n) {
 }
 
 const char *verbOf(CmdType code) {
-    static const char *const verbs[] = {"GET ",   "OPTIONS ", "HEAD ",   "POST ", "PUT ",
-                                        "PATCH ", "COPY ",    "MOVE ",   "DELETE ", "LINK ",
-                                        "UNLINK ", "TRACE "};
+    static const char *const verbs[] = {"GET ",  "OPTIONS ", "HEAD ",   "POST ", "PUT ",    "PATCH ",
+                                        "COPY ", "MOVE ",    "DELETE ", "LINK ", "UNLINK ", "TRACE "};
     return code < cmdHeadless ? verbs[code] : nullptr;
 }
 
@@ -55,7 +54,8 @@ qint16 statusOf(const QByteArray &line) {
 // then everything up to the first digit; no digits give 0.
 qint64 contentLengthOf(const QByteArray &line) {
     qsizetype i = line.indexOf(':') + 2;
-    while (i < line.size() && (line[i] < '0' || line[i] > '9')) ++i;
+    while (i < line.size() && (line[i] < '0' || line[i] > '9'))
+        ++i;
     qint64 value = 0;
     for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
         if (value > std::numeric_limits<qint64>::max() / 20) break; // no overflow on silly input
@@ -65,7 +65,8 @@ qint64 contentLengthOf(const QByteArray &line) {
 }
 
 QByteArray withoutTerminator(QByteArray line) {
-    while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
     return line;
 }
 
@@ -78,8 +79,10 @@ void THttpClient::ParseURL() {
 
     const bool hasAuthority = url.contains(QStringLiteral("//"));
     qsizetype pathStart = -1;
-    if (hasAuthority) pathStart = nthIndexOf(url, QLatin1Char('/'), 3);
-    else pathStart = url.indexOf(QLatin1Char('/'));
+    if (hasAuthority)
+        pathStart = nthIndexOf(url, QLatin1Char('/'), 3);
+    else
+        pathStart = url.indexOf(QLatin1Char('/'));
     m_requestPath = pathStart < 0 ? QString() : url.mid(pathStart, kMaxValueLength);
     // A path of the single "/" that ends a URL counts as none; "/" is put back below.
     if (hasAuthority && pathStart == url.size() - 1) m_requestPath.clear();
@@ -87,16 +90,21 @@ void THttpClient::ParseURL() {
     const qsizetype colon = url.indexOf(QLatin1Char(':'));
     if (colon >= 0) {
         const QString scheme = url.left(colon).toLower();
-        if (scheme == QLatin1String("gopher")) Port = 70;
-        else if (scheme == QLatin1String("ftp")) Port = 21;
+        if (scheme == QLatin1String("gopher"))
+            Port = 70;
+        else if (scheme == QLatin1String("ftp"))
+            Port = 21;
         else if (scheme == QLatin1String("https"))
             throw Exception(QStringLiteral("HTTP Secure Socket is not supported"));
-        else Port = 80;
+        else
+            Port = 80;
     }
 
     QString hostPart;
-    if (hasAuthority) hostPart = url.section(QLatin1Char('/'), 2, 2);
-    else if (!url.startsWith(QLatin1Char('/'))) hostPart = url.section(QLatin1Char('/'), 0, 0);
+    if (hasAuthority)
+        hostPart = url.section(QLatin1Char('/'), 2, 2);
+    else if (!url.startsWith(QLatin1Char('/')))
+        hostPart = url.section(QLatin1Char('/'), 0, 0);
     if (hostPart.contains(QLatin1Char(':'))) {
         Port = fmt::toInt(hostPart.section(QLatin1Char(':'), 1, 1));
         hostPart = hostPart.section(QLatin1Char(':'), 0, 0);
@@ -122,8 +130,10 @@ void THttpClient::BuildRequestHeader() {
     h.SetHeader(QStringLiteral("Host"), Host);
     h.Add(QStringLiteral("Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff"));
     h.Add(QStringLiteral("Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript"));
-    if (!HeaderInfo.LocalProgram.isEmpty()) h.SetHeader(QStringLiteral("User-Agent"), HeaderInfo.LocalProgram);
-    if (!HeaderInfo.LocalMailAddress.isEmpty()) h.SetHeader(QStringLiteral("From"), HeaderInfo.LocalMailAddress);
+    if (!HeaderInfo.LocalProgram.isEmpty())
+        h.SetHeader(QStringLiteral("User-Agent"), HeaderInfo.LocalProgram);
+    if (!HeaderInfo.LocalMailAddress.isEmpty())
+        h.SetHeader(QStringLiteral("From"), HeaderInfo.LocalMailAddress);
     if (!HeaderInfo.Cookie.isEmpty()) h.SetHeader(QStringLiteral("Cookie"), HeaderInfo.Cookie);
     if (!HeaderInfo.Referer.isEmpty()) h.SetHeader(QStringLiteral("Referer"), HeaderInfo.Referer);
     if (!HeaderInfo.UserId.isEmpty() && !HeaderInfo.Password.isEmpty()) {
@@ -132,14 +142,17 @@ void THttpClient::BuildRequestHeader() {
                     QStringLiteral("Basic ") + QString::fromLatin1(TStreamEncoder::base64Token(credentials)));
     }
     h.Add(QStringLiteral("Content-type: application/x-www-form-urlencoded"));
-    if (m_commandCode == cmdCopy || m_commandCode == cmdMove) h.Add(QStringLiteral("URI-header: ") + m_commandTarget);
-    if (m_commandCode == cmdLink || m_commandCode == cmdUnlink) h.Add(QStringLiteral("Link: ") + m_commandTarget);
+    if (m_commandCode == cmdCopy || m_commandCode == cmdMove)
+        h.Add(QStringLiteral("URI-header: ") + m_commandTarget);
+    if (m_commandCode == cmdLink || m_commandCode == cmdUnlink)
+        h.Add(QStringLiteral("Link: ") + m_commandTarget);
     if (hasContentLength(m_commandCode)) {
         qint64 length = 0;
         if (OutputFileMode) {
             QFile file(m_commandData);
             if (!file.open(QIODevice::ReadOnly))
-                throw EInOutError(QStringLiteral("Cannot open file \"%1\": %2").arg(m_commandData, file.errorString()));
+                throw EInOutError(
+                    QStringLiteral("Cannot open file \"%1\": %2").arg(m_commandData, file.errorString()));
             length = file.size();
         } else {
             length = m_commandData.toUtf8().size();
@@ -150,12 +163,15 @@ void THttpClient::BuildRequestHeader() {
 
 void THttpClient::SendRequest() {
     QByteArray text;
-    for (const QString &line : m_requestHeader.lines()) text += line.toUtf8() + "\r\n";
+    for (const QString &line : m_requestHeader.lines())
+        text += line.toUtf8() + "\r\n";
     Write(text);
     Writeln(QByteArray());
     if (!sendsBody(m_commandCode)) return;
-    if (OutputFileMode) SendFile(m_commandData);
-    else Write(m_commandData.toUtf8());
+    if (OutputFileMode)
+        SendFile(m_commandData);
+    else
+        Write(m_commandData.toUtf8());
 }
 
 void THttpClient::ReadResponseHeader() {
@@ -166,14 +182,17 @@ void THttpClient::ReadResponseHeader() {
     QFile headerFile(Header);
     if (OutputFileMode) {
         if (!headerFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw EInOutError(QStringLiteral("Cannot create file \"%1\": %2").arg(Header, headerFile.errorString()));
+            throw EInOutError(
+                QStringLiteral("Cannot create file \"%1\": %2").arg(Header, headerFile.errorString()));
     } else {
         Header.clear();
     }
     auto keep = [&](const QByteArray &line) {
-        if (!OutputFileMode) Header += QString::fromLatin1(line);
+        if (!OutputFileMode)
+            Header += QString::fromLatin1(line);
         else if (headerFile.write(line) != line.size())
-            throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2").arg(Header, headerFile.errorString()));
+            throw EInOutError(
+                QStringLiteral("Cannot write file \"%1\": %2").arg(Header, headerFile.errorString()));
     };
 
     QByteArray line = ReadLn();
@@ -183,9 +202,12 @@ void THttpClient::ReadResponseHeader() {
         line = ReadLn();
         const QByteArray bare = withoutTerminator(line);
         const QByteArray name = bare.left(bare.indexOf(' ')).toUpper();
-        if (name == "SET-COOKIE:") m_responseCookie = QString::fromLatin1(bare.mid(12, kMaxValueLength));
-        else if (name == "LOCATION:") m_redirectLocation = QString::fromLatin1(bare.mid(10, kMaxValueLength));
-        else if (name == "CONTENT-LENGTH:") m_bytesTotal = contentLengthOf(bare);
+        if (name == "SET-COOKIE:")
+            m_responseCookie = QString::fromLatin1(bare.mid(12, kMaxValueLength));
+        else if (name == "LOCATION:")
+            m_redirectLocation = QString::fromLatin1(bare.mid(10, kMaxValueLength));
+        else if (name == "CONTENT-LENGTH:")
+            m_bytesTotal = contentLengthOf(bare);
         keep(line);
         if (line.isEmpty() || line == "\n" || line == "\r\n") break;
     }

@@ -13,7 +13,9 @@ TMessageTimer::TMessageTimer(QObject *parent) : QObject(parent) {
     });
 }
 
-TMessageTimer::~TMessageTimer() { m_timer.stop(); }
+TMessageTimer::~TMessageTimer() {
+    m_timer.stop();
+}
 
 void TMessageTimer::setEnabled(bool enabled) {
     if (enabled == m_enabled) return;

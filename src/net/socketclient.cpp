@@ -18,8 +18,10 @@ TSocketClient::TSocketClient(QObject *parent) : QObject(parent), m_buffer(kBuffe
     m_timer.setEnabled(false);
     m_timer.setOnTimer([this] { TimerTriggered(); });
     ReportStatus(8, QStringLiteral("Initializing Winsock"));
-    m_winsockInfo = {QStringLiteral("Version= 1.1"), QStringLiteral("High Version= 1.1"),
-                     QStringLiteral("Description= POSIX sockets"), QStringLiteral("System= Running"),
+    m_winsockInfo = {QStringLiteral("Version= 1.1"),
+                     QStringLiteral("High Version= 1.1"),
+                     QStringLiteral("Description= POSIX sockets"),
+                     QStringLiteral("System= Running"),
                      QStringLiteral("Max Sockets= %1").arg(sysconf(_SC_OPEN_MAX)),
                      QStringLiteral("Max Udp pack size= 65507")};
     try {
@@ -171,7 +173,8 @@ void TSocketClient::ResolveHost() {
                 m_waitDone = true;
             });
         }
-        while (!m_waitDone && !m_timedOut && !m_canceled) waitForEvent(false, false);
+        while (!m_waitDone && !m_timedOut && !m_canceled)
+            waitForEvent(false, false);
         if (m_lookupId >= 0) QHostInfo::abortHostLookup(m_lookupId);
         m_lookupId = -1;
         ++m_lookupToken;
@@ -241,7 +244,8 @@ void TSocketClient::Connect() {
         m_connecting = true;
         TimerOn();
         TimerGuard guard{this};
-        while (!m_connected && !m_timedOut && !m_canceled && m_lastEventOk) waitForEvent(false, true);
+        while (!m_connected && !m_timedOut && !m_canceled && m_lastEventOk)
+            waitForEvent(false, true);
         m_connecting = false;
     }
     if (!m_timedOut && !m_canceled && m_lastEventOk) {

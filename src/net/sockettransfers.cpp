@@ -41,8 +41,10 @@ void TSocketClient::sendAll(const char *data, qint64 length, bool perBlockEvents
         const ssize_t r = m_socket < 0 ? -1 : ::send(m_socket, data, size_t(length), MSG_NOSIGNAL);
         if (r == 0) break;
         if (r < 0) {
-            if (m_socket < 0) m_lastErrorNo = kNotConnected;
-            else noteError(errno);
+            if (m_socket < 0)
+                m_lastErrorNo = kNotConnected;
+            else
+                noteError(errno);
             CheckError(kWouldBlock);
             // The peer's window is full: sleep until there is room (or the time-out or an
             // abort comes) instead of retrying in a tight loop.
@@ -165,7 +167,8 @@ void TSocketClient::CaptureFile(const QString &fileName) {
                 waitForEvent(true, false);
                 continue;
             }
-            if (file.write(m_buffer.constData(), n) != n) fileError(QStringLiteral("Cannot write file"), file);
+            if (file.write(m_buffer.constData(), n) != n)
+                fileError(QStringLiteral("Cannot write file"), file);
             m_bytesRecvd += n;
             if (OnPacketRecvd) OnPacketRecvd(this);
             TimerOn();

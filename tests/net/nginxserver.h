@@ -46,20 +46,36 @@ public:
         // temporary folder.
         if (::geteuid() == 0) conf += "user root;\n";
         conf += "worker_processes 1;\n"
-                "error_log " + tmp + "/error.log;\n"
+                "error_log " +
+                tmp +
+                "/error.log;\n"
                 "events { worker_connections 64; }\n"
                 "http {\n"
-                "  access_log " + tmp + "/access.log;\n"
-                "  client_body_temp_path " + tmp + "/client_body;\n"
-                "  proxy_temp_path " + tmp + "/proxy;\n"
-                "  fastcgi_temp_path " + tmp + "/fastcgi;\n"
-                "  uwsgi_temp_path " + tmp + "/uwsgi;\n"
-                "  scgi_temp_path " + tmp + "/scgi;\n"
+                "  access_log " +
+                tmp +
+                "/access.log;\n"
+                "  client_body_temp_path " +
+                tmp +
+                "/client_body;\n"
+                "  proxy_temp_path " +
+                tmp +
+                "/proxy;\n"
+                "  fastcgi_temp_path " +
+                tmp +
+                "/fastcgi;\n"
+                "  uwsgi_temp_path " +
+                tmp +
+                "/uwsgi;\n"
+                "  scgi_temp_path " +
+                tmp +
+                "/scgi;\n"
                 "  default_type text/plain;\n"
                 "  server {\n"
-                "    listen 127.0.0.1:" + QString::number(m_port) + ";\n"
-                "    root " + tmp + "/www;\n" +
-                QString(serverLines).replace("%PORT%", QString::number(m_port)) +
+                "    listen 127.0.0.1:" +
+                QString::number(m_port) +
+                ";\n"
+                "    root " +
+                tmp + "/www;\n" + QString(serverLines).replace("%PORT%", QString::number(m_port)) +
                 "  }\n"
                 "}\n";
         QFile f(tmp + "/nginx.conf");

@@ -23,7 +23,8 @@ public:
     void send(const QByteArray &bytes) {
         qsizetype done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::send(m_fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+            const ssize_t n =
+                ::send(m_fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
             if (n <= 0) return;
             done += n;
         }

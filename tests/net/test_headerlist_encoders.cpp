@@ -57,7 +57,8 @@ TEST(StreamEncoder, Base64LinesOf45BytesWithPadding) {
     EXPECT_EQ(encode("a", uuMime), "YQ==\r\n");
     EXPECT_EQ(encode("ab", uuMime), "YWI=\r\n");
     const QByteArray long50(50, 'x');
-    const QByteArray expected = QByteArray(45, 'x').toBase64() + "\r\n" + QByteArray(5, 'x').toBase64() + "\r\n";
+    const QByteArray expected =
+        QByteArray(45, 'x').toBase64() + "\r\n" + QByteArray(5, 'x').toBase64() + "\r\n";
     EXPECT_EQ(encode(long50, uuMime), expected);
     EXPECT_EQ(TStreamEncoder::base64Token(long50), long50.toBase64());
     EXPECT_EQ(TStreamEncoder::base64Token("a:b"), "YTpi");

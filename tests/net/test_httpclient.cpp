@@ -38,7 +38,9 @@ struct UrlCase {
     const char *target;
 };
 
-void PrintTo(const UrlCase &c, std::ostream *os) { *os << c.url; }
+void PrintTo(const UrlCase &c, std::ostream *os) {
+    *os << c.url;
+}
 
 } // namespace
 
@@ -93,12 +95,13 @@ TEST(HttpRequest, VendorMenuGetIsExactlyTheseBytesOnTheWire) {
     c.Get(QString("http://127.0.0.1:%1/services/tarv/popup.txt").arg(server.port()));
     server.stop();
     ASSERT_EQ(server.requests().size(), 1);
-    EXPECT_EQ(server.requests()[0], "GET /services/tarv/popup.txt HTTP/1.0\r\n"
-                                    "Host: 127.0.0.1\r\n"
-                                    "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
-                                    "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
-                                    "Content-type: application/x-www-form-urlencoded\r\n"
-                                    "\r\n");
+    EXPECT_EQ(server.requests()[0],
+              "GET /services/tarv/popup.txt HTTP/1.0\r\n"
+              "Host: 127.0.0.1\r\n"
+              "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
+              "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
+              "Content-type: application/x-www-form-urlencoded\r\n"
+              "\r\n");
     EXPECT_EQ(tarv::test::readFile(c.Body), "hello");
     EXPECT_EQ(success, QList<int>{cmdGet});
     EXPECT_EQ(c.ReplyNumber(), 200);
@@ -120,16 +123,16 @@ TEST(HttpRequest, ProxyCredentialsAndPostData) {
     c.Post("http://far.example:81/form", "x=1 & y/z");
     server.stop();
     EXPECT_EQ(request, "POST http://far.example:81/form HTTP/1.0\r\n"
-                                    "Proxy-Connection: Keep-Alive\r\n"
-                                    "Host: far.example\r\n"
-                                    "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
-                                    "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
-                                    "User-Agent: Tarv\r\n"
-                                    "Authorization: Basic YTpi\r\n"
-                                    "Content-type: application/x-www-form-urlencoded\r\n"
-                                    "Content-Length: 13\r\n"
-                                    "\r\n"
-                                    "x%3D1+%26+y/z");
+                       "Proxy-Connection: Keep-Alive\r\n"
+                       "Host: far.example\r\n"
+                       "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
+                       "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
+                       "User-Agent: Tarv\r\n"
+                       "Authorization: Basic YTpi\r\n"
+                       "Content-type: application/x-www-form-urlencoded\r\n"
+                       "Content-Length: 13\r\n"
+                       "\r\n"
+                       "x%3D1+%26+y/z");
     EXPECT_EQ(c.Body, "ok");
     EXPECT_EQ(c.Port, 81);
 
@@ -185,7 +188,8 @@ TEST(HttpResponse, CloseWithoutAnswerIsAnEmptySuccess) {
 
 TEST(HttpResponse, RedirectLoopEndsAfterTenPassesAsACompletedResponse) {
     ScriptedServer *self = nullptr;
-    ScriptedServer server(answer(self, {"HTTP/1.0 302 Found\r\nLocation: /again\r\nSet-Cookie: s=1\r\n\r\nloop"}));
+    ScriptedServer server(
+        answer(self, {"HTTP/1.0 302 Found\r\nLocation: /again\r\nSet-Cookie: s=1\r\n\r\nloop"}));
     self = &server;
     THttpClient c;
     int redirects = 0, outcomes = 0;
@@ -281,8 +285,10 @@ TEST(HttpCommands, EachCommandSendsItsVerbExtraLinesAndBody) {
         {[&] { c.Copy(url, "/to"); }, "COPY /r HTTP/1.0\r\n" + common + "URI-header: /to\r\n\r\n"},
         {[&] { c.Move(url, "/to"); }, "MOVE /r HTTP/1.0\r\n" + common + "URI-header: /to\r\n\r\n"},
         {[&] { c.Delete(url); }, "DELETE /r HTTP/1.0\r\n" + common + "\r\n"},
-        {[&] { c.Link(url, "<l>"); }, "LINK /r HTTP/1.0\r\n" + common + "Link: <l>\r\nContent-Length: 8\r\n\r\n"},
-        {[&] { c.Unlink(url, "<l>"); }, "UNLINK /r HTTP/1.0\r\n" + common + "Link: <l>\r\nContent-Length: 8\r\n\r\n"},
+        {[&] { c.Link(url, "<l>"); },
+         "LINK /r HTTP/1.0\r\n" + common + "Link: <l>\r\nContent-Length: 8\r\n\r\n"},
+        {[&] { c.Unlink(url, "<l>"); },
+         "UNLINK /r HTTP/1.0\r\n" + common + "Link: <l>\r\nContent-Length: 8\r\n\r\n"},
         {[&] { c.Trace(url, "t"); }, "TRACE /r HTTP/1.0\r\n" + common + "Content-Length: 1\r\n\r\nt"},
         {[&] { c.Headless(url, "h"); }, common + "Content-Length: 1\r\n\r\nh"},
     };
@@ -332,7 +338,8 @@ TEST(HttpFailures, AbortDuringTheBodyKeepsWhatCameAndFreesTheClient) {
     c.InputFileMode = true;
     c.Body = dir.filePath("popup.txt");
     c.OnPacketRecvd = [&](QObject *) { QTimer::singleShot(50, [&] { c.Abort(); }); };
-    EXPECT_EQ(errorOf([&] { c.Get(QString("http://127.0.0.1:%1/p").arg(server.port())); }), "Socket send aborted");
+    EXPECT_EQ(errorOf([&] { c.Get(QString("http://127.0.0.1:%1/p").arg(server.port())); }),
+              "Socket send aborted");
     EXPECT_EQ(tarv::test::readFile(c.Body), "part one;");
     EXPECT_FALSE(c.isConnected());
     c.InputFileMode = false;

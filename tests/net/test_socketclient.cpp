@@ -34,7 +34,7 @@ TEST(SocketErrors, MessagesUseTheTableNumbersAndTexts) {
     const struct {
         int platform;
         int expected;
-    } table[] = {{ECONNREFUSED, 10061}, {ECONNRESET, 10054}, {ETIMEDOUT, 10060}, {EAGAIN, 10035},
+    } table[] = {{ECONNREFUSED, 10061}, {ECONNRESET, 10054}, {ETIMEDOUT, 10060},    {EAGAIN, 10035},
                  {ENOTCONN, 10057},     {EPIPE, 10058},      {EHOSTUNREACH, 10065}, {0, 0}};
     for (const auto &row : table)
         EXPECT_EQ(TSocketClient::mapPlatformError(row.platform), row.expected) << row.platform;

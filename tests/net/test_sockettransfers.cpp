@@ -32,7 +32,8 @@ void connectTo(TSocketClient &c, const ScriptedServer &server) {
 
 QByteArrayList readLines(TSocketClient &c, int count) {
     QByteArrayList lines;
-    for (int i = 0; i < count; ++i) lines << c.ReadLn();
+    for (int i = 0; i < count; ++i)
+        lines << c.ReadLn();
     return lines;
 }
 
@@ -45,7 +46,9 @@ struct LineCase {
 };
 
 // Keeps the test names that ctest lists free of the parameter's bytes.
-void PrintTo(const LineCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const LineCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 class ReadLnCases : public ::testing::TestWithParam<LineCase> {};
 
@@ -59,12 +62,13 @@ TEST_P(ReadLnCases, ReturnsEachLineWithItsTerminator) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ReadLnCases,
-    ::testing::Values(
-        LineCase{"LfAndCrLf", {"one\r\ntwo\nthree\r\n"}, {"one\r\n", "two\n", "three\r\n", ""}},
-        LineCase{"SplitOverArrivals", {"par", "tial li", "ne\r", "\nnext\n"}, {"partial line\r\n", "next\n", ""}},
-        LineCase{"LastLineWithoutLfThenClose", {"x\n", "no-lf"}, {"x\n", ""}},
-        LineCase{"OneByteBlocks", {"a", "b", "\n", "c", "\r", "\n"}, {"ab\n", "c\r\n", ""}},
-        LineCase{"EmptyLines", {"\n\r\n\n"}, {"\n", "\r\n", "\n", ""}}),
+    ::testing::Values(LineCase{"LfAndCrLf", {"one\r\ntwo\nthree\r\n"}, {"one\r\n", "two\n", "three\r\n", ""}},
+                      LineCase{"SplitOverArrivals",
+                               {"par", "tial li", "ne\r", "\nnext\n"},
+                               {"partial line\r\n", "next\n", ""}},
+                      LineCase{"LastLineWithoutLfThenClose", {"x\n", "no-lf"}, {"x\n", ""}},
+                      LineCase{"OneByteBlocks", {"a", "b", "\n", "c", "\r", "\n"}, {"ab\n", "c\r\n", ""}},
+                      LineCase{"EmptyLines", {"\n\r\n\n"}, {"\n", "\r\n", "\n", ""}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ReadLn, LeavesBytesAfterTheLfForTheNextRead) {
@@ -200,7 +204,8 @@ TEST(Capture, TimeOutBoundsTheWholeCaptureNotEachBlock) {
 TEST(Send, FileAndBufferReachThePeerWhenItIsSlowToRead) {
     QTemporaryDir dir;
     QByteArray data;
-    for (int i = 0; i < 400000; ++i) data.append(char('a' + i % 26));
+    for (int i = 0; i < 400000; ++i)
+        data.append(char('a' + i % 26));
     tarv::test::writeFile(dir.filePath("up.bin"), data);
     QByteArray got;
     ScriptedServer server([&](Peer &peer, int) {
