@@ -35,16 +35,18 @@ void UpDown::setRange(int minimum, int maximum) {
 }
 
 void UpDown::setAssociate(QLineEdit *edit) {
-    if (m_associate) m_associate->removeEventFilter(this);
+    if (QLineEdit *old = associate()) old->removeEventFilter(this);
     m_associate = edit;
-    if (m_associate) m_associate->installEventFilter(this);
+    m_associateGuard = edit;
+    if (edit) edit->installEventFilter(this);
 }
 
 void UpDown::step(Button button) {
+    QLineEdit *edit = associate();
     int start = m_position;
-    if (m_associate) {
+    if (edit) {
         bool ok = false;
-        const int shown = m_associate->text().trimmed().toInt(&ok);
+        const int shown = edit->text().trimmed().toInt(&ok);
         if (ok) start = shown;
     }
     // A step moves only in the arrow's direction and lands within the bounds; at a bound, or
@@ -55,7 +57,7 @@ void UpDown::step(Button button) {
         if (button == Button::Down && start > m_minimum) next = qMin(start - 1, m_maximum);
     }
     m_position = next;
-    if (m_associate) m_associate->setText(QString::number(next));
+    if (edit) edit->setText(QString::number(next));
     update();
     emit clicked(button);
 }
@@ -97,7 +99,7 @@ void UpDown::repeatStep() {
 }
 
 bool UpDown::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_associate && event->type() == QEvent::KeyPress && isEnabled()) {
+    if (watched == m_associateGuard.data() && event->type() == QEvent::KeyPress && isEnabled()) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down) {
             step(key == Qt::Key_Up ? Button::Up : Button::Down);

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+
+class QLineEdit;
 
 namespace tarv {
 
@@ -29,7 +30,7 @@ public:
     void setMaximum(int maximum) { m_maximum = maximum; }
     void setRange(int minimum, int maximum);
 
-    QLineEdit *associate() const { return m_associate; }
+    QLineEdit *associate() const { return m_associateGuard ? m_associate : nullptr; }
     // Binds the stepper to an edit (or unbinds it with nullptr).
     void setAssociate(QLineEdit *edit);
 
@@ -56,7 +57,10 @@ private:
     int m_position = 0;
     int m_minimum = 0;
     int m_maximum = 100;
-    QPointer<QLineEdit> m_associate;
+    // The edit, and a guard that turns null when it is destroyed. The guard is kept as a plain
+    // object, since the edit's own events still pass the filter while it is being destroyed.
+    QLineEdit *m_associate = nullptr;
+    QPointer<QObject> m_associateGuard;
     bool m_pressed = false;
     Button m_pressedButton = Button::Up;
     QTimer m_repeat;

@@ -212,10 +212,12 @@ TEST(OptionsDialog, OkStoresTheStateTheAutostartValueAndTheHeader) {
     EXPECT_EQ(read.zoneATo, 20);
     EXPECT_DOUBLE_EQ(read.unitPrice, 9.5);
 
-    // Unchecked, the value is deleted; deleting it again is no error.
+    // Unchecked (here by a click on its caption), the value is deleted; deleting it again is no error.
     for (int round = 0; round < 2; ++round) {
         rig.open();
-        d.checkreg->setChecked(false);
+        ASSERT_EQ(d.checkreg->isChecked(), round == 0);
+        if (round == 0) QTest::mouseClick(d.Label3, Qt::LeftButton);
+        EXPECT_FALSE(d.checkreg->isChecked());
         d.BitBtn1Click();
         EXPECT_FALSE(rig.autostart->values.contains(kAutostartName));
     }
