@@ -45,10 +45,4 @@ bool BannerCache::ensureFolder() const {
     return QDir().mkpath(m_folder);
 }
 
-bool isLocalScheme(const QUrl &url) {
-    const QString scheme = url.scheme().toLower();
-    return scheme == QLatin1String("file") || scheme == QLatin1String("data") ||
-           scheme == QLatin1String("blob") || scheme == QLatin1String("cid") || scheme == QLatin1String("about");
-}
-
 } // namespace tarv

@@ -28,8 +28,4 @@ private:
     QString m_folder;
 };
 
-// Whether a request with this address may be made while the banner is off line: only what is
-// read from this machine (files, inline data, the parts of a saved copy).
-bool isLocalScheme(const QUrl &url);
-
 } // namespace tarv

@@ -2,68 +2,26 @@
 
 #include <QEvent>
 #include <QFile>
-#include <QWebEngineDownloadRequest>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineUrlRequestInterceptor>
-#include <QWebEngineView>
-#include <atomic>
 
 namespace tarv {
 
-namespace {
-
-// The web engine's own library aborts under AddressSanitizer, so a sanitizer build runs without
-// it: every navigation there ends on the internal page, as a load without a network would.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kEngineAvailable = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kEngineAvailable = false;
-#else
-constexpr bool kEngineAvailable = true;
-#endif
-#else
-constexpr bool kEngineAvailable = true;
-#endif
-
-} // namespace
-
-// Blocks every request that would leave the machine while the view is off line.
-class BannerRequestGate final : public QWebEngineUrlRequestInterceptor {
-public:
-    void interceptRequest(QWebEngineUrlRequestInfo &info) override {
-        if (offline.load() && !isLocalScheme(info.requestUrl())) info.block(true);
-    }
-    std::atomic<bool> offline{false};
-};
-
-BannerView::BannerView(const QString &cacheFolder, QWidget *parent)
-    : QWidget(parent), m_cache(cacheFolder), m_gate(std::make_unique<BannerRequestGate>()) {
+BannerView::BannerView(const QString &cacheFolder, QWidget *parent) : QWidget(parent), m_cache(cacheFolder) {
     if (parent) {
         parent->window()->installEventFilter(this);
         m_windowShown = parent->window()->isVisible();
     }
 }
 
-BannerView::~BannerView() {
-    // The page must go before the profile it uses.
-    delete m_view.data();
-    delete m_profile;
-}
+BannerView::~BannerView() = default;
 
 void BannerView::setOffline(bool offline) {
     m_offline = offline;
-    m_gate->offline.store(offline);
+    if (m_engine) m_engine->setOffline(offline);
 }
 
 void BannerView::Navigate(const QString &address) {
-    if (!kEngineAvailable) {
-        completeLater(internalPageFor(address));
-        return;
-    }
-    if (!m_view && m_offline) {
-        m_deferred.clear();
+    m_deferred.clear();
+    if (!m_engine && m_offline) {
         if (!m_cache.contains(address)) {
             completeLater(internalPageFor(address));
             return;
@@ -74,44 +32,36 @@ void BannerView::Navigate(const QString &address) {
         }
     }
     createEngine();
+    if (!m_engine) {
+        // Without an engine no page can load.
+        completeLater(internalPageFor(address));
+        return;
+    }
     load(address);
 }
 
 void BannerView::createEngine() {
-    if (m_view || !kEngineAvailable) return;
-    // An off-the-record profile: the engine keeps no cache or cookies of its own on disk; the
-    // saved copies are the only thing the banner keeps between runs.
-    m_profile = new QWebEngineProfile();
-    m_profile->setUrlRequestInterceptor(m_gate.get());
-    connect(m_profile, &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest *request) {
-        if (!request->isSavePageDownload()) {
-            request->cancel();
-            return;
-        }
-        connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, request] {
-            if (!request->isFinished()) return;
-            const QString saved = request->downloadDirectory() + QLatin1Char('/') + request->downloadFileName();
-            if (request->state() == QWebEngineDownloadRequest::DownloadCompleted) {
-                const QString address = m_savingFor.take(saved);
-                if (!address.isEmpty() && m_cache.commit(address)) m_cache.prune();
-            } else {
-                QFile::remove(saved);
-                m_savingFor.remove(saved);
-            }
-        });
-    });
-    auto *view = new QWebEngineView(this);
-    auto *page = new QWebEnginePage(m_profile, view);
-    view->setPage(page);
+    if (m_engine || m_engineTried) return;
+    m_engineTried = true;
+    m_engine = createBannerEngine(this);
+    if (!m_engine) {
+        if (!m_deferred.isEmpty()) completeLater(internalPageFor(std::exchange(m_deferred, QString())));
+        return;
+    }
+    m_engine->setOffline(m_offline);
+    m_engine->onLoadStarted = [this] { onLoadStarted(); };
+    m_engine->onLoadFinished = [this](bool ok) { onLoadFinished(ok); };
+    m_engine->onSaved = [this](const QString &path, bool ok) {
+        const QString address = m_savingFor.take(path);
+        if (ok && !address.isEmpty() && m_cache.commit(address))
+            m_cache.prune();
+        else
+            QFile::remove(path);
+    };
+    QWidget *view = m_engine->widget();
     view->setGeometry(rect());
     view->show();
-    m_view = view;
-    connect(page, &QWebEnginePage::loadStarted, this, &BannerView::onLoadStarted);
-    connect(page, &QWebEnginePage::loadFinished, this, &BannerView::onLoadFinished);
-    if (!m_deferred.isEmpty()) {
-        const QString address = std::exchange(m_deferred, QString());
-        load(address);
-    }
+    if (!m_deferred.isEmpty()) load(std::exchange(m_deferred, QString()));
 }
 
 void BannerView::load(const QString &address) {
@@ -124,11 +74,11 @@ void BannerView::load(const QString &address) {
             return;
         }
         m_loadingCopy = true;
-        m_view->page()->load(QUrl::fromLocalFile(m_cache.pathFor(address)));
+        m_engine->load(QUrl::fromLocalFile(m_cache.pathFor(address)));
         return;
     }
     m_loadingCopy = false;
-    m_view->page()->load(QUrl(address));
+    m_engine->load(QUrl(address));
 }
 
 void BannerView::onLoadStarted() {
@@ -141,7 +91,7 @@ void BannerView::onLoadStarted() {
 }
 
 void BannerView::onLoadFinished(bool ok) {
-    const QString address = m_loading.isEmpty() ? m_view->page()->url().toString() : m_loading;
+    const QString address = m_loading.isEmpty() ? m_engine->url().toString() : m_loading;
     const bool fromCopy = m_loadingCopy;
     m_loading.clear();
     m_loadingCopy = false;
@@ -149,8 +99,8 @@ void BannerView::onLoadFinished(bool ok) {
         completeLater(internalPageFor(address));
         return;
     }
-    if (!fromCopy && !m_offline) saveCopy(m_view->page()->url().toString());
-    completeLater(fromCopy ? address : m_view->page()->url().toString());
+    if (!fromCopy && !m_offline) saveCopy(m_engine->url().toString());
+    completeLater(fromCopy ? address : m_engine->url().toString());
 }
 
 void BannerView::saveCopy(const QString &address) {
@@ -159,7 +109,7 @@ void BannerView::saveCopy(const QString &address) {
     if (!m_cache.ensureFolder()) return;
     const QString part = m_cache.partPathFor(address);
     m_savingFor.insert(part, address);
-    m_view->page()->save(part, QWebEngineDownloadRequest::MimeHtmlSaveFormat);
+    m_engine->save(part);
 }
 
 void BannerView::completeLater(const QString &address) {
@@ -183,7 +133,7 @@ bool BannerView::eventFilter(QObject *watched, QEvent *event) {
 
 void BannerView::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    if (m_view) m_view->setGeometry(rect());
+    if (m_engine) m_engine->widget()->setGeometry(rect());
 }
 
 } // namespace tarv

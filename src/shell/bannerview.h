@@ -1,20 +1,13 @@
 #pragma once
 
 #include "shell/bannercache.h"
+#include "shell/bannerengine.h"
 
 #include <QHash>
-#include <QPointer>
-#include <QWebEngineView>
 #include <QWidget>
 #include <memory>
 
-
-class QWebEnginePage;
-class QWebEngineProfile;
-
 namespace tarv {
-
-class BannerRequestGate;
 
 // The banner's web view. It has an off-line mode in which it shows only the saved copy of a
 // page, a visibility flag, navigation and a document-complete event carrying the address.
@@ -45,8 +38,9 @@ public:
 
     // Creates the web engine now, and runs a navigation that was waiting for it.
     void createEngine();
-    bool engineCreated() const { return m_view != nullptr; }
-    QWebEngineView *webView() const { return m_view; }
+    bool engineCreated() const { return m_engine != nullptr; }
+    // The engine's view (null until the engine exists).
+    QWidget *engineWidget() const { return m_engine ? m_engine->widget() : nullptr; }
 
     BannerCache &cache() { return m_cache; }
 
@@ -79,9 +73,8 @@ private:
     // Saved copies being written: the part file and the address it belongs to.
     QHash<QString, QString> m_savingFor;
 
-    std::unique_ptr<BannerRequestGate> m_gate;
-    QWebEngineProfile *m_profile = nullptr;
-    QPointer<QWebEngineView> m_view;
+    bool m_engineTried = false;
+    std::unique_ptr<BannerEngine> m_engine;
 };
 
 } // namespace tarv

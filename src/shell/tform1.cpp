@@ -144,6 +144,11 @@ void TForm1::FormCreate() {
     m_meter.s.statusSuffix.clear();
     // The calculator's range starts as today, both ends.
     setCalcDates(m_meter.platform().clock->now().date());
+    // The banner starts off line, and the vendor menu is built from the file left on disk.
+    runGuarded([this] {
+        startBanner();
+        loadVendorMenu();
+    });
     runGuarded([this] {
         TrayIcon1->setIcon(QApplication::windowIcon());
         TrayIcon1->setIcon(ImageList1.value(0));

@@ -17,6 +17,8 @@ class QMenu;
 class QAction;
 class QPainter;
 class QRect;
+class QPainter;
+class QRect;
 class QDateEdit;
 class QFrame;
 class QLineEdit;
@@ -30,6 +32,8 @@ class Bevel;
 class ClickArea;
 class PictureBox;
 class TTrayIcon;
+class THttpClient;
+class BannerView;
 class TfrmOptions;
 class TfrmGraph;
 class ClickLabel;
@@ -133,6 +137,21 @@ public:
     std::function<void()> onBannerOnline;
     std::function<void()> onBannerOffline;
 
+    // The vendor menu and the banner (tform1_vendor.cpp).
+    THttpClient *HttpClient1 = nullptr;
+    BannerView *WebBrowser1 = nullptr;
+    // Where the banner keeps its saved pages: the user's cache unless set before FormCreate.
+    QString bannerCacheFolder;
+    // Downloads popup.txt while on line and rebuilds the vendor menu from the file on disk.
+    void loadVendorMenu();
+    void TPOPMNDrawItem(QAction *sender, QPainter *canvas, const QRect &rect, bool selected);
+    void TPOPMNClick(QAction *sender);
+    void runMenuCommand(const QString &command);
+    void startBanner();
+    void WebBrowser1DocumentComplete(QObject *sender, const QString &address);
+    QString bannerAddress() const;
+    QString vendorMenuPath() const;
+
     // The statistics panel and its date-range calculator (src/stats/tform1_stats.cpp).
     QFrame *Panel1 = nullptr;
     ClickLabel *buttonStatsClose = nullptr;
@@ -199,6 +218,17 @@ private:
 
     bool m_positioned = false;
 
+
+    // The vendor menu and the banner (tform1_vendor.cpp).
+    void createVendorControls();
+    QString makerAddress(const char *path) const;
+    void downloadVendorMenu(const QString &path);
+    void requestVendorRebuild();
+    void runPendingVendorRebuild();
+    void rebuildVendorMenu();
+    bool m_vendorDownloading = false;
+    bool m_vendorRebuildPending = false;
+    int m_vendorClickDepth = 0;
 
     Meter m_meter;
 };

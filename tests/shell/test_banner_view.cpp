@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -101,7 +102,9 @@ TEST(BannerView, SavesOnlinePagesAndShowsThemOfflineWithoutTheNetwork) {
     EXPECT_EQ(w.nextComplete(), page);
 
     // A link followed inside the view while off line is blocked and ends on an internal page.
-    w.view->webView()->page()->load(QUrl(server.url(QStringLiteral("/other"))));
+    auto *web = qobject_cast<QWebEngineView *>(w.view->engineWidget());
+    ASSERT_NE(web, nullptr);
+    web->page()->load(QUrl(server.url(QStringLiteral("/other"))));
     EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
     // So is a navigation to an address that has no saved copy.
     w.view->Navigate(server.url(QStringLiteral("/never")));

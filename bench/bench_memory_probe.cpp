@@ -1,0 +1,23 @@
+// The program's windows as it creates them, with its data in a given folder, for the memory
+// benchmark. With --show-once the main window is shown (its banner loads its saved copy) and
+// hidden again after a few seconds, so that what remains in memory afterwards can be measured.
+#include "framework/application.h"
+#include "meter/startup.h"
+#include "shell/tform1.h"
+
+#include <QTimer>
+
+int main(int argc, char **argv) {
+    tarv::TarvApplication app(argc, argv);
+    tarv::TarvApplication::applyStartupSettings();
+    QApplication::setQuitOnLastWindowClosed(false);
+    const QStringList args = QCoreApplication::arguments();
+    tarv::Platform platform = tarv::makeSystemPlatform();
+    if (args.size() > 1) platform.dataFolder = args.at(1);
+    tarv::Windows windows = tarv::createWindows(platform);
+    if (args.contains(QStringLiteral("--show-once"))) {
+        windows.Form1->QWidget::show();
+        QTimer::singleShot(4000, windows.Form1.get(), [&windows] { windows.Form1->buttonMinClick(); });
+    }
+    return app.exec();
+}

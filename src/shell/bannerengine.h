@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace tarv {
+
+// The web engine behind the banner view. It lives in a module of its own that is loaded only
+// when the banner first needs it: merely linking the engine costs a tray program that waits
+// for a connection more memory than the rest of the program together.
+class BannerEngine {
+public:
+    virtual ~BannerEngine() = default;
+
+    // The engine's view, a child of the parent it was created for.
+    virtual QWidget *widget() = 0;
+    // Off line, every request that would leave the machine is blocked.
+    virtual void setOffline(bool offline) = 0;
+    virtual void load(const QUrl &url) = 0;
+    // The address of the page on view.
+    virtual QUrl url() const = 0;
+    // Saves the page on view as MHTML to path; onSaved follows.
+    virtual void save(const QString &path) = 0;
+
+    std::function<void()> onLoadStarted;
+    std::function<void(bool ok)> onLoadFinished;
+    std::function<void(const QString &path, bool ok)> onSaved;
+};
+
+// Whether a request may be made while the banner is off line: only what is read from this
+// machine (files, inline data, the parts of a saved copy).
+inline bool isLocalScheme(const QUrl &url) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("file") || scheme == QLatin1String("data") ||
+           scheme == QLatin1String("blob") || scheme == QLatin1String("cid") || scheme == QLatin1String("about");
+}
+
+// Loads the engine module and creates an engine for parent; null when the module is missing
+// or cannot be loaded (every load then ends on the banner's internal page).
+std::unique_ptr<BannerEngine> createBannerEngine(QWidget *parent);
+
+// The name of the function the module exports.
+inline constexpr char bannerEngineEntry[] = "tarvCreateBannerEngine";
+using BannerEngineEntry = BannerEngine *(*)(QWidget *parent);
+
+} // namespace tarv

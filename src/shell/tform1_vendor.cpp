@@ -1,0 +1,206 @@
+// The main window's vendor menu and banner: loading the menu file, drawing and choosing its
+// items, and the banner view's navigation and document-complete handling.
+#include "shell/tform1.h"
+
+#include "framework/application.h"
+#include "framework/errors.h"
+#include "meter/startup.h"
+#include "net/httpclient.h"
+#include "shell/bannerview.h"
+#include "shell/popupfile.h"
+#include "shell/vendormenu.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
+#include <cstdio>
+
+namespace tarv {
+
+namespace {
+
+constexpr char kMenuPath[] = "/services/tarv/popup.txt";
+constexpr char kBannerPath[] = "/services/tarv/index.asp?tarv=10";
+
+// A wait of the menu download longer than this ends it: a server that accepts the connection and
+// then says nothing would otherwise hold every later refresh, and the program's exit, for ever.
+constexpr int kDownloadTimeOutMs = 30000;
+
+// Puts a downloaded file in place of the old one, in one step where the system allows it.
+void replaceFile(const QString &from, const QString &to) {
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) return;
+    QFile::remove(to);
+    if (!QFile::rename(from, to)) {
+        QFile::remove(from);
+        throw EInOutError(QStringLiteral("Cannot replace file \"%1\"").arg(to));
+    }
+}
+
+} // namespace
+
+QString TForm1::makerAddress(const char *path) const {
+    // The maker's host and port come from the home page's address; the scheme is always http.
+    const QUrl home(makerUrl());
+    QString authority = home.host();
+    if (home.port() > 0 && home.port() != 80) authority += QLatin1Char(':') + QString::number(home.port());
+    return QStringLiteral("http://") + authority + QLatin1String(path);
+}
+
+QString TForm1::bannerAddress() const { return makerAddress(kBannerPath); }
+QString TForm1::vendorMenuPath() const { return m_meter.platform().dataFolder + QStringLiteral("/popup.txt"); }
+
+void TForm1::createVendorControls() {
+    if (WebBrowser1) return;
+    HttpClient1 = new THttpClient(this);
+    HttpClient1->TimeOut = kDownloadTimeOutMs;
+
+    makeOwnerDrawn(PopupMenu2, [this](QAction *sender, QPainter *canvas, const QRect &rect, bool selected) {
+        TPOPMNDrawItem(sender, canvas, rect, selected);
+    });
+    // A rebuild asked for while the menu was open runs once it has closed and its click is over.
+    connect(PopupMenu2, &QMenu::aboutToHide, this, [this] {
+        QTimer::singleShot(0, this, [this] { runPendingVendorRebuild(); });
+    });
+
+    if (bannerCacheFolder.isEmpty())
+        bannerCacheFolder =
+            QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/banner");
+    WebBrowser1 = new BannerView(bannerCacheFolder, this);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setGeometry(11, 366, 261, 0);
+    connect(WebBrowser1, &BannerView::DocumentComplete, this, &TForm1::WebBrowser1DocumentComplete);
+
+    onBannerOnline = [this] {
+        WebBrowser1->setOffline(false);
+        WebBrowser1->Navigate(bannerAddress());
+    };
+    onBannerOffline = [this] { WebBrowser1->setOffline(true); };
+}
+
+void TForm1::startBanner() {
+    createVendorControls();
+    WebBrowser1->resize(261, WebBrowser1->height());
+    WebBrowser1->setOffline(true);
+    WebBrowser1->Navigate(bannerAddress());
+}
+
+void TForm1::loadVendorMenu() {
+    // The download keeps the event loop turning, and a banner page may complete meanwhile: that
+    // call returns here, and the next completed page refreshes the menu again.
+    if (m_vendorDownloading) return;
+    const QString path = vendorMenuPath();
+    if (m_meter.s.online && HttpClient1) downloadVendorMenu(path);
+    if (!QFile::exists(path)) return;
+    requestVendorRebuild();
+}
+
+void TForm1::downloadVendorMenu(const QString &path) {
+    // The body goes to a file beside the menu file, which it replaces only when a complete
+    // successful response has arrived: an error page or a cut-off body never becomes the menu.
+    const QString part = path + QStringLiteral(".part");
+    m_vendorDownloading = true;
+    const auto done = qScopeGuard([&] {
+        m_vendorDownloading = false;
+        QFile::remove(part);
+    });
+    QFile::remove(part);
+    HttpClient1->InputFileMode = true;
+    HttpClient1->Body = part;
+    HttpClient1->Get(makerAddress(kMenuPath));
+    const int status = HttpClient1->ReplyNumber();
+    const qint64 announced = HttpClient1->BytesTotal();
+    const bool complete = QFileInfo::exists(part) && (announced <= 0 || HttpClient1->BytesRecvd() >= announced);
+    if (status >= 200 && status <= 299 && complete) replaceFile(part, path);
+}
+
+void TForm1::requestVendorRebuild() {
+    // Never free the items under an open menu or under a click that is still being handled.
+    if (PopupMenu2->isVisible() || m_vendorClickDepth > 0) {
+        m_vendorRebuildPending = true;
+        return;
+    }
+    m_vendorRebuildPending = false;
+    rebuildVendorMenu();
+}
+
+void TForm1::runPendingVendorRebuild() {
+    if (!m_vendorRebuildPending || PopupMenu2->isVisible() || m_vendorClickDepth > 0) return;
+    runGuarded([this] {
+        m_vendorRebuildPending = false;
+        if (QFile::exists(vendorMenuPath())) rebuildVendorMenu();
+    });
+}
+
+void TForm1::rebuildVendorMenu() {
+    // The file is read before the old items go, so that an unreadable file leaves them in place.
+    const QList<PopupItem> items = readPopupFile(vendorMenuPath());
+    const QList<QAction *> old = PopupMenu2->actions();
+    for (auto it = old.crbegin(); it != old.crend(); ++it) {
+        PopupMenu2->removeAction(*it);
+        delete *it;
+    }
+    for (const PopupItem &item : items) {
+        QAction *action = makeVendorMenuItem(item, this);
+        connect(action, &QAction::triggered, this, [this, action] { TPOPMNClick(action); });
+        PopupMenu2->addAction(action);
+    }
+}
+
+void TForm1::TPOPMNDrawItem(QAction *sender, QPainter *canvas, const QRect &rect, bool /*selected*/) {
+    drawVendorMenuItem(*canvas, rect, vendorItemCaption(sender), Image2 ? Image2->pixmap() : QPixmap());
+}
+
+void TForm1::TPOPMNClick(QAction *sender) {
+    ++m_vendorClickDepth;
+    const auto done = qScopeGuard([this] {
+        if (--m_vendorClickDepth == 0 && m_vendorRebuildPending)
+            QTimer::singleShot(0, this, [this] { runPendingVendorRebuild(); });
+    });
+    const MenuCommand command = classifyMenuCommand(vendorItemHint(sender));
+    switch (command.kind) {
+    case MenuCommand::Internal:
+        runMenuCommand(command.text);
+        break;
+    case MenuCommand::OpenUrl:
+        if (m_meter.platform().shell) m_meter.platform().shell->open(command.text);
+        break;
+    case MenuCommand::Nothing:
+        break;
+    }
+}
+
+void TForm1::runMenuCommand(const QString &command) {
+    const QString word = internalCommandWord(command);
+    if (word == QLatin1String("exit"))
+        exitConfirm(this);
+    else if (word == QLatin1String("hide"))
+        buttonMinClick();
+    // Every other word ("disconnect" among them) does nothing.
+}
+
+void TForm1::WebBrowser1DocumentComplete(QObject * /*sender*/, const QString &address) {
+    WebBrowser1->resize(261, WebBrowser1->height());
+    if (address.contains(QLatin1String(BannerView::internalScheme))) {
+        // A failed load or one of the view's own pages: the view goes out of sight.
+        WebBrowser1->setOffline(false);
+        WebBrowser1->move(WebBrowser1->x(), 350);
+        WebBrowser1->hide();
+        WebBrowser1->resize(261, 0);
+        return;
+    }
+    loadVendorMenu();
+    // While the statistics panel is open the view stays where the panel parked it.
+    if (!Panel1 || Panel1->isHidden()) WebBrowser1->move(WebBrowser1->x(), 69);
+    WebBrowser1->resize(261, 168);
+    WebBrowser1->show();
+}
+
+} // namespace tarv

@@ -1,0 +1,243 @@
+#include "framework/application.h"
+#include "framework/errors.h"
+#include "meter/startup.h"
+#include "platform/fakes/fakes.h"
+#include "shell/bannerview.h"
+#include "shell/tform1.h"
+#include "shell/vendormenu.h"
+#include "support/tempdir.h"
+#include "test_vendor_server.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QDir>
+#include <QFrame>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace tarv;
+using tarv::test::ScriptedServer;
+
+namespace {
+
+const QByteArray kMenu = "Site|http://www.example.org/\r\n-\r\nExit|MMexit\r\n";
+
+// The main window over fakes, with its data folder and banner cache in a temporary folder and
+// the maker's host on a local scripted server.
+struct VendorRig {
+    explicit VendorRig(const QByteArray &menuFile = {}, bool create = true) {
+        setErrorSink([this](const QString &m) { errors << m; });
+        if (!menuFile.isNull()) test::writeFile(menuPath(), menuFile);
+        Platform p;
+        p.clock = std::make_shared<FakeClock>();
+        p.dialup = std::make_shared<FakeDialupService>();
+        p.autostart = std::make_shared<MemoryAutostartStore>();
+        p.shell = shell;
+        p.dataFolder = dir.path();
+        p.executablePath = dir.filePath(QStringLiteral("tarv"));
+        p.makerUrl = server.url();
+        form = std::make_unique<TForm1>(p);
+        form->bannerCacheFolder = dir.filePath(QStringLiteral("cache"));
+        if (create) form->FormCreate();
+    }
+    ~VendorRig() {
+        form.reset();
+        setErrorSink({});
+    }
+    QString menuPath() const { return dir.filePath(QStringLiteral("popup.txt")); }
+    QList<QAction *> items() const { return form->PopupMenu2->actions(); }
+    QStringList captions() const {
+        QStringList c;
+        for (QAction *a : items()) c << vendorItemCaption(a);
+        return c;
+    }
+    QAction *itemWithHint(const QString &hint) const {
+        QAction *a = makeVendorMenuItem({QStringLiteral("x"), hint, false}, form.get());
+        QObject::connect(a, &QAction::triggered, form.get(), [this, a] { form->TPOPMNClick(a); });
+        return a;
+    }
+
+    QTemporaryDir dir;
+    ScriptedServer server;
+    std::shared_ptr<RecordingShellOpener> shell = std::make_shared<RecordingShellOpener>();
+    std::unique_ptr<TForm1> form;
+    QStringList errors;
+};
+
+} // namespace
+
+TEST(VendorForm, StartUpBuildsTheMenuFromTheFileOnDiskWithoutDownloading) {
+    VendorRig rig(kMenu);
+    EXPECT_EQ(rig.captions(), (QStringList{"Site   ", "", "Exit   "}));
+    EXPECT_FALSE(rig.items().at(1)->isEnabled());
+    EXPECT_TRUE(rig.server.paths.isEmpty());
+
+    VendorRig none;
+    EXPECT_TRUE(none.items().isEmpty());
+}
+
+TEST(VendorForm, BannerWithoutSavedCopyEndsHiddenAtStartUp) {
+    VendorRig rig(kMenu);
+    BannerView *view = rig.form->WebBrowser1;
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->geometry(), QRect(11, 366, 261, 0));
+    EXPECT_TRUE(view->Offline());
+    QTest::qWait(50);
+    EXPECT_EQ(view->geometry(), QRect(11, 350, 261, 0));
+    EXPECT_FALSE(view->Visible());
+    EXPECT_FALSE(view->Offline()) << "a failed load leaves the view on line";
+    EXPECT_FALSE(view->engineCreated());
+}
+
+TEST(VendorForm, DocumentCompleteShowsTheViewUnlessParkedByTheStatisticsPanel) {
+    VendorRig rig(kMenu);
+    QTest::qWait(50);
+    BannerView *view = rig.form->WebBrowser1;
+    view->resize(100, 0);
+    rig.form->WebBrowser1DocumentComplete(view, rig.form->bannerAddress());
+    EXPECT_EQ(view->geometry(), QRect(11, 69, 261, 168));
+    EXPECT_TRUE(view->Visible());
+
+    // An internal page hides it again.
+    rig.form->WebBrowser1DocumentComplete(view, QStringLiteral("res://navigation-failed/#x"));
+    EXPECT_EQ(view->geometry(), QRect(11, 350, 261, 0));
+    EXPECT_FALSE(view->Visible());
+
+    if (rig.form->Panel1) {
+        rig.form->Panel1->show();
+        view->move(11, 450);
+        rig.form->WebBrowser1DocumentComplete(view, rig.form->bannerAddress());
+        EXPECT_EQ(view->geometry(), QRect(11, 450, 261, 168));
+        EXPECT_TRUE(view->Visible());
+    }
+}
+
+TEST(VendorForm, ARebuildWaitsUntilTheOpenMenuCloses) {
+    VendorRig rig(kMenu);
+    const QList<QAction *> before = rig.items();
+    rig.form->PopupMenu2->popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.form->PopupMenu2->isVisible(); }));
+    test::writeFile(rig.menuPath(), "Only|http://a/\r\n");
+    rig.form->loadVendorMenu();
+    EXPECT_EQ(rig.items(), before) << "the items under the open menu stay";
+    rig.form->PopupMenu2->hide();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.items().size() == 1; }));
+    EXPECT_EQ(rig.captions(), QStringList{"Only   "});
+}
+
+TEST(VendorForm, AnUnreadableOrMissingFileKeepsTheItems) {
+    VendorRig rig(kMenu);
+    QFile::remove(rig.menuPath());
+    rig.form->loadVendorMenu();
+    EXPECT_EQ(rig.items().size(), 3);
+
+    // A folder in the file's place cannot be read: the error goes to the caller.
+    QDir(rig.dir.path()).mkdir(QStringLiteral("popup.txt"));
+    EXPECT_THROW(rig.form->loadVendorMenu(), EInOutError);
+    EXPECT_EQ(rig.items().size(), 3);
+}
+
+TEST(VendorForm, ChoosingAnItemOpensOnlyWebAddresses) {
+    VendorRig rig(kMenu);
+    for (const char *hint : {" http://a.example/x ", "/usr/bin/xterm", "mmexit", "file:///etc/passwd", "", "MMdisconnect", "MM hide"})
+        rig.itemWithHint(QString::fromLatin1(hint))->trigger();
+    EXPECT_EQ(rig.shell->opened, QStringList{"http://a.example/x"});
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(VendorForm, HideCommandHidesTheWindowAndSetsTheTrayCaption) {
+    VendorRig rig(kMenu);
+    rig.form->QWidget::show();
+    rig.form->show->setText(QStringLiteral("Απόκρυψη"));
+    rig.itemWithHint(QStringLiteral(" MMhide "))->trigger();
+    EXPECT_FALSE(rig.form->isVisible());
+    EXPECT_EQ(rig.form->show->text(), QStringLiteral("Εμφάνιση"));
+}
+
+TEST(VendorForm, ExitCommandAsksFirst) {
+    VendorRig rig(kMenu);
+    QString asked;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) return;
+        asked = box->text();
+        box->button(QMessageBox::No)->click();
+    });
+    rig.itemWithHint(QStringLiteral("MMexit"))->trigger();
+    EXPECT_EQ(asked, exitConfirmText());
+}
+
+TEST(VendorForm, DownloadReplacesTheMenuOnlyWithACompleteSuccessfulBody) {
+    VendorRig rig(kMenu);
+    rig.form->state().online = true;
+    const QString path = QStringLiteral("/services/tarv/popup.txt");
+
+    rig.server.answer = {"200 OK", "New|http://n/\r\n"};
+    rig.form->loadVendorMenu();
+    EXPECT_EQ(rig.server.paths, QStringList{path});
+    EXPECT_EQ(rig.captions(), QStringList{"New   "});
+    EXPECT_EQ(test::readFile(rig.menuPath()), QByteArray("New|http://n/\r\n"));
+
+    struct Bad {
+        const char *name;
+        ScriptedServer::Answer answer;
+    };
+    const Bad bad[] = {
+        {"not found", {"404 Not Found", "<html>Not here</html>"}},
+        {"server error", {"500 Internal Server Error", "oops"}},
+        {"cut off body", {"200 OK", "A|http://a/\r\n", 5000}},
+        {"no answer", {"200 OK", {}, -1, true}},
+    };
+    for (const Bad &b : bad) {
+        rig.server.answer = b.answer;
+        rig.form->loadVendorMenu();
+        EXPECT_EQ(rig.captions(), QStringList{"New   "}) << b.name;
+        EXPECT_EQ(test::readFile(rig.menuPath()), QByteArray("New|http://n/\r\n")) << b.name;
+        EXPECT_FALSE(QFile::exists(rig.menuPath() + QStringLiteral(".part"))) << b.name;
+    }
+}
+
+TEST(VendorForm, ACallDuringTheDownloadReturnsAtOnce) {
+    VendorRig rig(kMenu);
+    rig.form->state().online = true;
+    rig.server.answer = {"200 OK", "New|http://n/\r\n", -1, false, 400};
+    bool nestedReturned = false;
+    rig.server.whileAnswering = [&] {
+        rig.form->loadVendorMenu();
+        nestedReturned = true;
+    };
+    rig.form->loadVendorMenu();
+    EXPECT_TRUE(nestedReturned);
+    EXPECT_EQ(rig.server.paths.size(), 1);
+    EXPECT_EQ(rig.captions(), QStringList{"New   "});
+}
+
+TEST(VendorForm, AFailedConnectionKeepsTheMenuAndRaises) {
+    VendorRig rig(kMenu);
+    rig.form->state().online = true;
+    quint16 closed = 0;
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        closed = probe.serverPort();
+    }
+    // The same window, pointed at a port nobody listens on.
+    Platform p = rig.form->meter().platform();
+    p.makerUrl = QStringLiteral("http://127.0.0.1:%1/").arg(closed);
+    TForm1 other(p);
+    other.bannerCacheFolder = rig.dir.filePath(QStringLiteral("cache"));
+    other.FormCreate();
+    other.state().online = true;
+    ASSERT_EQ(other.PopupMenu2->actions().size(), 3);
+    try {
+        other.loadVendorMenu();
+        ADD_FAILURE() << "no error";
+    } catch (const std::exception &e) {
+        EXPECT_STREQ(e.what(), "Connection Failed");
+    }
+    EXPECT_EQ(other.PopupMenu2->actions().size(), 3);
+    EXPECT_EQ(test::readFile(rig.menuPath()), kMenu);
+}
