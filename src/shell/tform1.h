@@ -17,8 +17,6 @@ class QMenu;
 class QAction;
 class QPainter;
 class QRect;
-class QPainter;
-class QRect;
 class QDateEdit;
 class QFrame;
 class QLineEdit;
@@ -217,7 +215,6 @@ private:
     QString makerUrl() const;
 
     bool m_positioned = false;
-
 
     // The vendor menu and the banner (tform1_vendor.cpp).
     void createVendorControls();
