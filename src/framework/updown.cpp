@@ -118,11 +118,14 @@ void UpDown::paintEvent(QPaintEvent *) {
         QStyleOptionButton option;
         option.initFrom(this);
         option.rect = halves[i];
-        if (m_pressed && m_pressedButton == which) option.state |= QStyle::State_Sunken;
-        else option.state |= QStyle::State_Raised;
+        if (m_pressed && m_pressedButton == which)
+            option.state |= QStyle::State_Sunken;
+        else
+            option.state |= QStyle::State_Raised;
         style()->drawPrimitive(QStyle::PE_PanelButtonBevel, &option, &p, this);
         option.rect = halves[i].adjusted(2, 1, -2, -1);
-        style()->drawPrimitive(which == Button::Up ? QStyle::PE_IndicatorArrowUp : QStyle::PE_IndicatorArrowDown,
+        style()->drawPrimitive(which == Button::Up ? QStyle::PE_IndicatorArrowUp
+                                                   : QStyle::PE_IndicatorArrowDown,
                                &option, &p, this);
     }
 }

@@ -160,7 +160,8 @@ void TfrmOptions::createControls() {
     BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
     BitBtn1->setGeometry(233, 29, 75, 25);
     BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+    BitBtn2 =
+        new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
     BitBtn2->setGeometry(233, 56, 75, 25);
 
     // The fields' change handlers keep zone B the mirror of zone A.
@@ -168,7 +169,8 @@ void TfrmOptions::createControls() {
     connect(tmAto, &QLineEdit::textChanged, this, guarded([this] { tmAtoChange(); }));
     connect(tmBfrom, &QLineEdit::textChanged, this, guarded([this] { tmBfromChange(); }));
     connect(tmBto, &QLineEdit::textChanged, this, guarded([this] { tmBtoChange(); }));
-    connect(UpDown7, &UpDown::clicked, this, [this](UpDown::Button b) { runGuarded([&] { UpDown7Click(b); }); });
+    connect(UpDown7, &UpDown::clicked, this,
+            [this](UpDown::Button b) { runGuarded([&] { UpDown7Click(b); }); });
     connect(boxcur, &QComboBox::editTextChanged, this,
             [this](const QString &text) { runGuarded([&] { boxcurChange(text); }); });
     connect(BitBtn1, &QPushButton::clicked, this, guarded([this] { BitBtn1Click(); }));
@@ -181,7 +183,8 @@ void TfrmOptions::FormCreate() {
     // Placeholders: every activation overwrites them before the user sees them.
     // They go in without running the change handlers, which would find the other fields empty.
     const std::pair<QLineEdit *, const char *> placeholders[] = {
-        {tmAfrom, "8"}, {tmAto, "22"}, {tmBfrom, "22"}, {tmBto, "8"}, {tmAsec, "270"}, {tmBsec, "540"}, {boxprice, "9"}};
+        {tmAfrom, "8"},  {tmAto, "22"},   {tmBfrom, "22"}, {tmBto, "8"},
+        {tmAsec, "270"}, {tmBsec, "540"}, {boxprice, "9"}};
     for (const auto &[field, text] : placeholders) {
         const QSignalBlocker blocker(field);
         field->setText(QString::fromLatin1(text));
@@ -217,8 +220,10 @@ void TfrmOptions::reject() {
 
 void TfrmOptions::paintEvent(QPaintEvent *) {
     QPainter p(this);
-    if (!m_background.isNull()) p.drawPixmap(rect(), m_background);
-    else p.fillRect(rect(), palette().window());
+    if (!m_background.isNull())
+        p.drawPixmap(rect(), m_background);
+    else
+        p.fillRect(rect(), palette().window());
 }
 
 void TfrmOptions::showEvent(QShowEvent *event) {

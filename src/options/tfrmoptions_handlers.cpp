@@ -42,8 +42,8 @@ void TfrmOptions::FormActivate() {
     // The stepper starts from the whole part of the price: 7,5 Δρχ puts it at 70. The product is
     // kept within the stepper's range before it becomes an integer, whatever the price.
     const double whole = std::trunc(fmt::toDouble(boxprice->text()));
-    UpDown7->setPosition(static_cast<int>(std::clamp(whole * priceScale, double(UpDown7->minimum()),
-                                                     double(UpDown7->maximum()))));
+    UpDown7->setPosition(static_cast<int>(
+        std::clamp(whole * priceScale, double(UpDown7->minimum()), double(UpDown7->maximum()))));
     boxcur->setEditText(s.currencyLabel);
     checkTimes();
 
@@ -113,12 +113,14 @@ void TfrmOptions::BitBtn1Click() {
     s.currencyLabel = boxcur->currentText();
 
     const Platform &platform = m_main->meter().platform();
-    if (checkreg->isChecked()) platform.autostart->write(kAutostartName, platform.executablePath);
-    else platform.autostart->remove(kAutostartName);
+    if (checkreg->isChecked())
+        platform.autostart->write(kAutostartName, platform.executablePath);
+    else
+        platform.autostart->remove(kAutostartName);
 
-    const QString header = tmAfrom->text() + QLatin1Char('|') + tmAto->text() + QLatin1Char('|') + tmAsec->text() +
-                           QLatin1Char('|') + tmBsec->text() + QLatin1Char('|') + boxprice->text() +
-                           QLatin1Char('|') + boxcur->currentText();
+    const QString header = tmAfrom->text() + QLatin1Char('|') + tmAto->text() + QLatin1Char('|') +
+                           tmAsec->text() + QLatin1Char('|') + tmBsec->text() + QLatin1Char('|') +
+                           boxprice->text() + QLatin1Char('|') + boxcur->currentText();
     m_main->meter().ledger().writeHeader(headerSlot(header));
     hide();
 }

@@ -59,7 +59,8 @@ struct OptionsRig {
 
     // Clicks an arrow of a stepper count times.
     static void click(UpDown *stepper, UpDown::Button button, int count = 1) {
-        for (int i = 0; i < count; ++i) stepper->step(button);
+        for (int i = 0; i < count; ++i)
+            stepper->step(button);
     }
 
     QTemporaryDir dir;

@@ -17,8 +17,10 @@ protected:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
     }
     void TearDown() override {
-        if (m_hadConfig) qputenv("XDG_CONFIG_HOME", m_oldConfig);
-        else qunsetenv("XDG_CONFIG_HOME");
+        if (m_hadConfig)
+            qputenv("XDG_CONFIG_HOME", m_oldConfig);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
     }
     QString entry() const { return dir.filePath(QStringLiteral("config/autostart/Tarv.desktop")); }
 
@@ -34,7 +36,7 @@ TEST_F(AutostartTest, CheckedAndUncheckedRoundTrips) {
     EXPECT_EQ(store.folder(), dir.filePath(QStringLiteral("config/autostart")));
     EXPECT_FALSE(QDir(store.folder()).exists());
     EXPECT_EQ(store.read(QStringLiteral("Tarv")), QString()); // missing folder and entry: off
-    store.remove(QStringLiteral("Tarv"));                      // and no error
+    store.remove(QStringLiteral("Tarv"));                     // and no error
 
     store.write(QStringLiteral("Tarv"), QStringLiteral("/opt/tarv/tarv")); // creates the folder
     EXPECT_EQ(store.read(QStringLiteral("Tarv")), "/opt/tarv/tarv");
@@ -52,9 +54,9 @@ TEST_F(AutostartTest, CheckedAndUncheckedRoundTrips) {
 
 TEST_F(AutostartTest, PathsWithSpecialCharactersSurviveTheRoundTrip) {
     const QString paths[] = {
-        QStringLiteral("/home/user/My Programs/tarv"),   QStringLiteral("/opt/\"quoted\"/tarv"),
-        QStringLiteral("/opt/$HOME/`x`/tarv"),           QStringLiteral("/opt/back\\slash/tarv"),
-        QStringLiteral("/opt/100%/%f/tarv"),             QStringLiteral("/opt/Χρέωση/tarv"),
+        QStringLiteral("/home/user/My Programs/tarv"), QStringLiteral("/opt/\"quoted\"/tarv"),
+        QStringLiteral("/opt/$HOME/`x`/tarv"),         QStringLiteral("/opt/back\\slash/tarv"),
+        QStringLiteral("/opt/100%/%f/tarv"),           QStringLiteral("/opt/Χρέωση/tarv"),
     };
     for (const QString &path : paths) {
         store.write(QStringLiteral("Tarv"), path);

@@ -98,12 +98,16 @@ TEST(OptionsDialog, ActivationAfterACancelledEditShowsTheStoredHours) {
     const struct {
         Hours edited, stored;
     } cases[] = {
-        {{8, 9}, {15, 20}},  {{8, 9}, {0, 1}},   {{20, 23}, {2, 5}},
+        {{8, 9}, {15, 20}}, {{8, 9}, {0, 1}},     {{20, 23}, {2, 5}},
         {{0, 1}, {22, 23}}, {{10, 11}, {10, 11}}, {{3, 4}, {12, 13}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(QStringLiteral("%1-%2 then %3-%4")
-                         .arg(c.edited.aFrom).arg(c.edited.aTo).arg(c.stored.aFrom).arg(c.stored.aTo).toStdString());
+                         .arg(c.edited.aFrom)
+                         .arg(c.edited.aTo)
+                         .arg(c.stored.aFrom)
+                         .arg(c.stored.aTo)
+                         .toStdString());
         OptionsRig rig;
         rig.state().zoneAFrom = c.edited.aFrom;
         rig.state().zoneATo = c.edited.aTo;

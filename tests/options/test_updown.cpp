@@ -19,13 +19,12 @@ struct StepCase {
 // Steps start from the number the edit shows, move only the arrow's way and never wrap.
 TEST(UpDown, BoundStepsStartFromTheEditAndStayWithinTheBounds) {
     const StepCase cases[] = {
-        {"5", 0, 23, Button::Up, "6"},    {"5", 0, 23, Button::Down, "4"},
-        {"23", 0, 23, Button::Up, "23"},  {"0", 0, 23, Button::Down, "0"},
-        {"1", 1, 15000, Button::Down, "1"}, // seconds per unit never reach 0
-        {"30", 0, 4, Button::Up, "30"},   // beyond the top: up does not move it down
-        {"30", 0, 4, Button::Down, "4"},  // ... down brings it into range
-        {"-3", 0, 23, Button::Up, "0"},   {"-3", 0, 23, Button::Down, "-3"},
-        {"7", 8, 7, Button::Up, "7"},     {"7", 8, 7, Button::Down, "7"}, // crossed bounds: no move
+        {"5", 0, 23, Button::Up, "6"},   {"5", 0, 23, Button::Down, "4"},    {"23", 0, 23, Button::Up, "23"},
+        {"0", 0, 23, Button::Down, "0"}, {"1", 1, 15000, Button::Down, "1"}, // seconds per unit never reach 0
+        {"30", 0, 4, Button::Up, "30"},  // beyond the top: up does not move it down
+        {"30", 0, 4, Button::Down, "4"}, // ... down brings it into range
+        {"-3", 0, 23, Button::Up, "0"},  {"-3", 0, 23, Button::Down, "-3"},  {"7", 8, 7, Button::Up, "7"},
+        {"7", 8, 7, Button::Down, "7"}, // crossed bounds: no move
     };
     for (const StepCase &c : cases) {
         SCOPED_TRACE(std::string(c.shown) + (c.button == Button::Up ? " up" : " down"));

@@ -81,8 +81,10 @@ QString XdgAutostartStore::read(const QString &name) const {
     if (!file.open(QIODevice::ReadOnly))
         throw ERegistryException(QStringLiteral("Failed to get data for '%1'").arg(name));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    if (desktopValue(lines, "Hidden").compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) return QString();
-    if (desktopValue(lines, "X-GNOME-Autostart-enabled").compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+    if (desktopValue(lines, "Hidden").compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return QString();
+    if (desktopValue(lines, "X-GNOME-Autostart-enabled")
+            .compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
         return QString();
     const QString exec = desktopValue(lines, "Exec");
     if (exec.isEmpty()) return QString();
@@ -91,8 +93,7 @@ QString XdgAutostartStore::read(const QString &name) const {
 
 void XdgAutostartStore::write(const QString &name, const QString &executablePath) {
     const QString dir = folder();
-    if (!QDir().mkpath(dir))
-        throw ERegistryException(QStringLiteral("Failed to create key %1").arg(dir));
+    if (!QDir().mkpath(dir)) throw ERegistryException(QStringLiteral("Failed to create key %1").arg(dir));
     QSaveFile file(entryPath(dir, name));
     if (!file.open(QIODevice::WriteOnly))
         throw ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(name));
