@@ -1,6 +1,7 @@
 #include "options/tfrmoptions.h"
 
 #include "framework/application.h"
+#include "framework/regions.h"
 #include "framework/shapecircle.h"
 #include "shell/tform1.h"
 
@@ -39,19 +40,6 @@ QFont plainFont() {
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
     font.setPixelSize(11);
     return font;
-}
-
-// A rounded rectangle from (0, 0) to (width, height) with corner ellipses of ew x eh pixels,
-// put together from two crossing rectangles and the four corner ellipses.
-QRegion roundRectRegion(int width, int height, int ew, int eh) {
-    const int rx = ew / 2, ry = eh / 2;
-    QRegion region(rx, 0, width - 2 * rx, height);
-    region = region.united(QRegion(0, ry, width, height - 2 * ry));
-    region = region.united(QRegion(0, 0, ew, eh, QRegion::Ellipse));
-    region = region.united(QRegion(width - ew, 0, ew, eh, QRegion::Ellipse));
-    region = region.united(QRegion(0, height - eh, ew, eh, QRegion::Ellipse));
-    region = region.united(QRegion(width - ew, height - eh, ew, eh, QRegion::Ellipse));
-    return region;
 }
 
 // Runs a handler from a signal: an error it raises is shown and goes no further.
@@ -178,7 +166,7 @@ void TfrmOptions::createControls() {
 }
 
 void TfrmOptions::FormCreate() {
-    setMask(roundRectRegion(width(), height(), 60, 60));
+    setMask(roundRectRegion(0, 0, width(), height(), 60, 60));
     update();
     // Placeholders: every activation overwrites them before the user sees them.
     // They go in without running the change handlers, which would find the other fields empty.
