@@ -1,6 +1,6 @@
 // Shows the options dialog over the main window on a real X display (run under xvfb-run),
 // saves a screenshot of the two to the path given and checks that the dialog's outline is
-// rounded on the screen.
+// rounded on the screen and that activating the main window hides it.
 #include "options/tfrmoptions.h"
 #include "platform/fakes/fakes.h"
 #include "shell/tform1.h"
@@ -60,6 +60,13 @@ int main(int argc, char **argv) {
         std::printf("inside %s, corner %s, the dialog's own corner %s\n", qPrintable(inside.name()),
                     qPrintable(corner.name()), qPrintable(ownCorner.name()));
         if (!dialog.isVisible() || inside.lightness() < 150 || corner == ownCorner) status = 1;
+        // The main window taking over on the real display cancels the dialog.
+        form.activateWindow();
+    });
+    QTimer::singleShot(2500, [&] {
+        std::printf("after the main window became active the dialog is %s\n",
+                    dialog.isVisible() ? "still shown" : "hidden");
+        if (dialog.isVisible()) status = 1;
         QApplication::quit();
     });
     app.exec();
