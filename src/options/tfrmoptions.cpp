@@ -63,7 +63,7 @@ TfrmOptions::TfrmOptions(TForm1 *mainForm, QWidget *parent) : QDialog(parent), m
 }
 
 TfrmOptions::~TfrmOptions() {
-    qApp->removeEventFilter(this);
+    if (qApp) qApp->removeEventFilter(this);
 }
 
 void TfrmOptions::createControls() {
