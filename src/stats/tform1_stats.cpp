@@ -109,6 +109,15 @@ void TForm1::createStatsPanel() {
     buttonStatsClose->setCursor(Qt::PointingHandCursor);
     buttonStatsClose->onClick = [this] { buttonStatsCloseClick(); };
 
+    // The years that a two-digit day key can name. The stepper is made before its edit so that
+    // it goes first when the panel is destroyed and never watches an edit that is half gone.
+    UpDown1 = new UpDown(Panel1);
+    UpDown1->setGeometry(244, 0, 13, 16);
+    setColours(UpDown1, kButtonFace, Qt::black);
+    UpDown1->setAutoFillBackground(false);
+    UpDown1->setRange(2000, 2099);
+    UpDown1->setPosition(2000);
+
     boxYear = new QLineEdit(QStringLiteral("2000"), Panel1);
     boxYear->setGeometry(210, 0, 34, 16);
     boxYear->setReadOnly(true);
@@ -117,14 +126,6 @@ void TForm1::createStatsPanel() {
     boxYear->setFont(pixelFont(boxYear->font(), 12, true));
     setColours(boxYear, Qt::black, Qt::yellow);
     connect(boxYear, &QLineEdit::textChanged, this, [this] { boxYearChange(); });
-
-    // The years that a two-digit day key can name.
-    UpDown1 = new UpDown(Panel1);
-    UpDown1->setGeometry(244, 0, 13, 16);
-    setColours(UpDown1, kButtonFace, Qt::black);
-    UpDown1->setAutoFillBackground(false);
-    UpDown1->setRange(2000, 2099);
-    UpDown1->setPosition(2000);
     UpDown1->setAssociate(boxYear);
 
     panelCalc = new QFrame(Panel1);
