@@ -85,34 +85,8 @@ private:
     }
 
     void activated(QSystemTrayIcon::ActivationReason reason) {
-        switch (reason) {
-        case QSystemTrayIcon::Trigger:
-            if (m_statusNotifier) {
-                // The one activation such a host gives stands for a double click.
-                send(LeftDown);
-                send(LeftUp);
-                send(LeftDblClk);
-                send(LeftUp);
-            } else {
-                send(LeftDown);
-                send(LeftUp);
-            }
-            break;
-        case QSystemTrayIcon::DoubleClick:
-            send(LeftDblClk);
-            send(LeftUp);
-            break;
-        case QSystemTrayIcon::Context:
-            send(RightDown);
-            send(RightUp);
-            break;
-        case QSystemTrayIcon::MiddleClick:
-            send(MiddleDown);
-            send(MiddleUp);
-            break;
-        case QSystemTrayIcon::Unknown:
-            break;
-        }
+        for (unsigned mouse : trayMouseMessages(reason, m_statusNotifier))
+            send(mouse);
     }
 
     std::unique_ptr<QSystemTrayIcon> m_tray;
@@ -122,6 +96,22 @@ private:
 };
 
 } // namespace
+
+QList<unsigned> trayMouseMessages(int activationReason, bool statusNotifierHost) {
+    switch (activationReason) {
+    case QSystemTrayIcon::Trigger:
+        if (statusNotifierHost) return {LeftDown, LeftUp, LeftDblClk, LeftUp};
+        return {LeftDown, LeftUp};
+    case QSystemTrayIcon::DoubleClick:
+        return {LeftDblClk, LeftUp};
+    case QSystemTrayIcon::Context:
+        return {RightDown, RightUp};
+    case QSystemTrayIcon::MiddleClick:
+        return {MiddleDown, MiddleUp};
+    default:
+        return {};
+    }
+}
 
 std::unique_ptr<TrayHost> makeSystemTrayHost() {
     return std::make_unique<SystemTrayHost>();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QList>
 #include <QPoint>
 #include <QString>
 #include <functional>
@@ -71,6 +72,12 @@ public:
     // as the owner window's callback message (WM_USER + id) with the mouse message in lParam.
     std::function<void(TrayMessage &)> deliver;
 };
+
+// The mouse messages that stand for one activation that Qt reports for a tray icon (a value of
+// QSystemTrayIcon::ActivationReason). A status-notifier host reports one activation for a click
+// and never a double click, so there an activation counts as a double click; an XEmbed tray
+// reports a left press as Trigger and a double click as Trigger then DoubleClick.
+QList<unsigned> trayMouseMessages(int activationReason, bool statusNotifierHost);
 
 // The notification area of this desktop.
 std::unique_ptr<TrayHost> makeSystemTrayHost();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The real program under Xvfb with a tray host: it starts with no window and its icon docked; a
-# double click on the icon shows the shaped window, the tray menu's first item then reads
-# "Απόκρυψη", and a second double click hides the window. Screenshots go to the given folder.
+# The real program under Xvfb with a tray host that starts after it: it runs with no window and
+# its icon docks; a double click on the icon shows the shaped window, the tray menu's first item
+# then reads "Απόκρυψη", and a second double click hides the window. Screenshots go to the given
+# folder.
 #   e2e_shell.sh <program> <screenshot folder> <menu reference program>
 set -euo pipefail
 
@@ -48,16 +49,21 @@ wait_for() { # condition-command, tries of 0.1 s
     return 1
 }
 
+# The program starts before the tray host, as it may at the start of a session: the icon must
+# dock once the host is there.
+"$WORK/app/tarv" >"$WORK/tarv.log" 2>&1 &
+TARV=$!
+PIDS+=($TARV)
+wait_for '[ -f "$WORK/app/data.dat" ]' 100 || fail "the program did not start"
+sleep 1
+kill -0 "$TARV" 2>/dev/null || fail "the program ended without a tray"
+
 trayer --edge top --align left --widthtype request --height 24 --SetDockType true \
     --transparent false --tint 0x303a50 >/dev/null 2>&1 &
 PIDS+=($!)
 wait_for 'xdotool search --name "^panel$" >/dev/null 2>&1' 100 || fail "the tray host did not start"
 PANEL="$(xdotool search --name '^panel$' | head -1)"
 docked() { xwininfo -tree -id "$PANEL" 2>/dev/null | grep -q '"tarv"'; }
-
-"$WORK/app/tarv" >"$WORK/tarv.log" 2>&1 &
-TARV=$!
-PIDS+=($TARV)
 wait_for docked 100 || fail "the icon did not dock in the tray"
 sleep 3
 kill -0 "$TARV" 2>/dev/null || fail "the program ended by itself"

@@ -1,7 +1,9 @@
 #include "faketrayhost.h"
 #include "shell/trayicon.h"
 
+#include <QMenu>
 #include <QPixmap>
+#include <QSystemTrayIcon>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -191,4 +193,36 @@ TEST(TrayIcon, TheIconLeavesTheAreaWithTheComponent) {
         tray.ShowIcon();
     }
     EXPECT_EQ(*log, (QList<NotifyOp>{NotifyOp::Add, NotifyOp::Delete}));
+}
+
+TEST(TrayIcon, DesktopActivationsActAsTheMouseMessagesTheyStandFor) {
+    using R = QSystemTrayIcon;
+    struct Row {
+        QList<int> activations;
+        bool statusNotifier;
+        const char *events;
+        int popups;
+    };
+    const Row rows[] = {
+        // An XEmbed tray: a click is only a press; a double click is Trigger then DoubleClick.
+        {{R::Trigger}, false, "down,up", 0},
+        {{R::Trigger, R::DoubleClick}, false, "down,up,dbl,up", 0},
+        // A status-notifier host never reports a double click: its activation stands for one.
+        {{R::Trigger}, true, "down,up,dbl,up", 0},
+        // The context request is a right press, which opens the menu; middle is a middle press.
+        {{R::Context}, false, "up", 1},
+        {{R::Context}, true, "up", 1},
+        {{R::MiddleClick}, true, "down,up", 0},
+        {{R::Unknown}, false, "", 0},
+    };
+    for (const Row &row : rows) {
+        TrayRig rig;
+        QMenu menu;
+        rig.tray->setPopupMenu(&menu);
+        for (int a : row.activations)
+            for (unsigned m : trayMouseMessages(a, row.statusNotifier))
+                rig.host->mouse(m);
+        EXPECT_EQ(rig.fired.join(','), QString::fromLatin1(row.events)) << row.activations.first();
+        EXPECT_EQ(rig.host->popups.size(), row.popups) << row.activations.first();
+    }
 }
