@@ -6,6 +6,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace tarv::test {
 
@@ -52,6 +54,8 @@ public:
                     .arg(m_port)
                     .toUtf8());
         f.close();
+        // The server ends with the test even when the test itself dies.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process.start(QStringLiteral("nginx"), {QStringLiteral("-p"), p, QStringLiteral("-e"),
                                                   p + QStringLiteral("/error.log"), QStringLiteral("-c"), conf});
         if (!m_process.waitForStarted(5000)) return false;
