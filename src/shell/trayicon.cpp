@@ -52,7 +52,6 @@ TTrayIcon::TTrayIcon(QObject *owner, std::unique_ptr<TrayHost> host)
         m_ownerWindow = form;
         // The icon's messages reach this component through the owner window only.
         m_host->deliver = [this](TrayMessage &m) { HookWndProc(m); };
-        m_hooked = true;
         unsigned count = 0;
         for (QObject *child : form->children())
             if (qobject_cast<TTrayIcon *>(child)) ++count;

@@ -73,7 +73,6 @@ private:
     QMenu *m_menu = nullptr;
     QWidget *m_ownerWindow = nullptr;
     unsigned m_iconId = 0;
-    bool m_hooked = false;
     bool m_active = false;
     std::unique_ptr<TrayHost> m_host;
 };
