@@ -52,7 +52,8 @@ using TResultEvent = std::function<void(CmdType cmd)>;
 //
 // The URL names the host and, after a colon, the port ("http://127.0.0.1:8080/x"); a URL that
 // begins with "/" keeps Host and Port as they were set. Get raises ESockError when the host is
-// unknown ("Null Remote Address") or the connection fails ("Connection Failed"), EAbortError
+// unknown ("Null Remote Address"), the connection fails ("Connection Failed") or the response
+// header exceeds kMaxHeaderSize ("Response header too long"), EAbortError
 // when TimeOut (milliseconds, 0 = none) runs out, and Exception for an empty or "https" URL; in
 // those cases the body file is left untouched unless the response header had been read.
 // An HTTP error status is no exception: it calls OnFailure. Afterwards ReplyNumber() holds the
@@ -66,6 +67,10 @@ public:
     static constexpr int kMaxPasses = 10;
     // Longest request path and "Location:"/"Set-Cookie:" value kept.
     static constexpr int kMaxValueLength = 256;
+    // Longest response header read, in bytes: a server that sends more (an endless header or
+    // one huge line) is cut off with ESockError "Response header too long", so that neither
+    // memory nor the wait grows without limit.
+    static constexpr qint64 kMaxHeaderSize = 256 * 1024;
 
     explicit THttpClient(QObject *parent = nullptr);
     ~THttpClient() override = default;

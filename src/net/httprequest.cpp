@@ -187,13 +187,24 @@ void THttpClient::ReadResponseHeader() {
     } else {
         Header.clear();
     }
+    qint64 headerSize = 0;
     auto keep = [&](const QByteArray &line) {
+        headerSize += line.size();
+        if (headerSize > kMaxHeaderSize) throw ESockError(QStringLiteral("Response header too long"));
         if (!OutputFileMode)
             Header += QString::fromLatin1(line);
         else if (headerFile.write(line) != line.size())
             throw EInOutError(
                 QStringLiteral("Cannot write file \"%1\": %2").arg(Header, headerFile.errorString()));
     };
+
+    // TimeOut bounds the whole header, not each line: a server that drips a line now and then
+    // would otherwise hold the command for as long as it likes.
+    TimerOn();
+    struct LimitGuard {
+        THttpClient *owner;
+        ~LimitGuard() { owner->TimerOff(); }
+    } limit{this};
 
     QByteArray line = ReadLn();
     if (!line.isEmpty()) m_replyNumber = statusOf(line);

@@ -54,8 +54,12 @@ void TSocketClient::makeSocket() {
     // Closing resets the connection at once instead of lingering over unsent data.
     linger off{1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
-    m_socket = fd;
+    attachSocket(fd);
     m_socketUsed = false;
+}
+
+void TSocketClient::attachSocket(int fd) {
+    m_socket = fd;
     // The notifiers belong to this object so that one released inside its own signal (a peer
     // close noticed by onReadable) can be deleted later and is gone with the component at the latest.
     m_readNotifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
@@ -283,6 +287,18 @@ void TSocketClient::RequestCloseSocket() {
     if (OnDisconnect) OnDisconnect(this);
     // The component always holds a socket ready for the next Connect.
     makeSocket();
+}
+
+void TSocketClient::adoptConnected(int fd) {
+    closeHandle();
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    attachSocket(fd);
+    m_socketUsed = true;
+    m_canceled = false;
+    m_connected = true;
+    // Peer closes while idle are noticed from now on, as after Connect.
+    m_readNotifier->setEnabled(true);
 }
 
 bool TSocketClient::DataAvailable() {

@@ -68,6 +68,11 @@ public:
     virtual void Abort();
     void Cancel();
     void RequestCloseSocket();
+    // Takes over fd, an already connected stream socket (one end of a socketpair, say), in
+    // place of the component's own socket, as if Connect had just succeeded; the component
+    // owns and closes it from now on. Lets tests and fuzzers feed a peer's bytes to the
+    // transfers without a network.
+    void adoptConnected(int fd);
     bool DataAvailable();
     bool isConnected() const { return m_connected; }
 
@@ -121,6 +126,8 @@ protected:
 private:
     // Makes a fresh unconnected socket with its notifiers; raises on failure.
     void makeSocket();
+    // Makes fd the socket of the component and gives it its (disabled) notifiers.
+    void attachSocket(int fd);
     void closeHandle();
     void onReadable();
     void onWritable();

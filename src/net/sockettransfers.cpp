@@ -111,13 +111,21 @@ void TSocketClient::SendFile(const QString &fileName) {
 // The next line with its LF (and any CR before it); nothing after the LF is taken off the
 // socket. A line longer than the work buffer comes back in pieces of kBufferSize bytes without
 // a terminator, the last piece with it. An empty result means the peer has closed; the part of
-// an unfinished line is dropped then.
+// an unfinished line is dropped then. Called inside a longer wait whose limit already runs (a
+// whole response header), the line counts against that limit instead of starting its own.
 QByteArray TSocketClient::ReadLn() {
     ReportStatus(8, QStringLiteral("ReadLn"));
     QByteArray line;
     {
-        TimerOn();
-        TimerGuard guard{this};
+        const bool ownLimit = !m_timer.Enabled();
+        if (ownLimit) TimerOn();
+        struct LimitGuard {
+            TSocketClient *owner;
+            bool own;
+            ~LimitGuard() {
+                if (own) owner->TimerOff();
+            }
+        } guard{this, ownLimit};
         char *const buffer = m_buffer.data();
         for (;;) {
             const qint64 room = kBufferSize - line.size();

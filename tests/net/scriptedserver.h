@@ -20,14 +20,16 @@ class Peer {
 public:
     Peer(int fd, const std::atomic<bool> &stopping) : m_fd(fd), m_stopping(stopping) {}
 
-    void send(const QByteArray &bytes) {
+    // Sends all bytes; false when the client has gone (or the server is being stopped).
+    bool send(const QByteArray &bytes) {
         qsizetype done = 0;
         while (done < bytes.size()) {
             const ssize_t n =
                 ::send(m_fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
-            if (n <= 0) return;
+            if (n <= 0) return false;
             done += n;
         }
+        return !m_stopping;
     }
     // Reads until the blank line that ends a request header (or the client closes).
     QByteArray readRequest() {

@@ -1,0 +1,216 @@
+// The HTTP client against servers on 127.0.0.1 that misbehave on purpose: headers without end,
+// one enormous header line, a redirect loop and replies dripped a byte at a time. Every case
+// must end with an exception of the client or a bounded result, with memory kept bounded.
+#include "net/httpclient.h"
+#include "scriptedserver.h"
+#include "support/tempdir.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+using namespace tarv;
+using tarv::test::Peer;
+using tarv::test::ScriptedServer;
+
+namespace {
+
+// The message of the error body raises (any kind), empty when none.
+template <typename F> QString errorOf(F body) {
+    try {
+        body();
+    } catch (const Exception &e) {
+        return e.message();
+    }
+    return {};
+}
+
+// A field of /proc/self/status in kilobytes.
+qint64 statusKb(const char *field) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// Measures how far the peak resident size of the process rises above its size at creation.
+class PeakGrowth {
+public:
+    PeakGrowth() {
+        // Writing 5 starts the peak count afresh from the current resident size.
+        QFile reset(QStringLiteral("/proc/self/clear_refs"));
+        if (reset.open(QIODevice::WriteOnly)) reset.write("5");
+        m_start = statusKb("VmRSS:");
+    }
+    qint64 kilobytes() const { return statusKb("VmHWM:") - m_start; }
+
+private:
+    qint64 m_start = 0;
+};
+
+// Memory a hostile reply may cost the client at most; the replies below are far larger.
+constexpr qint64 kPeakLimitKb = 16 * 1024;
+
+// The client set up to fetch into a file of folder, as the program fetches its menu.
+struct FileFetch {
+    QTemporaryDir folder;
+    THttpClient http;
+    FileFetch() {
+        http.InputFileMode = true;
+        http.Body = folder.filePath(QStringLiteral("popup.txt"));
+    }
+    QString get(const ScriptedServer &server) {
+        return errorOf([&] { http.Get(QStringLiteral("http://127.0.0.1:%1/popup.txt").arg(server.port())); });
+    }
+};
+
+// A response header of exactly size bytes, blank line included.
+QByteArray headerOfSize(qint64 size) {
+    QByteArray h = "HTTP/1.0 200 OK\r\n";
+    const QByteArray end = "\r\n";
+    while (h.size() + end.size() < size) {
+        const qint64 room = size - h.size() - end.size();
+        const qint64 line = qMin<qint64>(room, 1000);
+        // A filler line is at least "X:" and its terminator; a shorter rest lengthens the last one.
+        if (line < 5) {
+            h.insert(h.size() - 2, QByteArray(room, 'y'));
+            break;
+        }
+        h += "X:" + QByteArray(line - 4, 'x') + "\r\n";
+    }
+    return h + end;
+}
+
+} // namespace
+
+TEST(HostileServer, EndlessHeaderLinesAreCutOff) {
+    ScriptedServer server([&](Peer &peer, int) {
+        peer.readRequest();
+        if (!peer.send("HTTP/1.0 200 OK\r\n")) return;
+        // At most 64 MB, so that a client without a limit fails the test instead of hanging it.
+        const QByteArray line = "X-Filler: " + QByteArray(90, 'f') + "\r\n";
+        for (int i = 0; i < 64 * 1024 * 1024 / line.size(); ++i)
+            if (!peer.send(line)) return;
+        peer.send("\r\nbody");
+    });
+    FileFetch fetch;
+    const PeakGrowth peak;
+    EXPECT_EQ(fetch.get(server), "Response header too long");
+    EXPECT_LT(peak.kilobytes(), kPeakLimitKb);
+    EXPECT_FALSE(QFile::exists(fetch.http.Body));
+    EXPECT_FALSE(fetch.http.isConnected());
+}
+
+TEST(HostileServer, AHeaderLineOfTenMegabytesIsCutOffInTextAndFileMode) {
+    ScriptedServer server([&](Peer &peer, int) {
+        peer.readRequest();
+        if (!peer.send("HTTP/1.0 200 OK\r\nX-Big: ")) return;
+        const QByteArray block(64 * 1024, 'b');
+        for (int i = 0; i < 160; ++i)
+            if (!peer.send(block)) return;
+        peer.send("\r\n\r\nbody");
+    });
+    const QTemporaryDir folder;
+    for (const bool headerToFile : {false, true}) {
+        SCOPED_TRACE(headerToFile ? "header into a file" : "header into text");
+        THttpClient http;
+        http.OutputFileMode = headerToFile;
+        http.Header = folder.filePath(QStringLiteral("head.txt"));
+        const PeakGrowth peak;
+        EXPECT_EQ(errorOf([&] { http.Get(QStringLiteral("http://127.0.0.1:%1/").arg(server.port())); }),
+                  "Response header too long");
+        EXPECT_LT(peak.kilobytes(), kPeakLimitKb);
+        if (headerToFile) {
+            EXPECT_LE(QFileInfo(http.Header).size(), THttpClient::kMaxHeaderSize);
+        }
+    }
+}
+
+TEST(HostileServer, HeaderLimitLetsTheLastAllowedByteThrough) {
+    ScriptedServer server([&](Peer &peer, int n) {
+        peer.readRequest();
+        peer.send(headerOfSize(THttpClient::kMaxHeaderSize + n) + "body");
+    });
+    FileFetch fetch;
+    EXPECT_EQ(fetch.get(server), "");
+    EXPECT_EQ(fetch.http.ReplyNumber(), 200);
+    EXPECT_EQ(tarv::test::readFile(fetch.http.Body), "body");
+    EXPECT_EQ(fetch.get(server), "Response header too long");
+}
+
+TEST(HostileServer, RedirectLoopEndsAfterTheLastPass) {
+    int port = 0;
+    ScriptedServer server([&](Peer &peer, int n) {
+        peer.readRequest();
+        // Absolute and bare-name targets in turn, so that each pass names a new target.
+        const QByteArray target =
+            n % 2 ? QByteArray("again.txt") : "http://127.0.0.1:" + QByteArray::number(port) + "/loop";
+        peer.send("HTTP/1.0 302 Found\r\nLocation: " + target + "\r\n\r\nmoved");
+    });
+    port = server.port();
+    FileFetch fetch;
+    EXPECT_EQ(fetch.get(server), "");
+    EXPECT_EQ(fetch.http.ReplyNumber(), 302);
+    EXPECT_EQ(server.connections(), THttpClient::kMaxPasses);
+    EXPECT_EQ(tarv::test::readFile(fetch.http.Body), "moved");
+}
+
+// A server that sends sent at once, then dripped one byte a second, for at most 8 s.
+struct DripCase {
+    const char *name;
+    QByteArray sent;
+    QByteArray dripped;
+    const char *error;
+};
+
+TEST(HostileServer, SlowDripEndsWhenTimeOutRunsOut) {
+    const DripCase cases[] = {
+        {"status line", "", "HTTP/1.0 200 OK\r\n\r\nbody", "Socket readln aborted"},
+        // Each short line comes well within the limit, but the header as a whole does not.
+        {"header lines", "HTTP/1.0 200 OK\r\n", "X\nX\nX\nX\n\r\nbody", "Socket readln aborted"},
+        {"body", "HTTP/1.0 200 OK\r\n\r\n", "12345678", "Socket send aborted"},
+    };
+    for (const DripCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedServer server([&](Peer &peer, int) {
+            peer.readRequest();
+            if (!peer.send(c.sent)) return;
+            for (const char byte : c.dripped) {
+                peer.pause(1000);
+                if (!peer.send(QByteArray(1, byte))) return;
+            }
+        });
+        FileFetch fetch;
+        fetch.http.TimeOut = 2000;
+        EXPECT_EQ(fetch.get(server), c.error);
+        EXPECT_FALSE(fetch.http.isConnected());
+        server.stop();
+    }
+}
+
+// The client can take over one end of a socket pair, so a reply is fed to it without a network.
+TEST(AdoptedSocket, ReadsAResponseHeaderFedThroughASocketPair) {
+    int pair[2] = {-1, -1};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    const QByteArray reply = "HTTP/1.0 301 Moved\r\nLocation: /next\r\nSet-Cookie: a=b\r\n"
+                             "Content-Length: 4\r\n\r\nrest";
+    ASSERT_EQ(::send(pair[1], reply.constData(), size_t(reply.size()), 0), reply.size());
+    ::close(pair[1]);
+    THttpClient http;
+    http.adoptConnected(pair[0]);
+    EXPECT_TRUE(http.isConnected());
+    http.ReadResponseHeader();
+    EXPECT_EQ(http.ReplyNumber(), 301);
+    EXPECT_EQ(http.redirectLocation(), "/next");
+    EXPECT_EQ(http.responseCookie(), "a=b");
+    EXPECT_EQ(http.BytesTotal(), 4);
+    QByteArray body;
+    http.CaptureString(body, -1);
+    EXPECT_EQ(body, "rest");
+    http.Disconnect();
+    EXPECT_FALSE(http.isConnected());
+}
