@@ -130,7 +130,7 @@ int main(int argc, char **argv) {
         {"bare Qt tray program", bin + QStringLiteral("/bench_memory_bare"), {}, false},
         {"program, no saved banner copy", QStringLiteral(TARV_EXE), {}, false},
         {"program, with a saved banner copy", QStringLiteral(TARV_EXE), {}, true},
-        {"program, window shown once and hidden (saved copy on view)", bin + QStringLiteral("/bench_memory_probe"),
+        {"program, window shown once (saved copy on view), hidden again", bin + QStringLiteral("/bench_memory_probe"),
          {QStringLiteral("{dir}"), QStringLiteral("--show-once")}, true},
     };
     std::printf("Memory idle in the tray without a connection, %d s after start (all processes)\n", settle);

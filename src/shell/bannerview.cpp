@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFile>
+#include <QTimer>
 
 namespace tarv {
 
@@ -17,6 +18,7 @@ BannerView::~BannerView() = default;
 void BannerView::setOffline(bool offline) {
     m_offline = offline;
     if (m_engine) m_engine->setOffline(offline);
+    if (offline) releaseLater();
 }
 
 void BannerView::Navigate(const QString &address) {
@@ -100,7 +102,8 @@ void BannerView::onLoadFinished(bool ok) {
         return;
     }
     if (!fromCopy && !m_offline) saveCopy(m_engine->url().toString());
-    completeLater(fromCopy ? address : m_engine->url().toString());
+    m_lastPage = fromCopy ? address : m_engine->url().toString();
+    completeLater(m_lastPage);
 }
 
 void BannerView::saveCopy(const QString &address) {
@@ -124,11 +127,36 @@ QString BannerView::internalPageFor(const QString &address) {
 }
 
 bool BannerView::eventFilter(QObject *watched, QEvent *event) {
-    if (event->type() == QEvent::Show && watched == window() && !m_windowShown) {
+    if (watched == window() && event->type() == QEvent::Show) {
         m_windowShown = true;
-        if (!m_deferred.isEmpty()) createEngine();
+        if (!m_engine && !m_deferred.isEmpty()) createEngine();
+    } else if (watched == window() && event->type() == QEvent::Hide) {
+        m_windowShown = false;
+        releaseLater();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void BannerView::releaseLater() {
+    QTimer::singleShot(0, this, [this] {
+        if (m_offline && !m_windowShown) releaseEngine();
+    });
+}
+
+void BannerView::releaseEngine() {
+    if (!m_engine) return;
+    if (!m_savingFor.isEmpty()) {
+        // A page is still being saved: its copy is what the window shows next time.
+        QTimer::singleShot(1000, this, [this] { releaseLater(); });
+        return;
+    }
+    // Off line and out of sight nothing can change on view: the engine goes, and the page on
+    // view comes back from its saved copy when the window is shown again.
+    if (!isHidden() && !m_lastPage.isEmpty()) m_deferred = m_lastPage;
+    m_engine.reset();
+    m_engineTried = false;
+    m_loading.clear();
+    m_loadingCopy = false;
 }
 
 void BannerView::resizeEvent(QResizeEvent *event) {

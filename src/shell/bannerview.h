@@ -13,10 +13,10 @@ namespace tarv {
 // page, a visibility flag, navigation and a document-complete event carrying the address.
 //
 // The web engine behind it is heavy, and the program spends most of its life hidden in the
-// tray, so the engine is created only when it is needed: at the first navigation on line, or
-// when the window holding the view is first shown while an off-line navigation waits for it.
-// An off-line navigation without a saved copy needs no engine at all: it completes at once on
-// an internal page.
+// tray, so the engine exists only while it is needed: it is created at a navigation on line,
+// or when the window holding the view is shown while an off-line navigation waits for it, and
+// it goes again once the view is off line in a hidden window. An off-line navigation without a
+// saved copy needs no engine at all: it completes at once on an internal page.
 class BannerView final : public QWidget {
     Q_OBJECT
 public:
@@ -55,6 +55,8 @@ protected:
 
 private:
     void load(const QString &address);
+    void releaseLater();
+    void releaseEngine();
     void onLoadStarted();
     void onLoadFinished(bool ok);
     void completeLater(const QString &address);
@@ -64,8 +66,10 @@ private:
     BannerCache m_cache;
     bool m_offline = false;
     bool m_windowShown = false;
-    // A navigation made off line before the engine existed, run when the window is first shown.
+    // A navigation made off line while no engine existed, run when the window is shown.
     QString m_deferred;
+    // The address of the last real page that completed.
+    QString m_lastPage;
     // The address being loaded, and whether it comes from a saved copy.
     QString m_loading;
     bool m_loadingCopy = false;

@@ -111,6 +111,15 @@ TEST(BannerView, SavesOnlinePagesAndShowsThemOfflineWithoutTheNetwork) {
     EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
     QTest::qWait(200);
     EXPECT_EQ(server.paths.size(), requests) << server.paths.join(QLatin1Char(' ')).toStdString();
+
+    // Off line in a hidden window the engine goes; showing the window brings the last page back.
+    w.window.hide();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.view->engineCreated(); }, 5000));
+    w.spy.clear();
+    w.window.show();
+    EXPECT_TRUE(w.view->engineCreated());
+    EXPECT_EQ(w.nextComplete(), page);
+    EXPECT_EQ(server.paths.size(), requests);
 }
 
 TEST(BannerView, AFailedOnlineLoadEndsOnAnInternalPage) {
