@@ -35,7 +35,8 @@ QList<qint64> processTree(qint64 root) {
         if (fields.size() > 1) children.insert(fields.at(1).toLongLong(), pid);
     }
     QList<qint64> tree{root};
-    for (qsizetype i = 0; i < tree.size(); ++i) tree += children.values(tree.at(i));
+    for (qsizetype i = 0; i < tree.size(); ++i)
+        tree += children.values(tree.at(i));
     return tree;
 }
 
@@ -93,14 +94,17 @@ Memory measure(const Case &c, int settleSeconds, int *processes) {
     if (c.savedCopy) {
         const QUrl home(QStringLiteral(TARV_MAKER_URL));
         QString authority = home.host();
-        if (home.port() > 0 && home.port() != 80) authority += QLatin1Char(':') + QString::number(home.port());
+        if (home.port() > 0 && home.port() != 80)
+            authority += QLatin1Char(':') + QString::number(home.port());
         writeSavedCopy(cache + QStringLiteral("/tarv/banner"),
-                       QStringLiteral("http://") + authority + QStringLiteral("/services/tarv/index.asp?tarv=10"));
+                       QStringLiteral("http://") + authority +
+                           QStringLiteral("/services/tarv/index.asp?tarv=10"));
     }
     // The program keeps its data beside itself: a copy in the case's own folder.
     QString program = c.program;
     QStringList args = c.args;
-    for (QString &a : args) a.replace(QStringLiteral("{dir}"), dir.path());
+    for (QString &a : args)
+        a.replace(QStringLiteral("{dir}"), dir.path());
     if (program.endsWith(QStringLiteral("/tarv"))) {
         const QString copy = dir.filePath(QStringLiteral("tarv"));
         QFile::copy(program, copy);
@@ -115,7 +119,8 @@ Memory measure(const Case &c, int settleSeconds, int *processes) {
     QThread::sleep(static_cast<unsigned long>(settleSeconds));
     *processes = int(processTree(p.processId()).size());
     const Memory m = memoryOf(p.processId());
-    for (qint64 pid : processTree(p.processId())) ::kill(pid_t(pid), SIGTERM);
+    for (qint64 pid : processTree(p.processId()))
+        ::kill(pid_t(pid), SIGTERM);
     p.waitForFinished(5000);
     return m;
 }
@@ -130,8 +135,10 @@ int main(int argc, char **argv) {
         {"bare Qt tray program", bin + QStringLiteral("/bench_memory_bare"), {}, false},
         {"program, no saved banner copy", QStringLiteral(TARV_EXE), {}, false},
         {"program, with a saved banner copy", QStringLiteral(TARV_EXE), {}, true},
-        {"program, window shown once (saved copy on view), hidden again", bin + QStringLiteral("/bench_memory_probe"),
-         {QStringLiteral("{dir}"), QStringLiteral("--show-once")}, true},
+        {"program, window shown once (saved copy on view), hidden again",
+         bin + QStringLiteral("/bench_memory_probe"),
+         {QStringLiteral("{dir}"), QStringLiteral("--show-once")},
+         true},
     };
     std::printf("Memory idle in the tray without a connection, %d s after start (all processes)\n", settle);
     std::printf("  %-60s %10s %10s %10s\n", "", "PSS MB", "private MB", "procs");

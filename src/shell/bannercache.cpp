@@ -30,7 +30,8 @@ bool BannerCache::commit(const QString &address) {
         return false;
     }
     // rename() replaces the old copy in one step where the system allows it.
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) == 0) return true;
+    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) == 0)
+        return true;
     QFile::remove(target);
     return QFile::rename(part, target);
 }
@@ -38,7 +39,8 @@ bool BannerCache::commit(const QString &address) {
 void BannerCache::prune(int keep) const {
     const QFileInfoList files =
         QDir(m_folder).entryInfoList({QStringLiteral("*.mhtml")}, QDir::Files, QDir::Time);
-    for (qsizetype i = keep; i < files.size(); ++i) QFile::remove(files.at(i).absoluteFilePath());
+    for (qsizetype i = keep; i < files.size(); ++i)
+        QFile::remove(files.at(i).absoluteFilePath());
 }
 
 bool BannerCache::ensureFolder() const {

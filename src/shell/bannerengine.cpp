@@ -27,11 +27,12 @@ constexpr bool kEngineAvailable = true;
 QStringList moduleCandidates() {
     const QString dir = QCoreApplication::applicationDirPath();
     return {dir + QStringLiteral("/tarvbanner"), dir + QStringLiteral("/../lib/tarv/tarvbanner"),
-            QStringLiteral(TARV_BANNER_INSTALL_DIR "/tarvbanner"), QStringLiteral(TARV_BANNER_BUILD_DIR "/tarvbanner")};
+            QStringLiteral(TARV_BANNER_INSTALL_DIR "/tarvbanner"),
+            QStringLiteral(TARV_BANNER_BUILD_DIR "/tarvbanner")};
 }
 
 BannerEngineEntry resolveEntry() {
-    static BannerEngineEntry entry = [] () -> BannerEngineEntry {
+    static BannerEngineEntry entry = []() -> BannerEngineEntry {
         for (const QString &candidate : moduleCandidates()) {
             QLibrary library(candidate);
             if (!library.load()) continue;

@@ -36,7 +36,8 @@ public:
 inline bool isLocalScheme(const QUrl &url) {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("file") || scheme == QLatin1String("data") ||
-           scheme == QLatin1String("blob") || scheme == QLatin1String("cid") || scheme == QLatin1String("about");
+           scheme == QLatin1String("blob") || scheme == QLatin1String("cid") ||
+           scheme == QLatin1String("about");
 }
 
 // Loads the engine module and creates an engine for parent; null when the module is missing

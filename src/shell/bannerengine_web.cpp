@@ -64,7 +64,8 @@ private:
         }
         QObject::connect(request, &QWebEngineDownloadRequest::isFinishedChanged, m_profile, [this, request] {
             if (!request->isFinished()) return;
-            const QString path = request->downloadDirectory() + QLatin1Char('/') + request->downloadFileName();
+            const QString path =
+                request->downloadDirectory() + QLatin1Char('/') + request->downloadFileName();
             const bool ok = request->state() == QWebEngineDownloadRequest::DownloadCompleted;
             if (onSaved) onSaved(path, ok);
         });

@@ -54,8 +54,12 @@ QString TForm1::makerAddress(const char *path) const {
     return QStringLiteral("http://") + authority + QLatin1String(path);
 }
 
-QString TForm1::bannerAddress() const { return makerAddress(kBannerPath); }
-QString TForm1::vendorMenuPath() const { return m_meter.platform().dataFolder + QStringLiteral("/popup.txt"); }
+QString TForm1::bannerAddress() const {
+    return makerAddress(kBannerPath);
+}
+QString TForm1::vendorMenuPath() const {
+    return m_meter.platform().dataFolder + QStringLiteral("/popup.txt");
+}
 
 void TForm1::createVendorControls() {
     if (WebBrowser1) return;
@@ -66,9 +70,8 @@ void TForm1::createVendorControls() {
         TPOPMNDrawItem(sender, canvas, rect, selected);
     });
     // A rebuild asked for while the menu was open runs once it has closed and its click is over.
-    connect(PopupMenu2, &QMenu::aboutToHide, this, [this] {
-        QTimer::singleShot(0, this, [this] { runPendingVendorRebuild(); });
-    });
+    connect(PopupMenu2, &QMenu::aboutToHide, this,
+            [this] { QTimer::singleShot(0, this, [this] { runPendingVendorRebuild(); }); });
 
     if (bannerCacheFolder.isEmpty())
         bannerCacheFolder =
@@ -117,7 +120,8 @@ void TForm1::downloadVendorMenu(const QString &path) {
     HttpClient1->Get(makerAddress(kMenuPath));
     const int status = HttpClient1->ReplyNumber();
     const qint64 announced = HttpClient1->BytesTotal();
-    const bool complete = QFileInfo::exists(part) && (announced <= 0 || HttpClient1->BytesRecvd() >= announced);
+    const bool complete =
+        QFileInfo::exists(part) && (announced <= 0 || HttpClient1->BytesRecvd() >= announced);
     if (status >= 200 && status <= 299 && complete) replaceFile(part, path);
 }
 

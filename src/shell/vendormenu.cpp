@@ -83,7 +83,8 @@ void VendorMenuStyle::drawControl(ControlElement element, const QStyleOption *op
                                   const QWidget *widget) const {
     const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
     const auto *menu = qobject_cast<const QMenu *>(widget);
-    if (element == CE_MenuItem && item && menu && m_drawItem && item->menuItemType != QStyleOptionMenuItem::EmptyArea) {
+    if (element == CE_MenuItem && item && menu && m_drawItem &&
+        item->menuItemType != QStyleOptionMenuItem::EmptyArea) {
         QAction *action = menu->actionAt(item->rect.center());
         m_drawItem(action, painter, item->rect, item->state & State_Selected);
         return;

@@ -36,7 +36,9 @@ QByteArray bannerPage() {
     return "<html><head><meta charset='utf-8'></head>"
            "<body style='margin:0;background:#1d3f6e;color:#fff;font:bold 15px sans-serif'>"
            "<div style='padding:18px 12px'>Internet by Pelmo<br>"
-           "<span style='font-weight:normal;font-size:12px'>&#x3a0;&#x3c1;&#x3bf;&#x3c3;&#x3c6;&#x3bf;&#x3c1;&#x3ad;&#x3c2; "
+           "<span "
+           "style='font-weight:normal;font-size:12px'>&#x3a0;&#x3c1;&#x3bf;&#x3c3;&#x3c6;&#x3bf;&#x3c1;&#"
+           "x3ad;&#x3c2; "
            "&#x3c3;&#x3c5;&#x3bd;&#x3b4;&#x3ad;&#x3c3;&#x3b5;&#x3c9;&#x3bd;</span></div>"
            "<div style='margin:0 12px;height:60px;background:linear-gradient(90deg,#e0a020,#c04010)'></div>"
            "</body></html>";
@@ -68,7 +70,8 @@ struct Window {
     }
     QStringList captions() const {
         QStringList c;
-        for (QAction *a : form->PopupMenu2->actions()) c << vendorItemCaption(a);
+        for (QAction *a : form->PopupMenu2->actions())
+            c << vendorItemCaption(a);
         return c;
     }
     bool bannerShown() const {
@@ -97,7 +100,8 @@ void saveScreenshots(TForm1 &form) {
     const QImage drawn = menu->grab().toImage();
     menu->hide();
     const QPoint at(14, 256 - drawn.height());
-    QImage both(std::max(window.width(), at.x() + drawn.width()), std::max(window.height(), 256), QImage::Format_RGB32);
+    QImage both(std::max(window.width(), at.x() + drawn.width()), std::max(window.height(), 256),
+                QImage::Format_RGB32);
     both.fill(Qt::darkGray);
     QPainter p(&both);
     p.drawImage(0, 0, window);
@@ -135,7 +139,8 @@ TEST_F(VendorEndToEnd, AConnectionLoadsTheBannerAndRefreshesTheMenu) {
     w.form->QWidget::show();
 
     w.connect();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.bannerShown(); }, 30000)) << server->requests().join('\n').toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.bannerShown(); }, 30000))
+        << server->requests().join('\n').toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.captions().size() == 5; }, 10000));
     EXPECT_EQ(w.captions().at(0), QStringLiteral("Αρχική σελίδα   "));
     EXPECT_EQ(w.captions().at(2), QString());
@@ -158,7 +163,8 @@ TEST_F(VendorEndToEnd, AConnectionLoadsTheBannerAndRefreshesTheMenu) {
     server->stop();
     BannerView *view = w.form->WebBrowser1;
     const QString address = w.form->bannerAddress();
-    QMetaObject::invokeMethod(view, [view, address] { emit view->DocumentComplete(view, address); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        view, [view, address] { emit view->DocumentComplete(view, address); }, Qt::QueuedConnection);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !errors.isEmpty(); }, 10000));
     EXPECT_EQ(errors, QStringList{"Connection Failed"});
     EXPECT_EQ(w.captions().size(), 5);

@@ -56,8 +56,9 @@ public:
         f.close();
         // The server ends with the test even when the test itself dies.
         m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        m_process.start(QStringLiteral("nginx"), {QStringLiteral("-p"), p, QStringLiteral("-e"),
-                                                  p + QStringLiteral("/error.log"), QStringLiteral("-c"), conf});
+        m_process.start(QStringLiteral("nginx"),
+                        {QStringLiteral("-p"), p, QStringLiteral("-e"), p + QStringLiteral("/error.log"),
+                         QStringLiteral("-c"), conf});
         if (!m_process.waitForStarted(5000)) return false;
         return QTest::qWaitFor(
             [this] {
@@ -95,7 +96,9 @@ public:
         if (!f.open(QIODevice::ReadOnly)) return 0;
         int n = 0;
         for (const QByteArray &line : f.readAll().split('\n'))
-            if (line.contains(path.toLatin1() + ' ') && line.contains("\" " + QByteArray::number(status) + ' ')) ++n;
+            if (line.contains(path.toLatin1() + ' ') &&
+                line.contains("\" " + QByteArray::number(status) + ' '))
+                ++n;
         return n;
     }
 

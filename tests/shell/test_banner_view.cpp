@@ -30,7 +30,8 @@ public:
                 connect(s, &QTcpSocket::readyRead, s, [this, s] {
                     const QByteArray request = s->readAll();
                     paths << QString::fromLatin1(request.split(' ').value(1));
-                    const QByteArray body = "<html><body style='background:#204080'>Banner page</body></html>";
+                    const QByteArray body =
+                        "<html><body style='background:#204080'>Banner page</body></html>";
                     s->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
                              QByteArray::number(body.size()) + "\r\n\r\n" + body);
                     s->disconnectFromHost();
@@ -48,7 +49,8 @@ public:
 
 // A window holding a banner view, as the main window does.
 struct BannerWindow {
-    explicit BannerWindow(const QString &cache) : view(new BannerView(cache, &window)), spy(view, &BannerView::DocumentComplete) {
+    explicit BannerWindow(const QString &cache)
+        : view(new BannerView(cache, &window)), spy(view, &BannerView::DocumentComplete) {
         window.resize(284, 308);
         view->setGeometry(11, 69, 261, 168);
     }

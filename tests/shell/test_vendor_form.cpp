@@ -51,7 +51,8 @@ struct VendorRig {
     QList<QAction *> items() const { return form->PopupMenu2->actions(); }
     QStringList captions() const {
         QStringList c;
-        for (QAction *a : items()) c << vendorItemCaption(a);
+        for (QAction *a : items())
+            c << vendorItemCaption(a);
         return c;
     }
     QAction *itemWithHint(const QString &hint) const {
@@ -142,7 +143,8 @@ TEST(VendorForm, AnUnreadableOrMissingFileKeepsTheItems) {
 
 TEST(VendorForm, ChoosingAnItemOpensOnlyWebAddresses) {
     VendorRig rig(kMenu);
-    for (const char *hint : {" http://a.example/x ", "/usr/bin/xterm", "mmexit", "file:///etc/passwd", "", "MMdisconnect", "MM hide"})
+    for (const char *hint : {" http://a.example/x ", "/usr/bin/xterm", "mmexit", "file:///etc/passwd", "",
+                             "MMdisconnect", "MM hide"})
         rig.itemWithHint(QString::fromLatin1(hint))->trigger();
     EXPECT_EQ(rig.shell->opened, QStringList{"http://a.example/x"});
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);

@@ -20,7 +20,8 @@ const QColor dark(96, 96, 48);
 QPixmap testStrip() {
     QImage img(vendorStripWidth, 250, QImage::Format_RGB32);
     for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) img.setPixelColor(x, y, QColor(x * 10, y, 255 - y));
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixelColor(x, y, QColor(x * 10, y, 255 - y));
     return QPixmap::fromImage(img);
 }
 
@@ -30,7 +31,8 @@ struct DrawnMenu {
         makeOwnerDrawn(&menu, [this](QAction *sender, QPainter *canvas, const QRect &rect, bool) {
             drawVendorMenuItem(*canvas, rect, vendorItemCaption(sender), strip);
         });
-        for (const PopupItem &item : items) menu.addAction(makeVendorMenuItem(item, &menu));
+        for (const PopupItem &item : items)
+            menu.addAction(makeVendorMenuItem(item, &menu));
         menu.popup(QPoint(0, 0));
         QApplication::processEvents();
     }
@@ -67,7 +69,7 @@ TEST(VendorMenuItem, CarriesCaptionAndHintAsBuilt) {
 
 TEST(VendorMenuItem, SeparatorLineRoundsHalvesToEven) {
     EXPECT_EQ(separatorLineY(0, 22), 11);
-    EXPECT_EQ(separatorLineY(0, 21), 10); // 10.5 goes to 10
+    EXPECT_EQ(separatorLineY(0, 21), 10);  // 10.5 goes to 10
     EXPECT_EQ(separatorLineY(22, 45), 34); // 33.5 goes to 34
     EXPECT_EQ(separatorLineY(10, 10), 10);
 }
@@ -91,14 +93,16 @@ TEST(VendorMenuDrawing, RendersFillStripCaptionAndSeparator) {
             const int y = r.top() + r.height() / 2;
             EXPECT_EQ(img.pixelColor(x, y), m.strip.toImage().pixelColor(x, y)) << x << "," << y;
         }
-        EXPECT_NE(img.pixelColor(vendorStripWidth, r.top() + 1), m.strip.toImage().pixelColor(15 - 1, r.top() + 1));
+        EXPECT_NE(img.pixelColor(vendorStripWidth, r.top() + 1),
+                  m.strip.toImage().pixelColor(15 - 1, r.top() + 1));
     }
 
     // White captions start 17 pixels in from the item's left edge and not before.
     const QRect captionArea(one.left() + 17, one.top(), 40, one.height());
     EXPECT_TRUE(hasColour(img, captionArea, Qt::white));
-    EXPECT_FALSE(hasColour(img, QRect(vendorStripWidth, one.top(), one.left() + 17 - vendorStripWidth, one.height()),
-                           Qt::white));
+    EXPECT_FALSE(
+        hasColour(img, QRect(vendorStripWidth, one.top(), one.left() + 17 - vendorStripWidth, one.height()),
+                  Qt::white));
 
     // The separator: a dark line directly over a light one, from column 15 to the right edge.
     const int y = separatorLineY(sep.top(), sep.top() + sep.height());
@@ -122,7 +126,8 @@ TEST(VendorMenuDrawing, SelectedItemLooksLikeTheOthers) {
 
 TEST(VendorMenuDrawing, ItemsBelowThePictureKeepTheFillInTheStrip) {
     QList<PopupItem> items;
-    for (int i = 0; i < 20; ++i) items << PopupItem{QStringLiteral("Item %1").arg(i), {}, false};
+    for (int i = 0; i < 20; ++i)
+        items << PopupItem{QStringLiteral("Item %1").arg(i), {}, false};
     DrawnMenu m(items);
     const QRect last = m.item(19);
     ASSERT_GT(last.top(), 250);

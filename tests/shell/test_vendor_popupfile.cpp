@@ -39,8 +39,7 @@ TEST_P(PopupLine, GivesTheItemsOfTheRules) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, PopupLine,
     ::testing::Values(
-        LineCase{"blank", "\r\n\r\n", {}},
-        LineCase{"spaces_and_tabs", "   \t \r\n\t\r\n", {}},
+        LineCase{"blank", "\r\n\r\n", {}}, LineCase{"spaces_and_tabs", "   \t \r\n\t\r\n", {}},
         LineCase{"control_chars_trimmed", "\x01\x1f Home|http://h/\x02\r\n", {text("Home", "http://h/")}},
         LineCase{"space_before_bar", "A |x", {text("A ", "x")}},
         LineCase{"more_bars_belong_to_command", "A|B|C", {text("A", "B|C")}},
@@ -64,8 +63,11 @@ TEST(PopupFile, EndsLinesAtCarriageReturnsOnly) {
 }
 
 TEST(PopupFile, CtrlZEndsTheFile) {
-    EXPECT_EQ(parsePopupFile("A|1\r\nB|2\x1a\r\nC|3\r\n"), (QList<PopupItem>{text("A", "1"), text("B", "2")}));
-    EXPECT_TRUE(parsePopupFile("\x1a" "A|1").isEmpty());
+    EXPECT_EQ(parsePopupFile("A|1\r\nB|2\x1a\r\nC|3\r\n"),
+              (QList<PopupItem>{text("A", "1"), text("B", "2")}));
+    EXPECT_TRUE(parsePopupFile("\x1a"
+                               "A|1")
+                    .isEmpty());
 }
 
 TEST(PopupFile, ReadsAFileAndReportsAMissingOne) {
@@ -102,23 +104,23 @@ TEST_P(MenuCommandFilter, ActsOnlyOnWebAddressesAndInternalCommands) {
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, MenuCommandFilter,
-    ::testing::Values(
-        CommandCase{"mm_exit", "MMexit", MenuCommand::Internal, "exit"},
-        CommandCase{"mm_exit_spaces", "  MMexit \t", MenuCommand::Internal, "exit"},
-        CommandCase{"mm_space_exit", "MM exit", MenuCommand::Internal, " exit"},
-        CommandCase{"mm_capital_word", "MMEXIT", MenuCommand::Internal, "EXIT"},
-        CommandCase{"mm_hide", "MMhide", MenuCommand::Internal, "hide"},
-        CommandCase{"mm_disconnect", "MMdisconnect", MenuCommand::Internal, "disconnect"},
-        CommandCase{"small_mm_is_not_internal", "mmexit", MenuCommand::Nothing, ""},
-        CommandCase{"http", "http://www.example.org/a?b=1", MenuCommand::OpenUrl, ""},
-        CommandCase{"https_capitals", " HTTPS://Example.org/ ", MenuCommand::OpenUrl, ""},
-        CommandCase{"empty", "", MenuCommand::Nothing, ""},
-        CommandCase{"spaces", "  ", MenuCommand::Nothing, ""},
-        CommandCase{"program", "/usr/bin/xterm", MenuCommand::Nothing, ""},
-        CommandCase{"windows_program", "C:\\Windows\\system32\\cmd.exe", MenuCommand::Nothing, ""},
-        CommandCase{"file_url", "file:///etc/passwd", MenuCommand::Nothing, ""},
-        CommandCase{"other_scheme", "smb://host/share", MenuCommand::Nothing, ""},
-        CommandCase{"javascript", "javascript:alert(1)", MenuCommand::Nothing, ""},
-        CommandCase{"http_without_host", "http:///x", MenuCommand::Nothing, ""},
-        CommandCase{"bare_host", "www.example.org", MenuCommand::Nothing, ""}),
+    ::testing::Values(CommandCase{"mm_exit", "MMexit", MenuCommand::Internal, "exit"},
+                      CommandCase{"mm_exit_spaces", "  MMexit \t", MenuCommand::Internal, "exit"},
+                      CommandCase{"mm_space_exit", "MM exit", MenuCommand::Internal, " exit"},
+                      CommandCase{"mm_capital_word", "MMEXIT", MenuCommand::Internal, "EXIT"},
+                      CommandCase{"mm_hide", "MMhide", MenuCommand::Internal, "hide"},
+                      CommandCase{"mm_disconnect", "MMdisconnect", MenuCommand::Internal, "disconnect"},
+                      CommandCase{"small_mm_is_not_internal", "mmexit", MenuCommand::Nothing, ""},
+                      CommandCase{"http", "http://www.example.org/a?b=1", MenuCommand::OpenUrl, ""},
+                      CommandCase{"https_capitals", " HTTPS://Example.org/ ", MenuCommand::OpenUrl, ""},
+                      CommandCase{"empty", "", MenuCommand::Nothing, ""},
+                      CommandCase{"spaces", "  ", MenuCommand::Nothing, ""},
+                      CommandCase{"program", "/usr/bin/xterm", MenuCommand::Nothing, ""},
+                      CommandCase{"windows_program", "C:\\Windows\\system32\\cmd.exe", MenuCommand::Nothing,
+                                  ""},
+                      CommandCase{"file_url", "file:///etc/passwd", MenuCommand::Nothing, ""},
+                      CommandCase{"other_scheme", "smb://host/share", MenuCommand::Nothing, ""},
+                      CommandCase{"javascript", "javascript:alert(1)", MenuCommand::Nothing, ""},
+                      CommandCase{"http_without_host", "http:///x", MenuCommand::Nothing, ""},
+                      CommandCase{"bare_host", "www.example.org", MenuCommand::Nothing, ""}),
     [](const auto &info) { return std::string(info.param.name); });
