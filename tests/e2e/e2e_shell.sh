@@ -20,7 +20,9 @@ if [ "${1:-}" != "--inside" ]; then
     # Without a session bus Qt docks the icon through the XEmbed tray protocol, as trayer speaks.
     unset DBUS_SESSION_BUS_ADDRESS
     # A white root window shows where the shaped window leaves the screen uncovered.
-    xvfb-run -a -s "-screen 0 800x600x24 -wr" bash "$0" --inside "$WORK" "$SHOTS" "$REFERENCE"
+    # A display number of its own, so that other tests starting X servers at once do not collide.
+    xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 800x600x24 -wr" \
+        bash "$0" --inside "$WORK" "$SHOTS" "$REFERENCE"
     exit $?
 fi
 
