@@ -3,6 +3,7 @@
 #include "framework/textformat.h"
 #include "meter/meter.h"
 #include "platform/fakes/fakes.h"
+#include "platform/fakes/nullmeterview.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,24 +15,6 @@ using namespace tarv;
 
 namespace {
 
-class NullView final : public MeterView {
-public:
-    void setClockText(const QString &) override {}
-    void setStatusText(const QString &) override {}
-    void setZoneText(const QString &) override {}
-    void setTimeText(const QString &) override {}
-    void setCostText(const QString &) override {}
-    void setCostTodayText(const QString &) override {}
-    void setConnectionLinesVisible(bool) override {}
-    void setLampColor(const Rgb &) override {}
-    void setIconImage(int) override {}
-    void setTrayTip(const QString &) override {}
-    void bannerOffline() override {}
-    void bannerOnline() override {}
-    void stopTimer() override {}
-    void startTimer() override {}
-    void ledgerWritten() override {}
-};
 
 template <typename F> double bestOf(int runs, F f) {
     double best = 1e18;
@@ -72,7 +55,7 @@ int main(int argc, char **argv) {
     p.autostart = std::make_shared<MemoryAutostartStore>();
     p.shell = std::make_shared<RecordingShellOpener>();
     p.dataFolder = dir.path();
-    NullView view;
+    NullMeterView view;
     Meter meter(p, view);
     meter.initState();
 

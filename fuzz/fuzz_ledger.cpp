@@ -6,34 +6,12 @@
 #include "fuzzsupport.h"
 #include "meter/meter.h"
 #include "platform/fakes/fakes.h"
+#include "platform/fakes/nullmeterview.h"
 
 #include <QFile>
 #include <cstdint>
 
 using namespace tarv;
-
-namespace {
-
-class NullView final : public MeterView {
-public:
-    void setClockText(const QString &) override {}
-    void setStatusText(const QString &) override {}
-    void setZoneText(const QString &) override {}
-    void setTimeText(const QString &) override {}
-    void setCostText(const QString &) override {}
-    void setCostTodayText(const QString &) override {}
-    void setConnectionLinesVisible(bool) override {}
-    void setLampColor(const Rgb &) override {}
-    void setIconImage(int) override {}
-    void setTrayTip(const QString &) override {}
-    void bannerOffline() override {}
-    void bannerOnline() override {}
-    void stopTimer() override {}
-    void startTimer() override {}
-    void ledgerWritten() override {}
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz::Environment &env = fuzz::environment();
@@ -53,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     p.autostart = std::make_shared<MemoryAutostartStore>();
     p.shell = std::make_shared<RecordingShellOpener>();
     p.dataFolder = env.dir.path();
-    NullView view;
+    NullMeterView view;
     Meter meter(p, view);
     meter.initState();
     try {
