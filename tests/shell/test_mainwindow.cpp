@@ -1,5 +1,6 @@
 #include "framework/application.h"
 #include "framework/clickarea.h"
+#include "meter/startup.h"
 #include "options/tfrmoptions.h"
 #include "platform/fakes/fakes.h"
 #include "shell/tform1.h"
@@ -8,10 +9,14 @@
 #include "stats/tfrmgraph.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace tarv;
@@ -205,4 +210,29 @@ TEST(MainWindow, TheTrayIconStartsIdleWithTheMenu) {
     ASSERT_EQ(rig.host->popups.size(), 1);
     EXPECT_EQ(rig.host->popups.first().first, rig.form->PopupMenu1);
     EXPECT_EQ(rig.host->popups.first().second, QPoint(790, 10));
+}
+
+TEST(MainWindow, ExitButtonAndTrayItemAskBeforeEnding) {
+    ShellRig rig;
+    rig.form->toggleMainWindow();
+    const std::function<void()> exits[] = {
+        [&] { QTest::mouseClick(rig.form->buttonExit, Qt::LeftButton); },
+        [&] { rig.form->mnexit->trigger(); },
+    };
+    for (const auto &exit : exits) {
+        QString asked;
+        // Answers No as soon as the question is up; the question runs its own loop.
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                asked = box->text();
+                box->button(QMessageBox::No)->click();
+            }
+        });
+        answer.start(10);
+        exit();
+        EXPECT_EQ(asked, exitConfirmText());
+        EXPECT_TRUE(rig.form->isVisible());
+        EXPECT_TRUE(rig.form->Timer1->isActive());
+    }
 }
