@@ -16,6 +16,7 @@ if [ "${1:-}" != "--inside" ]; then
     cp "$PROGRAM" "$WORK/app/tarv"
     export XDG_CONFIG_HOME="$WORK/config"
     export LANG=el_GR.UTF-8
+    export TARV_MAKER_URL=http://127.0.0.1:9/
     unset QT_QPA_PLATFORM
     # Without a session bus Qt docks the icon through the XEmbed tray protocol, as trayer speaks.
     unset DBUS_SESSION_BUS_ADDRESS

@@ -11,6 +11,7 @@ cp "$PROGRAM" "$WORK/app/tarv"
 
 export XDG_CONFIG_HOME="$WORK/config"
 export LANG=el_GR.UTF-8
+export TARV_MAKER_URL=http://127.0.0.1:9/
 unset QT_QPA_PLATFORM
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
