@@ -174,6 +174,19 @@ void THttpClient::SendRequest() {
         Write(m_commandData.toUtf8());
 }
 
+namespace {
+
+// A header's value from offset on, at most kMaxValueLength characters. Control characters are
+// dropped: a bare CR in a "Location:" would otherwise reach the next request line and its Host
+// header, letting the server add header lines to the client's own request.
+QString headerValue(const QByteArray &bare, int offset) {
+    QByteArray value = bare.mid(offset, THttpClient::kMaxValueLength);
+    value.removeIf([](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    return QString::fromLatin1(value);
+}
+
+} // namespace
+
 void THttpClient::ReadResponseHeader() {
     m_bytesTotal = 0;
     m_responseCookie.clear();
@@ -214,9 +227,9 @@ void THttpClient::ReadResponseHeader() {
         const QByteArray bare = withoutTerminator(line);
         const QByteArray name = bare.left(bare.indexOf(' ')).toUpper();
         if (name == "SET-COOKIE:")
-            m_responseCookie = QString::fromLatin1(bare.mid(12, kMaxValueLength));
+            m_responseCookie = headerValue(bare, 12);
         else if (name == "LOCATION:")
-            m_redirectLocation = QString::fromLatin1(bare.mid(10, kMaxValueLength));
+            m_redirectLocation = headerValue(bare, 10);
         else if (name == "CONTENT-LENGTH:")
             m_bytesTotal = contentLengthOf(bare);
         keep(line);

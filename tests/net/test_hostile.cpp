@@ -215,3 +215,19 @@ TEST(AdoptedSocket, ReadsAResponseHeaderFedThroughASocketPair) {
     http.Disconnect();
     EXPECT_FALSE(http.isConnected());
 }
+
+// A bare CR inside a redirect's target never reaches the next request.
+TEST(AdoptedSocket, ControlCharactersInHeaderValuesAreDropped) {
+    int pair[2] = {-1, -1};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    const QByteArray reply = "HTTP/1.0 302 Found\r\nLocation: /a\rX-Injected: 1\r\n"
+                             "Set-Cookie: a=b\x01" "c\r\n\r\n";
+    ASSERT_EQ(::send(pair[1], reply.constData(), size_t(reply.size()), 0), reply.size());
+    ::close(pair[1]);
+    THttpClient http;
+    http.adoptConnected(pair[0]);
+    http.ReadResponseHeader();
+    EXPECT_EQ(http.redirectLocation(), "/aX-Injected: 1");
+    EXPECT_EQ(http.responseCookie(), "a=bc");
+    http.Disconnect();
+}
