@@ -134,6 +134,8 @@ private:
     void noteError(int platformError);
     qint64 recvSome(char *into, qint64 max, bool peek);
     void sendAll(const char *data, qint64 length, bool perBlockEvents);
+    // The receive loop that CaptureFile and CaptureString share.
+    void receiveAll(const std::function<qint64()> &room, const std::function<void(const char *, qint64)> &sink);
     // Switches the time-out timer off on every way out of a wait, errors included.
     struct TimerGuard {
         TSocketClient *owner;

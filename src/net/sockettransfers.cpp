@@ -157,31 +157,42 @@ QByteArray TSocketClient::ReadLn() {
     throw EAbortError(QStringLiteral("Socket readln aborted"));
 }
 
+// Receives until the peer closes, an Abort, or room() asks for no more bytes (it returns how many
+// it takes next, 0 for none), handing every block to sink.
+void TSocketClient::receiveAll(const std::function<qint64()> &room,
+                               const std::function<void(const char *, qint64)> &sink) {
+    TimerOn();
+    TimerGuard guard{this};
+    while (!m_canceled) {
+        const qint64 want = room();
+        if (want <= 0) break;
+        const qint64 n = recvSome(m_buffer.data(), want, false);
+        if (n == 0) break;
+        if (n < 0) {
+            if (m_lastErrorNo == kNotConnected) break;
+            CheckError(kWouldBlock);
+            waitForEvent(true, false);
+            continue;
+        }
+        sink(m_buffer.constData(), n);
+        m_bytesRecvd += n;
+        if (OnPacketRecvd) OnPacketRecvd(this);
+        TimerOn();
+        QCoreApplication::processEvents();
+    }
+}
+
 void TSocketClient::CaptureFile(const QString &fileName) {
     ReportStatus(8, QStringLiteral("CaptureFile"));
     m_bytesRecvd = 0;
     {
-        TimerOn();
-        TimerGuard guard{this};
         QFile file(fileName);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             fileError(QStringLiteral("Cannot create file"), file);
-        while (!m_canceled) {
-            const qint64 n = recvSome(m_buffer.data(), kBufferSize, false);
-            if (n == 0) break;
-            if (n < 0) {
-                if (m_lastErrorNo == kNotConnected) break;
-                CheckError(kWouldBlock);
-                waitForEvent(true, false);
-                continue;
-            }
-            if (file.write(m_buffer.constData(), n) != n)
-                fileError(QStringLiteral("Cannot write file"), file);
-            m_bytesRecvd += n;
-            if (OnPacketRecvd) OnPacketRecvd(this);
-            TimerOn();
-            QCoreApplication::processEvents();
-        }
+        receiveAll([] { return qint64(kBufferSize); },
+                   [&file, this](const char *data, qint64 n) {
+                       if (file.write(data, n) != n) fileError(QStringLiteral("Cannot write file"), file);
+                   });
         file.close();
     }
     if (m_canceled) {
@@ -195,26 +206,8 @@ void TSocketClient::CaptureString(QByteArray &text, qint64 limit) {
     ReportStatus(8, QStringLiteral("Capture String"));
     text.clear();
     m_bytesRecvd = 0;
-    {
-        TimerOn();
-        TimerGuard guard{this};
-        while (!m_canceled && (limit < 0 || text.size() < limit)) {
-            const qint64 room = limit < 0 ? kBufferSize : qMin<qint64>(kBufferSize, limit - text.size());
-            const qint64 n = recvSome(m_buffer.data(), room, false);
-            if (n == 0) break;
-            if (n < 0) {
-                if (m_lastErrorNo == kNotConnected) break;
-                CheckError(kWouldBlock);
-                waitForEvent(true, false);
-                continue;
-            }
-            text.append(m_buffer.constData(), n);
-            m_bytesRecvd += n;
-            if (OnPacketRecvd) OnPacketRecvd(this);
-            TimerOn();
-            QCoreApplication::processEvents();
-        }
-    }
+    receiveAll([&] { return limit < 0 ? qint64(kBufferSize) : qMin<qint64>(kBufferSize, limit - text.size()); },
+               [&text](const char *data, qint64 n) { text.append(data, n); });
     if (m_canceled) {
         m_canceled = false;
         throw EAbortError(QStringLiteral("Socket capture aborted"));
