@@ -186,19 +186,11 @@ void TForm1::setIconImage(int index) {
 
 void TForm1::setTrayTip(const QString &tip) { TrayIcon1->setTip(tip); }
 
-void TForm1::bannerOffline() {
-    if (onBannerOffline) onBannerOffline();
-}
-
-void TForm1::bannerOnline() {
-    if (onBannerOnline) onBannerOnline();
-}
-
 void TForm1::stopTimer() { Timer1->stop(); }
 void TForm1::startTimer() { Timer1->start(); }
 
 void TForm1::ledgerWritten() {
-    if (onLedgerWritten) onLedgerWritten();
+    boxYearChange();
 }
 
 } // namespace tarv

@@ -130,11 +130,6 @@ public:
     TfrmOptions *frmOptions = nullptr;
     TfrmGraph *frmGraph = nullptr;
 
-    // Hooks the statistics panel and the banner fill in.
-    std::function<void()> onLedgerWritten;
-    std::function<void()> onBannerOnline;
-    std::function<void()> onBannerOffline;
-
     // The vendor menu and the banner (tform1_vendor.cpp).
     THttpClient *HttpClient1 = nullptr;
     BannerView *WebBrowser1 = nullptr;

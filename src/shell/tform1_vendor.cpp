@@ -80,12 +80,16 @@ void TForm1::createVendorControls() {
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(11, 366, 261, 0);
     connect(WebBrowser1, &BannerView::DocumentComplete, this, &TForm1::WebBrowser1DocumentComplete);
+}
 
-    onBannerOnline = [this] {
-        WebBrowser1->setOffline(false);
-        WebBrowser1->Navigate(bannerAddress());
-    };
-    onBannerOffline = [this] { WebBrowser1->setOffline(true); };
+void TForm1::bannerOffline() {
+    if (WebBrowser1) WebBrowser1->setOffline(true);
+}
+
+void TForm1::bannerOnline() {
+    if (!WebBrowser1) return;
+    WebBrowser1->setOffline(false);
+    WebBrowser1->Navigate(bannerAddress());
 }
 
 void TForm1::startBanner() {

@@ -166,7 +166,6 @@ void TForm1::createStatsPanel() {
     CalcBox->setFont(bold);
     setColours(CalcBox, QColor(128, 128, 0), QColor(238, 238, 238));
 
-    onLedgerWritten = [this] { boxYearChange(); };
     onButtonStats = [this] { buttonStatsClick(); };
 }
 

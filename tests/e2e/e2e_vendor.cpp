@@ -153,7 +153,7 @@ TEST_F(VendorEndToEnd, AConnectionLoadsTheBannerAndRefreshesTheMenu) {
 
     // A 404 keeps the menu and its file.
     server->remove(kMenuPath);
-    w.form->onBannerOnline();
+    w.form->bannerOnline();
     ASSERT_TRUE(QTest::qWaitFor([&] { return server->count(kMenuPath, 404) == 1; }, 30000));
     QTest::qWait(200);
     EXPECT_EQ(w.captions().size(), 5);
