@@ -81,7 +81,8 @@ void Meter::Timer1Timer() {
     const bool connected = probeConnection();
     if (now.date() != s.currentDay) m_view.setCostTodayText(todayLine(0));
     status += connected ? QStringLiteral("Ενεργή ") : QStringLiteral("Ανενεργή ");
-    m_view.setStatusText(status + s.statusSuffix);
+    m_statusLine = status + s.statusSuffix;
+    m_view.setStatusText(m_statusLine);
     m_view.setTrayTip(status);
     if (!connected && s.online) disconnectTransition();
     if (connected && !s.online) connectTransition();
@@ -136,8 +137,7 @@ void Meter::onlineSteps() {
     const QString cost = fmt::general(s.connectionCost);
     m_view.setCostText(QStringLiteral("Κόστος: ") + cost + QLatin1Char(' ') + s.currencyLabel);
     m_view.setCostTodayText(todayLine(s.dayTotal()));
-    const QString status = QStringLiteral("Σύνδεση: ") + QStringLiteral("Ενεργή ") + s.statusSuffix;
-    m_view.setTrayTip(status + QStringLiteral(" (") + cost + QLatin1Char(' ') + s.currencyLabel + QLatin1Char(')'));
+    m_view.setTrayTip(m_statusLine + QStringLiteral(" (") + cost + QLatin1Char(' ') + s.currencyLabel + QLatin1Char(')'));
 }
 
 void Meter::readData(const QDate &day) {

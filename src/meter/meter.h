@@ -44,6 +44,7 @@ private:
     Platform m_platform;
     MeterView &m_view;
     Ledger m_ledger;
+    QString m_statusLine; // the status line as the current tick set it
 };
 
 // The text of the elapsed-time line for a number of seconds: "Χρόνος: 1h 2m 3s ".

@@ -61,11 +61,10 @@ int runProgram(int argc, char **argv) {
     Windows windows = createWindows(platform);
     TForm1 *form = windows.Form1.get();
     QObject::connect(&instance, &SingleInstance::showRequested, form, [form] {
-        // The same path as the tray menu's show item, so its caption stays in step.
-        if (!form->isVisible() && form->show->text() == QStringLiteral("Εμφάνιση")) form->show->trigger();
+        // The tray menu's show path: the caption is brought in step first, then toggled.
         if (!form->isVisible()) {
-            form->setVisible(true);
-            form->show->setText(QStringLiteral("Απόκρυψη"));
+            form->PopupMenu1Popup();
+            form->toggleMainWindow();
         }
         form->raise();
         form->activateWindow();
