@@ -4,7 +4,7 @@
 
 namespace tarv {
 
-// Autostart entries of the freedesktop.org autostart specification: NAME.desktop in
+// The desktop's autostart entries, as freedesktop.org lays them down: NAME.desktop in
 // $XDG_CONFIG_HOME/autostart (default ~/.config/autostart). An entry counts as present when it
 // exists, has a non-empty Exec and is not disabled (Hidden=true or X-GNOME-Autostart-enabled=false).
 class XdgAutostartStore final : public AutostartStore {
