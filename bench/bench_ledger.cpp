@@ -1,5 +1,6 @@
 // Times the ledger's reader and writer on a ledger of 100,000 day records, beside one plain
 // sequential read of the same file, and prints the figures.
+#include "benchsupport.h"
 #include "framework/textformat.h"
 #include "meter/meter.h"
 #include "platform/fakes/fakes.h"
@@ -12,22 +13,7 @@
 #include <cstdio>
 
 using namespace tarv;
-
-namespace {
-
-
-template <typename F> double bestOf(int runs, F f) {
-    double best = 1e18;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
-} // namespace
+using tarv::bench::bestOf;
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);

@@ -1,6 +1,7 @@
 // Times the statistics views on a ledger of 100,000 day records: the monthly totals
 // (boxYearChange), the range total (calcRange) and the chart's build, each beside one plain
 // sequential read of the same file, and prints the figures.
+#include "benchsupport.h"
 #include "framework/textformat.h"
 #include "meter/ledger.h"
 #include "platform/fakes/fakes.h"
@@ -16,21 +17,7 @@
 #include <cstdio>
 
 using namespace tarv;
-
-namespace {
-
-template <typename F> double bestOf(int runs, F f) {
-    double best = 1e18;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
-} // namespace
+using tarv::bench::bestOf;
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

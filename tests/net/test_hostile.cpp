@@ -3,6 +3,7 @@
 // must end with an exception of the client or a bounded result, with memory kept bounded.
 #include "net/httpclient.h"
 #include "scriptedserver.h"
+#include "support/errorof.h"
 #include "support/tempdir.h"
 
 #include <QFile>
@@ -12,20 +13,11 @@
 #include <sys/socket.h>
 
 using namespace tarv;
+using tarv::test::errorOf;
 using tarv::test::Peer;
 using tarv::test::ScriptedServer;
 
 namespace {
-
-// The message of the error body raises (any kind), empty when none.
-template <typename F> QString errorOf(F body) {
-    try {
-        body();
-    } catch (const Exception &e) {
-        return e.message();
-    }
-    return {};
-}
 
 // A field of /proc/self/status in kilobytes.
 qint64 statusKb(const char *field) {

@@ -1,5 +1,6 @@
 #include "net/httpclient.h"
 #include "scriptedserver.h"
+#include "support/errorof.h"
 #include "support/tempdir.h"
 
 #include <QTemporaryDir>
@@ -7,20 +8,11 @@
 #include <gtest/gtest.h>
 
 using namespace tarv;
+using tarv::test::errorOf;
 using tarv::test::Peer;
 using tarv::test::ScriptedServer;
 
 namespace {
-
-// The message of the error body raises (any kind), empty when none.
-template <typename F> QString errorOf(F body) {
-    try {
-        body();
-    } catch (const Exception &e) {
-        return e.message();
-    }
-    return {};
-}
 
 // A server that answers every request with the next of replies, then closes.
 ScriptedServer::Script answer(ScriptedServer *&self, QList<QByteArray> replies) {
