@@ -35,12 +35,7 @@ int main(int argc, char **argv) {
     }
 
     auto clock = std::make_shared<FakeClock>(QDateTime(lastDay, QTime(12, 0)));
-    Platform p;
-    p.clock = clock;
-    p.dialup = std::make_shared<FakeDialupService>();
-    p.autostart = std::make_shared<MemoryAutostartStore>();
-    p.shell = std::make_shared<RecordingShellOpener>();
-    p.dataFolder = dir.path();
+    Platform p = fakePlatform(dir.path(), clock);
     NullMeterView view;
     Meter meter(p, view);
     meter.initState();

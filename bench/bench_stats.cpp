@@ -38,12 +38,7 @@ int main(int argc, char **argv) {
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) return 1;
     }
 
-    Platform p;
-    p.clock = std::make_shared<FakeClock>(QDateTime(QDate(2003, 3, 15), QTime(12, 0)));
-    p.dialup = std::make_shared<FakeDialupService>();
-    p.autostart = std::make_shared<MemoryAutostartStore>();
-    p.shell = std::make_shared<RecordingShellOpener>();
-    p.dataFolder = dir.path();
+    Platform p = fakePlatform(dir.path(), std::make_shared<FakeClock>(QDateTime(QDate(2003, 3, 15), QTime(12, 0))));
     TForm1 form(p);
     TfrmGraph graph(&form);
     form.frmGraph = &graph;

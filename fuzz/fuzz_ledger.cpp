@@ -25,12 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The first byte picks the day, so that keys inside the input are found now and then.
     const QDate day = QDate(2001, 3, 1).addDays(size ? data[0] % 40 : 0);
     auto clock = std::make_shared<FakeClock>(QDateTime(day, QTime(12, 0)));
-    Platform p;
-    p.clock = clock;
-    p.dialup = std::make_shared<FakeDialupService>();
-    p.autostart = std::make_shared<MemoryAutostartStore>();
-    p.shell = std::make_shared<RecordingShellOpener>();
-    p.dataFolder = env.dir.path();
+    Platform p = fakePlatform(env.dir.path(), clock);
     NullMeterView view;
     Meter meter(p, view);
     meter.initState();

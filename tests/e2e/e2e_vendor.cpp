@@ -55,12 +55,7 @@ QByteArray newMenu() {
 // The main window over fakes, with its data folder and saved banner pages in folder.
 struct Window {
     Window(const QString &folder, const QString &makerUrl) {
-        Platform p;
-        p.clock = std::make_shared<FakeClock>();
-        p.dialup = dialup;
-        p.autostart = std::make_shared<MemoryAutostartStore>();
-        p.shell = std::make_shared<RecordingShellOpener>();
-        p.dataFolder = folder;
+        Platform p = fakePlatform(folder, {}, dialup);
         p.executablePath = folder + QStringLiteral("/tarv");
         p.makerUrl = makerUrl;
         form = std::make_unique<TForm1>(p);

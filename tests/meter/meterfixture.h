@@ -43,13 +43,7 @@ struct MeterRig {
         clock = std::make_shared<FakeClock>(start);
         dialup = std::make_shared<FakeDialupService>();
         autostart = std::make_shared<MemoryAutostartStore>();
-        Platform p;
-        p.clock = clock;
-        p.dialup = dialup;
-        p.autostart = autostart;
-        p.shell = std::make_shared<RecordingShellOpener>();
-        p.dataFolder = dir.path();
-        p.executablePath = QStringLiteral("/opt/tarv/tarv");
+        Platform p = fakePlatform(dir.path(), clock, dialup, autostart);
         meter = std::make_unique<Meter>(p, view);
     }
     // Creation: the state's defaults and the ledger read (or created).

@@ -61,10 +61,7 @@ TEST(Disk, AFullDiskOrAReadOnlyFileSystemKeepsTheLastGoodBytes) {
     SmallDisk disk;
     if (!disk.ok()) GTEST_SKIP() << "cannot mount a tmpfs here";
     tarv::test::MeterRig rig;
-    rig.meter = std::make_unique<Meter>(
-        Platform{rig.clock, rig.dialup, rig.autostart, std::make_shared<RecordingShellOpener>(), disk.path(),
-                 QStringLiteral("/opt/tarv/tarv"), QString()},
-        rig.view);
+    rig.meter = std::make_unique<Meter>(fakePlatform(disk.path(), rig.clock, rig.dialup, rig.autostart), rig.view);
     // A ledger of exactly one page, so that a full disk has no room left at its end either.
     const QString ledger = QDir(disk.path()).filePath(QStringLiteral("data.dat"));
     QByteArray bytes = Ledger::defaultHeaderBytes() + "\r\n" + QByteArray(594, ' ');

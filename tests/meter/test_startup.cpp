@@ -26,12 +26,7 @@ struct FormRig {
         clock = std::make_shared<FakeClock>(QDateTime(QDate(2001, 3, 15), QTime(12, 0)));
         dialup = std::make_shared<FakeDialupService>();
         autostart = std::make_shared<MemoryAutostartStore>();
-        platform.clock = clock;
-        platform.dialup = dialup;
-        platform.autostart = autostart;
-        platform.shell = std::make_shared<RecordingShellOpener>();
-        platform.dataFolder = dir.path();
-        platform.executablePath = QStringLiteral("/opt/tarv/tarv");
+        platform = fakePlatform(dir.path(), clock, dialup, autostart);
         setErrorSink([this](const QString &m) { errors << m; });
     }
     ~FormRig() { setErrorSink({}); }

@@ -26,13 +26,7 @@ int main(int argc, char **argv) {
     const QString output = QString::fromLocal8Bit(argv[1]);
 
     QTemporaryDir dir;
-    Platform p;
-    p.clock = std::make_shared<FakeClock>();
-    p.dialup = std::make_shared<FakeDialupService>();
-    p.autostart = std::make_shared<MemoryAutostartStore>();
-    p.shell = std::make_shared<RecordingShellOpener>();
-    p.dataFolder = dir.path();
-    p.executablePath = QStringLiteral("/opt/tarv/tarv");
+    Platform p = fakePlatform(dir.path());
 
     TForm1 form(p);
     form.state().unitPrice = 7.5;

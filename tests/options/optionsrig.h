@@ -19,13 +19,7 @@ struct OptionsRig {
     OptionsRig() {
         setErrorSink([this](const QString &message) { errors << message; });
         autostart = std::make_shared<MemoryAutostartStore>();
-        Platform p;
-        p.clock = std::make_shared<FakeClock>();
-        p.dialup = std::make_shared<FakeDialupService>();
-        p.autostart = autostart;
-        p.shell = std::make_shared<RecordingShellOpener>();
-        p.dataFolder = dir.path();
-        p.executablePath = QStringLiteral("/opt/tarv/tarv");
+        Platform p = fakePlatform(dir.path(), {}, {}, autostart);
         form = std::make_unique<TForm1>(p);
         form->move(200, 100);
         form->setVisible(true);

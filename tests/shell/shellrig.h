@@ -26,13 +26,7 @@ struct ShellRig {
         clock = std::make_shared<FakeClock>(QDateTime(QDate(2001, 3, 15), QTime(12, 0)));
         dialup = std::make_shared<FakeDialupService>();
         shell = std::make_shared<RecordingShellOpener>();
-        Platform p;
-        p.clock = clock;
-        p.dialup = dialup;
-        p.autostart = std::make_shared<MemoryAutostartStore>();
-        p.shell = shell;
-        p.dataFolder = dir.path();
-        p.executablePath = QStringLiteral("/opt/tarv/tarv");
+        Platform p = fakePlatform(dir.path(), clock, dialup, {}, shell);
         p.makerUrl = QStringLiteral("http://www.pelmo.example/");
         form = std::make_unique<TForm1>(p);
         form->FormCreate();

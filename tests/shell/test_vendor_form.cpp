@@ -31,12 +31,7 @@ struct VendorRig {
     explicit VendorRig(const QByteArray &menuFile = {}, bool create = true) {
         setErrorSink([this](const QString &m) { errors << m; });
         if (!menuFile.isNull()) test::writeFile(menuPath(), menuFile);
-        Platform p;
-        p.clock = std::make_shared<FakeClock>();
-        p.dialup = std::make_shared<FakeDialupService>();
-        p.autostart = std::make_shared<MemoryAutostartStore>();
-        p.shell = shell;
-        p.dataFolder = dir.path();
+        Platform p = fakePlatform(dir.path(), {}, {}, {}, shell);
         p.executablePath = dir.filePath(QStringLiteral("tarv"));
         p.makerUrl = server.url();
         form = std::make_unique<TForm1>(p);

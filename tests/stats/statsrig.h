@@ -16,13 +16,7 @@ struct StatsRig {
     explicit StatsRig(const QByteArray &ledgerBytes,
                       const QDateTime &now = QDateTime(QDate(2003, 3, 15), QTime(12, 0))) {
         clock = std::make_shared<FakeClock>(now);
-        Platform p;
-        p.clock = clock;
-        p.dialup = std::make_shared<FakeDialupService>();
-        p.autostart = std::make_shared<MemoryAutostartStore>();
-        p.shell = std::make_shared<RecordingShellOpener>();
-        p.dataFolder = dir.path();
-        p.executablePath = QStringLiteral("/opt/tarv/tarv");
+        Platform p = fakePlatform(dir.path(), clock);
         if (!ledgerBytes.isNull()) writeLedger(ledgerBytes);
         form = std::make_unique<TForm1>(p);
         graph = std::make_unique<TfrmGraph>(form.get());

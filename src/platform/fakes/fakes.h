@@ -3,6 +3,7 @@
 #include "platform/autostartstore.h"
 #include "platform/clock.h"
 #include "platform/dialupservice.h"
+#include "platform/platform.h"
 #include "platform/shellopener.h"
 
 #include <QMap>
@@ -74,5 +75,11 @@ public:
     void open(const QString &target) override { opened << target; }
     QStringList opened;
 };
+
+// A platform of stand-ins over a data folder. A null argument gets a fresh stand-in of its kind;
+// the executable's path is "/opt/tarv/tarv" and the maker's address is left empty.
+Platform fakePlatform(const QString &dataFolder, std::shared_ptr<Clock> clock = {},
+                      std::shared_ptr<DialupService> dialup = {}, std::shared_ptr<AutostartStore> autostart = {},
+                      std::shared_ptr<ShellOpener> shell = {});
 
 } // namespace tarv
