@@ -24,6 +24,11 @@ struct Platform {
     QString makerUrl;
 };
 
+// The folder of the program's ledger: the executable's folder, or the user's data folder when the
+// executable's cannot be written. With create false nothing is created, for readers that must
+// leave the disk as it is; the user's folder is then named even when it does not exist yet.
+QString systemDataFolder(bool create);
+
 // The real platform of this build: the system clock, the system's dial-up service,
 // the session's autostart store and the desktop's "open", rooted at the executable's folder.
 Platform makeSystemPlatform();

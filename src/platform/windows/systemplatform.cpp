@@ -23,19 +23,23 @@ bool canWriteIn(const QString &folder) {
 
 } // namespace
 
+QString systemDataFolder(bool create) {
+    const QString appFolder = QCoreApplication::applicationDirPath();
+    // A program installed under Program Files cannot write beside itself: its ledger and vendor
+    // menu then live in the user's data folder instead. The probe file is removed at once.
+    if (canWriteIn(appFolder)) return appFolder;
+    const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!create || QDir().mkpath(userFolder)) return userFolder;
+    return appFolder;
+}
+
 Platform makeSystemPlatform() {
     Platform p;
     p.clock = std::make_shared<SystemClock>();
     p.dialup = std::make_shared<RasDialupService>();
     p.autostart = std::make_shared<RunKeyAutostartStore>();
     p.shell = std::make_shared<ShellExecuteOpener>();
-    p.dataFolder = QCoreApplication::applicationDirPath();
-    // A program installed under Program Files cannot write beside itself: its ledger and vendor
-    // menu then live in the user's data folder instead.
-    if (!canWriteIn(p.dataFolder)) {
-        const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        if (QDir().mkpath(userFolder)) p.dataFolder = userFolder;
-    }
+    p.dataFolder = systemDataFolder(true);
     // The Run key holds the path as Windows writes it, with backslashes.
     p.executablePath = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
     p.makerUrl = QStringLiteral(TARV_MAKER_URL);
