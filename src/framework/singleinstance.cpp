@@ -1,6 +1,7 @@
 #include "framework/singleinstance.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -13,6 +14,7 @@ namespace {
 
 constexpr int kWaitMs = 1000;
 const QByteArray kShow = "show\n";
+const QByteArray kStatus = "status\n";
 
 } // namespace
 
@@ -57,6 +59,22 @@ bool SingleInstance::askRunningInstance() {
     return true;
 }
 
+std::optional<QByteArray> SingleInstance::askStatus(const QString &dataFolder, int timeoutMs) {
+    QLocalSocket socket;
+    socket.connectToServer(serverName(dataFolder));
+    if (!socket.waitForConnected(timeoutMs)) return std::nullopt;
+    socket.write(kStatus);
+    QByteArray answer;
+    QDeadlineTimer deadline(timeoutMs);
+    while (!answer.contains('\n') && !deadline.hasExpired()) {
+        if (!socket.waitForReadyRead(int(deadline.remainingTime()))) break;
+        answer += socket.readAll();
+    }
+    socket.disconnectFromServer();
+    const qsizetype end = answer.indexOf('\n');
+    return end < 0 ? QByteArray() : answer.left(end);
+}
+
 bool SingleInstance::listen() {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -69,8 +87,15 @@ bool SingleInstance::listen() {
         while (QLocalSocket *client = m_server->nextPendingConnection()) {
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
             connect(client, &QLocalSocket::readyRead, this, [this, client] {
-                // Only the one request is known; anything else is ignored.
-                if (client->readAll().startsWith(kShow.trimmed())) emit showRequested();
+                // Two requests are known; anything else is ignored.
+                const QByteArray request = client->readAll();
+                if (request.startsWith(kStatus.trimmed())) {
+                    // A status bar may ask every second: the answer comes from memory.
+                    if (m_statusSource) client->write(m_statusSource() + '\n');
+                    client->flush();
+                } else if (request.startsWith(kShow.trimmed())) {
+                    emit showRequested();
+                }
             });
         }
     });

@@ -2,7 +2,9 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QLocalServer;
 class QLockFile;
@@ -24,6 +26,14 @@ public:
     // The socket's name for a folder.
     static QString serverName(const QString &dataFolder);
 
+    // Answers a status question with what source returns (one line, without its line end).
+    // Without a source, status questions go unanswered.
+    void setStatusSource(std::function<QByteArray()> source) { m_statusSource = std::move(source); }
+
+    // Asks the program running on dataFolder for its status line. Nothing when no program runs
+    // there; an empty answer when it did not answer in time.
+    static std::optional<QByteArray> askStatus(const QString &dataFolder, int timeoutMs = 3000);
+
 signals:
     // A later start asked this program to show its main window.
     void showRequested();
@@ -35,6 +45,7 @@ private:
     QString m_name;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+    std::function<QByteArray()> m_statusSource;
 };
 
 } // namespace tarv

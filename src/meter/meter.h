@@ -37,6 +37,8 @@ public:
 
     // Elapsed whole seconds of the current connection at now.
     qint64 elapsedSeconds(const QDateTime &now) const;
+    // The status line as the last tick set it.
+    const QString &statusLine() const { return m_statusLine; }
     // "Σήμερα: " + amount + " " + currency.
     QString todayLine(double amount) const;
 
