@@ -2,6 +2,8 @@
 
 #include "framework/application.h"
 #include "framework/singleinstance.h"
+#include "meter/commandline.h"
+#include "meter/meterstatus.h"
 #include "options/tfrmoptions.h"
 #include "shell/tform1.h"
 #include "stats/tfrmgraph.h"
@@ -45,6 +47,8 @@ Windows createWindows(const Platform &platform) {
 }
 
 int runProgram(int argc, char **argv) {
+    // --report, --status, --help and --version print and end before any window or display.
+    if (const std::optional<int> status = runCommandLine(argc, argv)) return *status;
     TarvApplication app(argc, argv);
     TarvApplication::applyStartupSettings();
     // The program lives in the tray: closing a window never ends it.
@@ -60,6 +64,11 @@ int runProgram(int argc, char **argv) {
 
     Windows windows = createWindows(platform);
     TForm1 *form = windows.Form1.get();
+    // `tarv --status` is answered from the meter's state in memory, never from the ledger.
+    instance.setStatusSource([form] {
+        const Meter &m = form->meter();
+        return statusJson(meterStatus(m.s, m.statusLine(), m.platform().clock->now()));
+    });
     QObject::connect(&instance, &SingleInstance::showRequested, form, [form] {
         // The tray menu's show path: the caption is brought in step first, then toggled.
         if (!form->isVisible()) {

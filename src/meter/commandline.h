@@ -1,0 +1,39 @@
+#pragma once
+
+#include "stats/ledgerreport.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QTextStream;
+
+namespace tarv {
+
+// Exit statuses of the commands that print and end.
+enum ExitStatus : int { ExitOk = 0, ExitLedger = 1, ExitUsage = 2, ExitNotRunning = 3 };
+
+// What the arguments ask for.
+struct Command {
+    enum class Action { StartProgram, Report, Status, Help, Version, Error };
+    Action action = Action::StartProgram;
+    stats::ReportRequest report;
+    // The message of a bad command line (Action::Error), without the program's name.
+    QString error;
+};
+
+// Parses the arguments (the program's path first). today gives the default year of a report.
+// Without --report, --status, --help or --version the program starts as it always has; the
+// options Qt's own windowing takes (-platform, -session, ...) are let through for it.
+Command parseCommandLine(const QStringList &arguments, const QDate &today);
+
+// Runs a command that prints and ends, over the ledger and the running program of dataFolder.
+// The report only ever opens the ledger for reading. Returns the exit status.
+int runCommand(const Command &command, const QString &dataFolder, QTextStream &out, QTextStream &err);
+
+// The program's first step: handles a command that prints and ends, without a display, and
+// returns its exit status; nothing when the program is to start its windows.
+std::optional<int> runCommandLine(int argc, char **argv);
+
+} // namespace tarv
