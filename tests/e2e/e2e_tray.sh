@@ -145,14 +145,34 @@ if [ "$KIND" = sni ]; then
 else
     shown && fail "a single click on an XEmbed tray showed the window"
 fi
+# The first caption of the menu as the panel reads it over D-Bus when it opens the menu.
+first_caption() {
+    local item service path menu
+    item="$(items | grep -o "'[^']*StatusNotifierItem'" | head -1 | tr -d "'")"
+    service="${item%%/*}"
+    path="/${item#*/}"
+    menu="$(gdbus call --session -d "$service" -o "$path" -m org.freedesktop.DBus.Properties.Get \
+        org.kde.StatusNotifierItem Menu | grep -o "'/[^']*'" | tr -d "'")"
+    gdbus call --session -d "$service" -o "$menu" -m com.canonical.dbusmenu.AboutToShow 0 >/dev/null
+    LC_ALL=C.UTF-8 gdbus call --session -d "$service" -o "$menu" -m com.canonical.dbusmenu.GetLayout -- 0 -1 '@as []' |
+        grep -o "'label': <'[^']*'>" | head -1 | sed "s/.*<'//; s/'>//"
+}
 double_click
 wait_for shown 30 || fail "a double click from hidden did not show the window"
 sleep 0.5
 shown || fail "a double click from hidden showed the window and hid it again"
+if [ "$KIND" = sni ]; then
+    caption="$(first_caption)"
+    [ "$caption" = "Απόκρυψη" ] || fail "the menu's first caption reads '$caption' while the window shows"
+fi
 double_click
 wait_for '! shown' 30 || fail "a double click from shown did not hide the window"
 sleep 0.5
 shown && fail "a double click from shown hid the window and showed it again"
+if [ "$KIND" = sni ]; then
+    caption="$(first_caption)"
+    [ "$caption" = "Εμφάνιση" ] || fail "the menu's first caption reads '$caption' while the window is hidden"
+fi
 
 # The right click opens the program's menu: its last item, Exit, asks before anything ends.
 xdotool mousemove "$CX" "$CY" click 3
