@@ -7,4 +7,4 @@ test:
 build:
 	cmake -S . -B build -G Ninja && cmake --build build
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-release

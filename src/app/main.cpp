@@ -1,5 +1,7 @@
+#include "framework/processenv.h"
 #include "meter/startup.h"
 
 int main(int argc, char **argv) {
+    tarv::prepareProcessEnvironment();
     return tarv::runProgram(argc, argv);
 }

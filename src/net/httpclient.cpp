@@ -12,10 +12,21 @@ void THttpClient::Abort() {
     Cancel();
 }
 
-void THttpClient::start(CmdType code, const QString &url) {
+// A command refused because another one runs must leave that one's target, code, data and
+// extra target alone: a redirect of the running command would otherwise send them.
+void THttpClient::start(CmdType code, const QString &url, const QString *data, const QString *target) {
+    refuseWhileRunning();
     m_targetURL = url;
+    m_targetFromServer = false;
     m_commandCode = code;
+    if (data) m_commandData = *data;
+    if (target) m_commandTarget = *target;
     RunCommand();
+}
+
+void THttpClient::refuseWhileRunning() const {
+    // A command started from inside another one's wait would share its socket and flags.
+    if (m_running) throw ESockError(QStringLiteral("Already connected"));
 }
 
 void THttpClient::Get(const QString &url) {
@@ -32,61 +43,52 @@ void THttpClient::Delete(const QString &url) {
 }
 
 void THttpClient::Post(const QString &url, const QString &data) {
-    m_commandData = data;
+    QString sent = data;
     // With OutputFileMode the data names a file and is sent as it is.
     if (encodePostData && !OutputFileMode) {
         TUrlEncoder encoder;
         encoder.InputString = data;
-        m_commandData = encoder.Encode();
+        sent = encoder.Encode();
     }
-    start(cmdPost, url);
+    start(cmdPost, url, &sent);
 }
 
 void THttpClient::Put(const QString &url, const QString &data) {
-    m_commandData = data;
-    start(cmdPut, url);
+    start(cmdPut, url, &data);
 }
 
 void THttpClient::Patch(const QString &url, const QString &data) {
-    m_commandData = data;
-    start(cmdPatch, url);
+    start(cmdPatch, url, &data);
 }
 
 void THttpClient::Trace(const QString &url, const QString &data) {
-    m_commandData = data;
-    start(cmdTrace, url);
+    start(cmdTrace, url, &data);
 }
 
 void THttpClient::Headless(const QString &url, const QString &data) {
-    m_commandData = data;
-    start(cmdHeadless, url);
+    start(cmdHeadless, url, &data);
 }
 
 void THttpClient::Copy(const QString &url, const QString &targetUri) {
-    m_commandTarget = targetUri;
-    start(cmdCopy, url);
+    start(cmdCopy, url, nullptr, &targetUri);
 }
 
 void THttpClient::Move(const QString &url, const QString &targetUri) {
-    m_commandTarget = targetUri;
-    start(cmdMove, url);
+    start(cmdMove, url, nullptr, &targetUri);
 }
 
 void THttpClient::Link(const QString &url, const QString &link) {
-    m_commandTarget = link;
-    m_commandData = QStringLiteral("Send.dat");
-    start(cmdLink, url);
+    const QString data = QStringLiteral("Send.dat");
+    start(cmdLink, url, &data, &link);
 }
 
 void THttpClient::Unlink(const QString &url, const QString &link) {
-    m_commandTarget = link;
-    m_commandData = QStringLiteral("Send.dat");
-    start(cmdUnlink, url);
+    const QString data = QStringLiteral("Send.dat");
+    start(cmdUnlink, url, &data, &link);
 }
 
 void THttpClient::RunCommand() {
-    // A command started from inside another one's wait would share its socket and flags.
-    if (m_running) throw ESockError(QStringLiteral("Already connected"));
+    refuseWhileRunning();
     m_running = true;
     struct Running {
         bool &flag;
@@ -124,6 +126,7 @@ void THttpClient::RunCommand() {
                 if (OnFailure) OnFailure(m_commandCode);
             } else if (reply >= 300 && reply <= 302 && !m_redirectLocation.isEmpty()) {
                 m_targetURL = m_redirectLocation;
+                m_targetFromServer = true;
                 newTarget = true;
             }
         } catch (...) {

@@ -120,11 +120,19 @@ public:
     QString redirectLocation() const { return m_redirectLocation; }
     QString responseCookie() const { return m_responseCookie; }
     const THeaderList &requestHeader() const { return m_requestHeader; }
-    void setTargetURL(const QString &url) { m_targetURL = url; }
+    void setTargetURL(const QString &url) {
+        m_targetURL = url;
+        m_targetFromServer = false;
+    }
     bool encodePostData = true;
 
 private:
-    void start(CmdType code, const QString &url);
+    void start(CmdType code, const QString &url, const QString *data = nullptr, const QString *target = nullptr);
+    void refuseWhileRunning() const;
+    QByteArray readHeaderLine(qint64 room);
+    // The request line's and Host's bytes for the wire: one byte per character for a target
+    // taken from a server's "Location:", which holds the bytes as the server sent them.
+    QByteArray wireBytes(const QString &line) const;
 
     THeaderList m_requestHeader;
     QString m_requestPath;
@@ -134,6 +142,8 @@ private:
     QString m_commandData;
     QString m_commandTarget;
     QString m_targetURL;
+    // True while the target is a redirect's "Location:" value, read one character per byte.
+    bool m_targetFromServer = false;
     bool m_running = false;
 };
 

@@ -161,10 +161,19 @@ void THttpClient::BuildRequestHeader() {
     }
 }
 
+QByteArray THttpClient::wireBytes(const QString &line) const {
+    // A redirect's target goes out as the bytes the server sent; re-encoding them as UTF-8
+    // would ask for another resource. Everything else the caller gave is sent as UTF-8.
+    if (!m_targetFromServer) return line.toUtf8();
+    const bool carriesTarget = (verbOf(m_commandCode) && line.startsWith(QLatin1String(verbOf(m_commandCode)))) ||
+                               line.startsWith(QLatin1String("Host: "));
+    return carriesTarget ? line.toLatin1() : line.toUtf8();
+}
+
 void THttpClient::SendRequest() {
     QByteArray text;
     for (const QString &line : m_requestHeader.lines())
-        text += line.toUtf8() + "\r\n";
+        text += wireBytes(line) + "\r\n";
     Write(text);
     Writeln(QByteArray());
     if (!sendsBody(m_commandCode)) return;
@@ -186,6 +195,21 @@ QString headerValue(const QByteArray &bare, int offset) {
 }
 
 } // namespace
+
+// One header line however long it is. ReadLn hands a line longer than its buffer over in
+// pieces, only the last one with the LF; taken one by one, a last piece of a bare CR LF would
+// end the header early. More than room bytes end the command as an over-long header. An empty
+// result means the peer has closed.
+QByteArray THttpClient::readHeaderLine(qint64 room) {
+    QByteArray line = ReadLn();
+    while (!line.isEmpty() && !line.endsWith('\n')) {
+        if (line.size() > room) throw ESockError(QStringLiteral("Response header too long"));
+        const QByteArray piece = ReadLn();
+        if (piece.isEmpty()) break;
+        line += piece;
+    }
+    return line;
+}
 
 void THttpClient::ReadResponseHeader() {
     m_bytesTotal = 0;
@@ -219,11 +243,11 @@ void THttpClient::ReadResponseHeader() {
         ~LimitGuard() { owner->TimerOff(); }
     } limit{this};
 
-    QByteArray line = ReadLn();
+    QByteArray line = readHeaderLine(kMaxHeaderSize);
     if (!line.isEmpty()) m_replyNumber = statusOf(line);
     keep(line);
     for (;;) {
-        line = ReadLn();
+        line = readHeaderLine(kMaxHeaderSize - headerSize);
         const QByteArray bare = withoutTerminator(line);
         const QByteArray name = bare.left(bare.indexOf(' ')).toUpper();
         if (name == "SET-COOKIE:")

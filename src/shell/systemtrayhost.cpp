@@ -4,27 +4,36 @@
 #include <QCursor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QStyle>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 
 namespace tarv {
 
 namespace {
 
-// A status-notifier host (the D-Bus tray protocol) reports one activation for a click and never
-// a double click; an XEmbed tray reports a press as Trigger and a double click as Trigger then
-// DoubleClick. Qt picks the D-Bus protocol when a watcher is on the session bus.
-bool statusNotifierHostPresent() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface()) return false;
-    return bus.interface()->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
+const char *const kWatcher = "org.kde.StatusNotifierWatcher";
+
+// Qt asks once per process, when it makes its first tray icon, and keeps the answer for every
+// icon after it, whatever the bus does later. The program asks at the same moment and keeps the
+// answer too, so that both agree on the protocol for the life of the process.
+bool qtDocksThroughStatusNotifier() {
+    static const bool answer = statusNotifierHostRegistered(QDBusConnection::sessionBus());
+    return answer;
 }
 
 // The notification area of this desktop, on Qt's system tray icon.
 class SystemTrayHost final : public TrayHost {
 public:
-    SystemTrayHost() : m_tray(new QSystemTrayIcon), m_statusNotifier(statusNotifierHostPresent()) {
+    SystemTrayHost()
+        : m_activations(qtDocksThroughStatusNotifier(), QGuiApplication::styleHints()->mouseDoubleClickInterval()),
+          m_tray(new QSystemTrayIcon) {
+        m_clock.start();
         QObject::connect(m_tray.get(), &QSystemTrayIcon::activated, m_tray.get(),
                          [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
     }
@@ -70,6 +79,12 @@ public:
 
     void popupMenu(QMenu *menu, const QPoint &at) override { menu->exec(at); }
 
+    void setMenu(QMenu *menu) override {
+        // An XEmbed tray reports the right press, which pops the menu up; a menu set on Qt's
+        // icon there would open a second time.
+        if (m_activations.statusNotifierHost()) m_tray->setContextMenu(menu);
+    }
+
 private:
     void apply(const NotifyIconData &data, bool always) {
         if ((data.flags & NifIcon) && (always || data.icon.cacheKey() != m_tray->icon().cacheKey()))
@@ -85,12 +100,13 @@ private:
     }
 
     void activated(QSystemTrayIcon::ActivationReason reason) {
-        for (unsigned mouse : trayMouseMessages(reason, m_statusNotifier))
+        for (unsigned mouse : m_activations.messages(reason, m_clock.elapsed()))
             send(mouse);
     }
 
+    TrayActivations m_activations;
+    QElapsedTimer m_clock;
     std::unique_ptr<QSystemTrayIcon> m_tray;
-    bool m_statusNotifier = false;
     bool m_added = false;
     unsigned m_id = 0;
 };
@@ -111,6 +127,32 @@ QList<unsigned> trayMouseMessages(int activationReason, bool statusNotifierHost)
     default:
         return {};
     }
+}
+
+QList<unsigned> TrayActivations::messages(int activationReason, qint64 nowMs) {
+    if (m_statusNotifier && activationReason == QSystemTrayIcon::Trigger) {
+        if (m_armed && nowMs - m_lastMs < m_doubleClickMs) {
+            m_armed = false;
+            return {};
+        }
+        m_armed = true;
+        m_lastMs = nowMs;
+    }
+    return trayMouseMessages(activationReason, m_statusNotifier);
+}
+
+bool statusNotifierHostRegistered(const QDBusConnection &bus) {
+    if (!bus.isConnected() || !bus.interface()) return false;
+    const QString watcher = QLatin1String(kWatcher);
+    if (!bus.interface()->isServiceRegistered(watcher).value()) return false;
+    QDBusMessage get = QDBusMessage::createMethodCall(watcher, QStringLiteral("/StatusNotifierWatcher"),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << watcher << QStringLiteral("IsStatusNotifierHostRegistered");
+    // A watcher that does not answer must not hold the start-up for D-Bus's default 25 seconds.
+    const QDBusMessage reply = bus.call(get, QDBus::Block, 3000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;
+    return reply.arguments().first().value<QDBusVariant>().variant().toBool();
 }
 
 std::unique_ptr<TrayHost> makeSystemTrayHost() {

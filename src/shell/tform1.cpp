@@ -9,8 +9,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QWindow>
 
 namespace tarv {
 
@@ -59,6 +61,10 @@ TForm1::TForm1(Platform platform, QWidget *parent) : QWidget(parent), m_meter(st
     setFont(font);
     cursorPos = [] { return QCursor::pos(); };
     popupMenuAt = [](QMenu *menu, const QPoint &at) { menu->exec(at); };
+    startSystemMove = [this] {
+        if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return false;
+        return windowHandle() && windowHandle()->startSystemMove();
+    };
     createControls();
     createStatsPanel();
 }

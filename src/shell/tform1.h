@@ -125,6 +125,9 @@ public:
     // the menu closes); tests replace them.
     std::function<QPoint()> cursorPos;
     std::function<void(QMenu *, const QPoint &)> popupMenuAt;
+    // Hands a drag to the compositor where only it places windows (Wayland); false where the
+    // program drags the window itself.
+    std::function<bool()> startSystemMove;
 
     // The other two windows, set at start-up once they exist (null until then).
     TfrmOptions *frmOptions = nullptr;

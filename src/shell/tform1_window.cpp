@@ -75,6 +75,9 @@ void TForm1::showEvent(QShowEvent *event) {
 }
 
 void TForm1::Image1MouseDown() {
+    // On Wayland a client can neither move its window nor read the pointer's place on the
+    // screen; the compositor drags the window for it (the grouped chart window stays put).
+    if (startSystemMove && startSystemMove()) return;
     const QPoint cursor = cursorPos();
     dragCursorX = cursor.x();
     dragCursorY = cursor.y();

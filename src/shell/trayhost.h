@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class QDBusConnection;
 class QMenu;
 class QWidget;
 
@@ -67,6 +68,9 @@ public:
     virtual void bringToForeground(QWidget *window) = 0;
     // Pops the menu up with its top-left corner at a screen point; returns when it closes.
     virtual void popupMenu(QMenu *menu, const QPoint &at) = 0;
+    // The icon's menu, for a notification area that shows it by itself (a status-notifier host
+    // reads it over D-Bus and never reports the right press); others leave it to the press.
+    virtual void setMenu(QMenu *menu) { (void)menu; }
 
     // Where the host delivers the mouse messages that it sees over the icon of the given id,
     // as the owner window's callback message (WM_USER + id) with the mouse message in lParam.
@@ -78,6 +82,30 @@ public:
 // and never a double click, so there an activation counts as a double click; an XEmbed tray
 // reports a left press as Trigger and a double click as Trigger then DoubleClick.
 QList<unsigned> trayMouseMessages(int activationReason, bool statusNotifierHost);
+
+// The mouse messages for each activation as it arrives. A status-notifier host sends one
+// activation per click, so a double click arrives as two: the first stands for a double click
+// (the icon's action happens at once), and a second one within the double-click interval after
+// it is swallowed, so that a double click acts once, as on an XEmbed tray.
+class TrayActivations final {
+public:
+    TrayActivations(bool statusNotifierHost, int doubleClickMs)
+        : m_statusNotifier(statusNotifierHost), m_doubleClickMs(doubleClickMs) {}
+    QList<unsigned> messages(int activationReason, qint64 nowMs);
+    bool statusNotifierHost() const { return m_statusNotifier; }
+
+private:
+    bool m_statusNotifier = false;
+    int m_doubleClickMs = 400;
+    // True after an activation that counted, until a second one has been swallowed or the
+    // interval has passed.
+    bool m_armed = false;
+    qint64 m_lastMs = 0;
+};
+
+// Whether Qt docks a tray icon through a status-notifier host, asked as Qt asks it: the watcher
+// is on the bus and reports a registered host. A watcher without a host leaves Qt on XEmbed.
+bool statusNotifierHostRegistered(const QDBusConnection &bus);
 
 // The notification area of this desktop.
 std::unique_ptr<TrayHost> makeSystemTrayHost();

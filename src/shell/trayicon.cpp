@@ -74,6 +74,11 @@ void TTrayIcon::IconChanged() {
     NotifyShell(NotifyOp::Modify);
 }
 
+void TTrayIcon::setPopupMenu(QMenu *menu) {
+    m_menu = menu;
+    m_host->setMenu(menu);
+}
+
 void TTrayIcon::setTip(const QString &tip) {
     m_tip = tip;
     NotifyShell(NotifyOp::Modify);

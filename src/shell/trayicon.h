@@ -34,7 +34,9 @@ public:
     QString Tip() const { return m_tip; }
     void setTip(const QString &tip);
     QMenu *PopupMenu() const { return m_menu; }
-    void setPopupMenu(QMenu *menu) { m_menu = menu; }
+    // The menu pops up on a right press, or where the notification area shows menus itself,
+    // from there.
+    void setPopupMenu(QMenu *menu);
 
     NotifyEvent OnClick;
     NotifyEvent OnDblClick;

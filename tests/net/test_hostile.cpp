@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <thread>
 
 using namespace tarv;
 using tarv::test::errorOf;
@@ -221,5 +222,34 @@ TEST(AdoptedSocket, ControlCharactersInHeaderValuesAreDropped) {
     http.ReadResponseHeader();
     EXPECT_EQ(http.redirectLocation(), "/aX-Injected: 1");
     EXPECT_EQ(http.responseCookie(), "a=bc");
+    http.Disconnect();
+}
+
+// A line longer than the socket's work buffer arrives in pieces; a last piece of a bare CR LF
+// must not end the header, and what follows the long line stays header, not body.
+TEST(AdoptedSocket, AHeaderLineLongerThanTheWorkBufferIsOneLine) {
+    int pair[2] = {-1, -1};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    QByteArray longLine = "X-Long: ";
+    longLine += QByteArray(TSocketClient::kBufferSize - longLine.size(), 'v');
+    const QByteArray reply = "HTTP/1.0 302 Found\r\n" + longLine + "\r\nLocation: /after\r\n\r\nbody";
+    std::thread feeder([&] {
+        qint64 sent = 0;
+        while (sent < reply.size()) {
+            const auto n = ::send(pair[1], reply.constData() + sent, size_t(reply.size() - sent), 0);
+            if (n <= 0) break;
+            sent += n;
+        }
+        ::close(pair[1]);
+    });
+    THttpClient http;
+    http.adoptConnected(pair[0]);
+    http.ReadResponseHeader();
+    QByteArray body;
+    http.CaptureString(body, -1);
+    feeder.join();
+    EXPECT_EQ(http.redirectLocation(), "/after");
+    EXPECT_TRUE(http.Header.endsWith("\r\nLocation: /after\r\n\r\n"));
+    EXPECT_EQ(body, "body");
     http.Disconnect();
 }

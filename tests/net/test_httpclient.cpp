@@ -340,3 +340,51 @@ TEST(HttpFailures, AbortDuringTheBodyKeepsWhatCameAndFreesTheClient) {
               "Socket capture aborted");
     EXPECT_EQ(c.Body, "part one;");
 }
+
+TEST(HttpCommands, ARefusedNestedCommandLeavesTheRunningOneAlone) {
+    ScriptedServer *self = nullptr;
+    ScriptedServer server([&](Peer &peer, int n) {
+        self->take(peer);
+        if (n == 0) {
+            peer.pause(300);
+            peer.send("HTTP/1.0 302 Found\r\nLocation: /next\r\n\r\n");
+        } else {
+            peer.send("HTTP/1.0 200 OK\r\n\r\n");
+        }
+    });
+    self = &server;
+    THttpClient c;
+    QStringList refused;
+    bool once = true;
+    c.OnAboutToSend = [&](QObject *) {
+        if (!once) return;
+        once = false;
+        QTimer::singleShot(50, [&] {
+            refused << errorOf([&] { c.Put("http://127.0.0.1/other", "secret"); });
+            refused << errorOf([&] { c.Copy("http://127.0.0.1/other", "/elsewhere"); });
+        });
+    };
+    c.Get(QString("http://127.0.0.1:%1/first").arg(server.port()));
+    server.stop();
+    EXPECT_EQ(refused, (QStringList{"Already connected", "Already connected"}));
+    ASSERT_EQ(server.requests().size(), 2);
+    const QByteArray second = server.requests().at(1);
+    EXPECT_TRUE(second.startsWith("GET /next HTTP/1.0\r\n")) << second.constData();
+    EXPECT_FALSE(second.contains("URI-header")) << second.constData();
+    EXPECT_FALSE(second.contains("Content-Length")) << second.constData();
+}
+
+TEST(HttpResponse, ARedirectTargetIsRequestedWithTheBytesTheServerSent) {
+    ScriptedServer *self = nullptr;
+    ScriptedServer server(answer(self, {"HTTP/1.0 302 Found\r\nLocation: /caf\xe9/\xc3\xa9\r\n\r\n",
+                                        "HTTP/1.0 200 OK\r\n\r\n"}));
+    self = &server;
+    THttpClient c;
+    c.Get(QString("http://127.0.0.1:%1/x").arg(server.port()));
+    // A later command from the caller is sent as UTF-8 again.
+    c.Get(QString("http://127.0.0.1:%1/\u00e9").arg(server.port()));
+    server.stop();
+    ASSERT_EQ(server.requests().size(), 3);
+    EXPECT_TRUE(server.requests().at(1).startsWith("GET /caf\xe9/\xc3\xa9 HTTP/1.0\r\n"));
+    EXPECT_TRUE(server.requests().at(2).startsWith("GET /\xc3\xa9 HTTP/1.0\r\n"));
+}

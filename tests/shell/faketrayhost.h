@@ -25,6 +25,7 @@ public:
     QPoint cursorPos() const override { return cursor; }
     void bringToForeground(QWidget *window) override { foreground = window; }
     void popupMenu(QMenu *menu, const QPoint &at) override { popups.append({menu, at}); }
+    void setMenu(QMenu *m) override { menu = m; }
     // The mouse message the host saw over the icon, as the owner window receives it.
     qintptr mouse(unsigned message, unsigned id = 1) {
         TrayMessage m{WmUser + id, id, static_cast<qintptr>(message), 0};
@@ -39,6 +40,7 @@ public:
     QPoint cursor{0, 0};
     QWidget *foreground = nullptr;
     QList<QPair<QPointer<QMenu>, QPoint>> popups;
+    QMenu *menu = nullptr;
 };
 
 } // namespace tarv::test

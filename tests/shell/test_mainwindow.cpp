@@ -137,6 +137,21 @@ TEST(MainWindow, TheGroupedChartWindowFollowsADrag) {
     EXPECT_EQ(rig.graph->pos(), QPoint(140 + 284 - 10, 150));
 }
 
+TEST(MainWindow, WhereTheCompositorPlacesWindowsItDragsThem) {
+    ShellRig rig;
+    rig.form->toggleMainWindow();
+    rig.form->move(100, 100);
+    int handedOver = 0;
+    rig.form->startSystemMove = [&] { return ++handedOver > 0; };
+    rig.cursor = QPoint(10, 10);
+    rig.form->Image1MouseDown();
+    rig.cursor = QPoint(30, 40);
+    rig.form->Image1MouseMove();
+    EXPECT_EQ(handedOver, 1);
+    EXPECT_FALSE(rig.form->dragging);
+    EXPECT_EQ(rig.form->pos(), QPoint(100, 100));
+}
+
 TEST(MainWindow, ControlsOverThePictureTakeThePress) {
     ShellRig rig;
     rig.form->toggleMainWindow();

@@ -226,3 +226,36 @@ TEST(TrayIcon, DesktopActivationsActAsTheMouseMessagesTheyStandFor) {
         EXPECT_EQ(rig.host->popups.size(), row.popups) << row.activations.first();
     }
 }
+
+TEST(TrayIcon, AStatusNotifierDoubleClickTogglesOnceAndASingleClickAtOnce) {
+    using R = QSystemTrayIcon;
+    TrayRig sni;
+    TrayActivations fromSni(true, 400);
+    auto activate = [&](TrayRig &rig, TrayActivations &a, int reason, qint64 at) {
+        for (unsigned m : a.messages(reason, at))
+            rig.host->mouse(m);
+        return static_cast<int>(rig.fired.count("dbl"));
+    };
+    EXPECT_EQ(activate(sni, fromSni, R::Trigger, 0), 1);     // a single click acts at once
+    EXPECT_EQ(activate(sni, fromSni, R::Trigger, 150), 1);   // its second click is swallowed
+    EXPECT_EQ(activate(sni, fromSni, R::Trigger, 1000), 2);  // a later click acts again
+    EXPECT_EQ(activate(sni, fromSni, R::Trigger, 1399), 2);
+    EXPECT_EQ(activate(sni, fromSni, R::Trigger, 1500), 3);  // the pair is over: a new click
+    EXPECT_EQ(activate(sni, fromSni, R::Context, 1550), 3);  // other requests pass untouched
+    EXPECT_EQ(sni.host->popups.size(), 0);
+
+    // On an XEmbed tray the double click is Qt's own; nothing is swallowed.
+    TrayRig xembed;
+    TrayActivations fromXEmbed(false, 400);
+    EXPECT_EQ(activate(xembed, fromXEmbed, R::Trigger, 0), 0);
+    EXPECT_EQ(activate(xembed, fromXEmbed, R::DoubleClick, 150), 1);
+    EXPECT_EQ(activate(xembed, fromXEmbed, R::Trigger, 300), 1);
+    EXPECT_EQ(activate(xembed, fromXEmbed, R::DoubleClick, 450), 2);
+}
+
+TEST(TrayIcon, TheMenuIsHandedToTheNotificationArea) {
+    TrayRig rig;
+    QMenu menu;
+    rig.tray->setPopupMenu(&menu);
+    EXPECT_EQ(rig.host->menu, &menu);
+}
