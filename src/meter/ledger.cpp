@@ -6,8 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
-#include <cstring>
+#include <QSaveFile>
 #include <unistd.h>
 
 namespace tarv {
@@ -36,26 +35,21 @@ void writeOrThrow(QFile &file, const QByteArray &bytes) {
     syncToDisk(file.handle());
 }
 
-// Writes bytes to a file beside path and renames it into place, so that a failure never leaves
-// a half-written file where path was.
+// Writes bytes to a new file and puts it in place of path in one step (QSaveFile), so that a
+// failure never leaves a half-written file where path was. A symbolic link is written through
+// to its target, which keeps its permissions.
 void replaceFile(const QString &path, const QByteArray &bytes) {
-    const QString tmpPath = path + QStringLiteral(".tmp");
-    QFile tmp(tmpPath);
-    if (!tmp.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        ioError(QStringLiteral("Cannot create file"), tmp);
-    try {
-        writeOrThrow(tmp, bytes);
-    } catch (...) {
-        tmp.close();
-        QFile::remove(tmpPath);
-        throw;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        ioError(QStringLiteral("Cannot create file"), file);
+    if (file.write(bytes) != bytes.size()) {
+        const bool full = file.error() == QFileDevice::NoError;
+        file.cancelWriting();
+        if (full)
+            throw EInOutError(QStringLiteral("Cannot write file \"%1\": the disk is full").arg(path));
+        ioError(QStringLiteral("Cannot write file"), file);
     }
-    tmp.close();
-    if (::rename(QFile::encodeName(tmpPath).constData(), QFile::encodeName(path).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(tmpPath);
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2").arg(path, reason));
-    }
+    if (!file.commit()) ioError(QStringLiteral("Cannot write file"), file);
 }
 
 // The end of the first line (the header), at its CR or LF or the end of the bytes.
@@ -204,7 +198,7 @@ bool Ledger::writeAmount(const QString &key, const QByteArray &amountText) {
     file.close();
 
     // The wider amount would run over the line end into the next record: write the whole file
-    // anew with the record widened, then put it in place of the old one in a single rename.
+    // anew with the record widened, then put it in place of the old one in a single step.
     QByteArray widened = bytes;
     widened.replace(position, slotEnd - position, amountText);
     replaceFile(m_path, widened);
@@ -218,8 +212,24 @@ void Ledger::writeHeader(const QByteArray &header95) {
     slot.append(95 - slot.size(), ' ');
     slot.append("\r\n");
     QFile file(m_path);
-    openOrThrow(file, QIODevice::ReadWrite | QIODevice::ExistingOnly);
-    writeOrThrow(file, slot);
+    openOrThrow(file, QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered);
+
+    // A header line shorter than the slot (an edited ledger) would have the write run over the
+    // first records: the file is then written anew with the slot in place of the header line.
+    const QByteArray start = file.read(2 * slot.size());
+    if (file.error() != QFileDevice::NoError) ioError(QStringLiteral("Cannot read file"), file);
+    const qsizetype end = headerEnd(start);
+    qsizetype next = end;
+    if (next < start.size() && start.at(next) == '\r') ++next;
+    if (next < start.size() && start.at(next) == '\n') ++next;
+    if (next >= slot.size() || next >= start.size()) {
+        if (!file.seek(0)) ioError(QStringLiteral("Cannot write file"), file);
+        writeOrThrow(file, slot);
+        return;
+    }
+    file.close();
+    const QByteArray bytes = readAll();
+    replaceFile(m_path, slot + bytes.mid(next));
 }
 
 } // namespace tarv

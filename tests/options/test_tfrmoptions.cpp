@@ -363,6 +363,19 @@ TEST(OptionsDialog, FailedHeaderWriteShowsTheErrorAndKeepsTheDialogOpen) {
     EXPECT_TRUE(d.isVisible());
 }
 
+TEST(OptionsDialog, HeaderWriteThatFailsAfterOpeningKeepsTheDialogOpen) {
+    OptionsRig rig;
+    if (!QFile::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full";
+    rig.open();
+    TfrmOptions &d = *rig.dialog;
+    // A file that opens but takes no byte, as a full disk does.
+    QFile::remove(rig.ledgerPath());
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), rig.ledgerPath()));
+    QTest::mouseClick(d.BitBtn1, Qt::LeftButton);
+    ASSERT_EQ(rig.errors.size(), 1);
+    EXPECT_TRUE(d.isVisible());
+}
+
 TEST(OptionsDialog, RoundedOutlineAndPlace) {
     OptionsRig rig;
     TfrmOptions &d = *rig.dialog;
