@@ -39,6 +39,16 @@ TEST(Ledger, FirstRunCreatesTheFileAndTheAutostartValue) {
     EXPECT_EQ(rig.view.today, QStringLiteral("Σήμερα: 0 Δρχ"));
 }
 
+TEST(Ledger, AFailedAutostartWriteAtTheFirstRunStillCreatesTheLedger) {
+    MeterRig rig;
+    rig.autostart->failWrites = true;
+    EXPECT_THROW(rig.create(), ERegistryException);
+    EXPECT_EQ(readFile(rig.ledgerPath()), header100() + "\r\n\r\n010315|0000,000");
+    rig.dialup->setSingle(DialState::Connected);
+    rig.tickAfter(1000);
+    EXPECT_TRUE(readFile(rig.ledgerPath()).endsWith("010315|0009,000"));
+}
+
 TEST(Ledger, ThreeUnitsOnTheNextDayGiveTheWorkedExample) {
     MeterRig rig;
     rig.create();
