@@ -123,7 +123,8 @@ TEST(Ledger, AmountsOfTenThousandOrMoreNeverOverrunTheNextRecord) {
     EXPECT_EQ(readFile(rig.ledgerPath()), header100() + "\r\n\r\n010315|10013,000\r\n010316|0001,000");
     rig.create();
     EXPECT_DOUBLE_EQ(rig.meter->s.todayStored, 10013);
-    EXPECT_FALSE(QFile::exists(rig.ledgerPath() + ".tmp"));
+    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1)
+        << "a temporary copy was left behind";
 
     // The last record of the file simply grows.
     MeterRig last;
@@ -282,7 +283,8 @@ TEST(Ledger, AFullDiskKeepsTheLastGoodBytes) {
         EXPECT_THROW(rig.meter->saveData(), EInOutError);
     }
     EXPECT_EQ(readFile(rig.ledgerPath()), wide);
-    EXPECT_FALSE(QFile::exists(rig.ledgerPath() + ".tmp"));
+    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1)
+        << "a temporary copy was left behind";
 }
 
 TEST(Ledger, AReadOnlyFolderGivesAClearError) {
