@@ -211,25 +211,25 @@ void Ledger::writeHeader(const QByteArray &header95) {
     QByteArray slot = header95.left(95);
     slot.append(95 - slot.size(), ' ');
     slot.append("\r\n");
-    QFile file(m_path);
-    openOrThrow(file, QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered);
-
     // A header line shorter than the slot (an edited ledger) would have the write run over the
     // first records: the file is then written anew with the slot in place of the header line.
-    const QByteArray start = file.read(2 * slot.size());
-    if (file.error() != QFileDevice::NoError) ioError(QStringLiteral("Cannot read file"), file);
-    const qsizetype end = headerEnd(start);
-    qsizetype next = end;
+    QByteArray start;
+    {
+        QFile reader(m_path);
+        openOrThrow(reader, QIODevice::ReadOnly);
+        start = reader.read(2 * slot.size());
+        if (reader.error() != QFileDevice::NoError) ioError(QStringLiteral("Cannot read file"), reader);
+    }
+    qsizetype next = headerEnd(start);
     if (next < start.size() && start.at(next) == '\r') ++next;
     if (next < start.size() && start.at(next) == '\n') ++next;
-    if (next >= slot.size() || next >= start.size()) {
-        if (!file.seek(0)) ioError(QStringLiteral("Cannot write file"), file);
-        writeOrThrow(file, slot);
+    if (next < slot.size() && next < start.size()) {
+        replaceFile(m_path, slot + readAll().mid(next));
         return;
     }
-    file.close();
-    const QByteArray bytes = readAll();
-    replaceFile(m_path, slot + bytes.mid(next));
+    QFile file(m_path);
+    openOrThrow(file, QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered);
+    writeOrThrow(file, slot);
 }
 
 } // namespace tarv
