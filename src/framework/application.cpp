@@ -4,7 +4,9 @@
 #include <QPalette>
 #include <QProxyStyle>
 #include <QToolTip>
+#include <QStringList>
 #include <exception>
+#include <optional>
 
 namespace tarv {
 
@@ -28,6 +30,18 @@ public:
 
 QString describe(const std::exception &e) {
     return QString::fromStdString(e.what());
+}
+
+// Runs body and returns the message of the error that escaped it, if one did.
+std::optional<QString> errorOf(const std::function<void()> &body) {
+    try {
+        body();
+        return std::nullopt;
+    } catch (const std::exception &e) {
+        return describe(e);
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
 }
 
 } // namespace
@@ -60,24 +74,39 @@ void showErrorBox(const QString &message) {
         errorSink()(message);
         return;
     }
-    // The box runs a nested event loop in which the once-a-second tick goes on. An error that
-    // repeats every second must not pile up a box per second: while a box shows a message, the
-    // same message is not shown again.
+    if (!qApp) return;
+    // The box is opened from a posted call, once the handler that raised the error has returned.
+    // Qt never delivers a timer's event again while that timer's handler is still running, so a
+    // box opened from within the once-a-second tick would stop the meter until it was closed.
+    // Opened from its own event, the box's nested loop keeps every timer going.
+    // While a box shows a message, the same message is not queued again.
     static QStringList showing;
     if (showing.contains(message)) return;
     showing.append(message);
-    QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), message);
-    showing.removeOne(message);
+    QMetaObject::invokeMethod(
+        qApp,
+        [message] {
+            QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), message);
+            showing.removeOne(message);
+        },
+        Qt::QueuedConnection);
 }
 
 bool runGuarded(const std::function<void()> &body) {
-    try {
-        body();
+    const std::optional<QString> error = errorOf(body);
+    if (error) showErrorBox(*error);
+    return !error;
+}
+
+bool ErrorLatch::run(const std::function<void()> &body) {
+    const std::optional<QString> error = errorOf(body);
+    if (!error) {
+        m_shown.clear();
         return true;
-    } catch (const std::exception &e) {
-        showErrorBox(describe(e));
-    } catch (...) {
-        showErrorBox(QStringLiteral("Unknown error"));
+    }
+    if (*error != m_shown) {
+        m_shown = *error;
+        showErrorBox(*error);
     }
     return false;
 }

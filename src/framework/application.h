@@ -26,6 +26,17 @@ void showErrorBox(const QString &message);
 // Runs body; an error that escapes it is shown by showErrorBox. Returns false when one did.
 bool runGuarded(const std::function<void()> &body);
 
+// Guards a handler that runs again and again (the once-a-second tick): an error is shown once,
+// and again only when its text changes or after a run that ended without error.
+class ErrorLatch final {
+public:
+    // Runs body as runGuarded does. Returns false when an error escaped it.
+    bool run(const std::function<void()> &body);
+
+private:
+    QString m_shown; // the message last shown; empty after a run without error
+};
+
 // Tests replace the error box with a recorder; an empty function restores the box.
 void setErrorSink(std::function<void(const QString &)> sink);
 

@@ -6,8 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
-#include <cstring>
+#include <QSaveFile>
 #include <unistd.h>
 
 namespace tarv {
@@ -36,26 +35,21 @@ void writeOrThrow(QFile &file, const QByteArray &bytes) {
     syncToDisk(file.handle());
 }
 
-// Writes bytes to a file beside path and renames it into place, so that a failure never leaves
-// a half-written file where path was.
+// Writes bytes to a new file and puts it in place of path in one step (QSaveFile), so that a
+// failure never leaves a half-written file where path was. A symbolic link is written through
+// to its target, which keeps its permissions.
 void replaceFile(const QString &path, const QByteArray &bytes) {
-    const QString tmpPath = path + QStringLiteral(".tmp");
-    QFile tmp(tmpPath);
-    if (!tmp.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        ioError(QStringLiteral("Cannot create file"), tmp);
-    try {
-        writeOrThrow(tmp, bytes);
-    } catch (...) {
-        tmp.close();
-        QFile::remove(tmpPath);
-        throw;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        ioError(QStringLiteral("Cannot create file"), file);
+    if (file.write(bytes) != bytes.size()) {
+        const bool full = file.error() == QFileDevice::NoError;
+        file.cancelWriting();
+        if (full)
+            throw EInOutError(QStringLiteral("Cannot write file \"%1\": the disk is full").arg(path));
+        ioError(QStringLiteral("Cannot write file"), file);
     }
-    tmp.close();
-    if (::rename(QFile::encodeName(tmpPath).constData(), QFile::encodeName(path).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(tmpPath);
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2").arg(path, reason));
-    }
+    if (!file.commit()) ioError(QStringLiteral("Cannot write file"), file);
 }
 
 // The end of the first line (the header), at its CR or LF or the end of the bytes.
@@ -204,7 +198,7 @@ bool Ledger::writeAmount(const QString &key, const QByteArray &amountText) {
     file.close();
 
     // The wider amount would run over the line end into the next record: write the whole file
-    // anew with the record widened, then put it in place of the old one in a single rename.
+    // anew with the record widened, then put it in place of the old one in a single step.
     QByteArray widened = bytes;
     widened.replace(position, slotEnd - position, amountText);
     replaceFile(m_path, widened);
@@ -217,8 +211,24 @@ void Ledger::writeHeader(const QByteArray &header95) {
     QByteArray slot = header95.left(95);
     slot.append(95 - slot.size(), ' ');
     slot.append("\r\n");
+    // A header line shorter than the slot (an edited ledger) would have the write run over the
+    // first records: the file is then written anew with the slot in place of the header line.
+    QByteArray start;
+    {
+        QFile reader(m_path);
+        openOrThrow(reader, QIODevice::ReadOnly);
+        start = reader.read(2 * slot.size());
+        if (reader.error() != QFileDevice::NoError) ioError(QStringLiteral("Cannot read file"), reader);
+    }
+    qsizetype next = headerEnd(start);
+    if (next < start.size() && start.at(next) == '\r') ++next;
+    if (next < start.size() && start.at(next) == '\n') ++next;
+    if (next < slot.size() && next < start.size()) {
+        replaceFile(m_path, slot + readAll().mid(next));
+        return;
+    }
     QFile file(m_path);
-    openOrThrow(file, QIODevice::ReadWrite | QIODevice::ExistingOnly);
+    openOrThrow(file, QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered);
     writeOrThrow(file, slot);
 }
 

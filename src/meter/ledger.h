@@ -36,11 +36,14 @@ public:
     void appendRecord(const QString &key);
 
     // Writes amountText over the amount of the first line that holds key. Returns false when
-    // no line holds it. An amount that does not fit before the next line end rewrites the file
-    // through a temporary copy, so no record is ever overrun.
+    // no line holds it. An amount that does not fit before the next line end writes the file
+    // anew (through a symbolic link to its target, keeping its permissions), so no record is
+    // ever overrun.
     bool writeAmount(const QString &key, const QByteArray &amountText);
 
-    // Writes the 95-character header and CR LF over the first 97 bytes, in one write.
+    // Writes the 95-character header and CR LF over the first 97 bytes, in one write. When the
+    // header line is shorter, so that those bytes would reach a record, the file is written anew
+    // with the slot in place of the header line instead.
     void writeHeader(const QByteArray &header95);
 
     // Parses a header line. Raises EConvertError for a field that does not convert or

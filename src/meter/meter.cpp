@@ -4,6 +4,7 @@
 #include "framework/textformat.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace tarv {
 
@@ -143,9 +144,20 @@ void Meter::onlineSteps() {
 void Meter::readData(const QDate &day) {
     const QString key = fmt::dayKey(day);
     if (!m_ledger.exists()) {
-        m_platform.autostart->write(QStringLiteral("Tarv"), m_platform.executablePath);
+        // A failed autostart write is shown, but only once the ledger exists: without it the
+        // meter would never charge.
+        std::exception_ptr autostartError;
+        try {
+            m_platform.autostart->write(QStringLiteral("Tarv"), m_platform.executablePath);
+        } catch (...) {
+            autostartError = std::current_exception();
+        }
         m_ledger.create(key);
         s.todayStored = 0;
+        if (autostartError) {
+            m_view.setCostTodayText(todayLine(s.todayStored));
+            std::rethrow_exception(autostartError);
+        }
     } else {
         const Ledger::ReadResult r = m_ledger.read(key);
         // The tariff is taken as a whole: a header that does not convert changes nothing.
@@ -168,8 +180,11 @@ void Meter::readData(const QDate &day) {
 void Meter::saveData() {
     const QDate today = m_platform.clock->now().date();
     if (today != s.currentDay) {
+        // The new day starts from nothing stored, so that a read that fails below leaves the
+        // previous day's total out of the new day's record.
         s.currentDay = today;
         s.todayAccrued = s.unitPrice;
+        s.todayStored = 0;
         readData(s.currentDay);
     }
     const QString key = fmt::dayKey(s.currentDay);

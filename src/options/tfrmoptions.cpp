@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -144,6 +145,9 @@ void TfrmOptions::createControls() {
     boxcur->addItems({QStringLiteral("Δρχ"), QStringLiteral("Euro")});
     boxcur->setGeometry(168, 123, 60, 21);
     boxcur->setEditText(QStringLiteral("Δρχ"));
+    // The currency is kept as typed: "euro" stays "euro" (and its price keeps tenths). A
+    // case-insensitive completer would turn it into the listed "Euro" on Enter.
+    boxcur->completer()->setCaseSensitivity(Qt::CaseSensitive);
 
     BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
     BitBtn1->setGeometry(233, 29, 75, 25);

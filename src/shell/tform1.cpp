@@ -165,7 +165,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::Timer1Timer() {
-    m_meter.Timer1Timer();
+    m_tickErrors.run([this] { m_meter.Timer1Timer(); });
 }
 
 void TForm1::setClockText(const QString &text) { boxTime->setText(text); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/application.h"
 #include "meter/meter.h"
 #include "meter/meterview.h"
 #include "platform/platform.h"
@@ -226,6 +227,11 @@ private:
     int m_vendorClickDepth = 0;
 
     Meter m_meter;
+    // The tick's errors: one that repeats every second is shown once.
+    ErrorLatch m_tickErrors;
+    // The banner's switch to on line waits for the end of the connecting tick; a switch back to
+    // off line before then cancels it.
+    bool m_bannerOnlinePending = false;
 };
 
 } // namespace tarv

@@ -83,13 +83,28 @@ void TForm1::createVendorControls() {
 }
 
 void TForm1::bannerOffline() {
+    m_bannerOnlinePending = false;
     if (WebBrowser1) WebBrowser1->setOffline(true);
 }
 
 void TForm1::bannerOnline() {
     if (!WebBrowser1) return;
-    WebBrowser1->setOffline(false);
-    WebBrowser1->Navigate(bannerAddress());
+    // Going on line may start the web engine, which takes hundreds of milliseconds. The connect
+    // transition asks for it between taking the connection's start and restarting the timer, so
+    // it runs once the tick has returned: a late timer would make the elapsed seconds repeat or
+    // skip one, and charge a unit twice or not at all.
+    m_bannerOnlinePending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_bannerOnlinePending || !WebBrowser1) return;
+            m_bannerOnlinePending = false;
+            runGuarded([this] {
+                WebBrowser1->setOffline(false);
+                WebBrowser1->Navigate(bannerAddress());
+            });
+        },
+        Qt::QueuedConnection);
 }
 
 void TForm1::startBanner() {

@@ -1,5 +1,6 @@
 // The main window's statistics panel: the twelve monthly totals of a year, the date-range
 // calculator beside them, and the way into the daily chart window.
+#include "framework/application.h"
 #include "framework/textformat.h"
 #include "framework/updown.h"
 #include "shell/tform1.h"
@@ -98,7 +99,8 @@ void TForm1::createStatsPanel() {
             StringGrid1->setItem(row, column, item);
         }
     }
-    connect(StringGrid1, &QTableWidget::cellClicked, this, [this] { StringGrid1Click(); });
+    connect(StringGrid1, &QTableWidget::cellClicked, this,
+            [this] { runGuarded([this] { StringGrid1Click(); }); });
 
     buttonStatsClose = new ClickLabel(QStringLiteral("x"), Panel1);
     buttonStatsClose->setFont(pixelFont(font(), 19, true));
@@ -125,7 +127,7 @@ void TForm1::createStatsPanel() {
     boxYear->setTextMargins(0, 0, 0, 0);
     boxYear->setFont(pixelFont(boxYear->font(), 12, true));
     setColours(boxYear, Qt::black, Qt::yellow);
-    connect(boxYear, &QLineEdit::textChanged, this, [this] { boxYearChange(); });
+    connect(boxYear, &QLineEdit::textChanged, this, [this] { runGuarded([this] { boxYearChange(); }); });
     UpDown1->setAssociate(boxYear);
 
     panelCalc = new QFrame(Panel1);
@@ -141,7 +143,8 @@ void TForm1::createStatsPanel() {
     buttonShowCalc->setAutoFillBackground(false);
     buttonShowCalc->setToolTip(QStringLiteral("Calculator"));
     buttonShowCalc->setCursor(Qt::PointingHandCursor);
-    connect(buttonShowCalc, &QPushButton::clicked, this, [this] { buttonShowCalcClick(); });
+    connect(buttonShowCalc, &QPushButton::clicked, this,
+            [this] { runGuarded([this] { buttonShowCalcClick(); }); });
 
     Label4 = new QLabel(QStringLiteral("Calculator"), panelCalc);
     Label4->setGeometry(18, 3, 139, 25);
@@ -156,8 +159,11 @@ void TForm1::createStatsPanel() {
     Label2 = calcLabel(panelCalc, QStringLiteral("Μέχρι"), 27, 69);
     DatePick2 = datePicker(panelCalc, {27, 84, 121, 21});
     Label3 = calcLabel(panelCalc, QStringLiteral("Κόστος"), 27, 114);
-    connect(datePick1, &QDateEdit::dateChanged, this, [this] { datePick1Change(); });
-    connect(DatePick2, &QDateEdit::dateChanged, this, [this] { DatePick2Change(); });
+    // The handlers read the ledger; its errors are shown rather than thrown through the signal.
+    connect(datePick1, &QDateEdit::dateChanged, this,
+            [this] { runGuarded([this] { datePick1Change(); }); });
+    connect(DatePick2, &QDateEdit::dateChanged, this,
+            [this] { runGuarded([this] { DatePick2Change(); }); });
 
     CalcBox = new QLineEdit(panelCalc);
     CalcBox->setGeometry(27, 129, 121, 21);

@@ -11,6 +11,7 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
+#include <QDialog>
 #include <QFileDialog>
 #include <QGraphicsLayout>
 #include <QGraphicsRectItem>
@@ -256,11 +257,28 @@ void TfrmGraph::showEvent(QShowEvent *event) {
     move(centred(screen.width(), width()), centred(screen.height(), height()));
 }
 
+namespace {
+
+// The program's message boxes and dialogs (an error box, the save dialog) only pass over the
+// chart: the focus they take and give back is no visit to another window.
+bool isPassingWindow(QWindow *window) {
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (QWidget *widget : widgets) {
+        if (widget->windowHandle() != window) continue;
+        return widget->isModal() || qobject_cast<QDialog *>(widget) || widget->windowType() == Qt::Popup ||
+               widget->windowType() == Qt::ToolTip;
+    }
+    return false;
+}
+
+} // namespace
+
 void TfrmGraph::focusWindowChanged(QWindow *window) {
+    if (window && window != windowHandle() && isPassingWindow(window)) return;
     if (window && window == windowHandle()) {
         // The chart is rebuilt whenever the window becomes the program's active window, unless
         // it has just been built for its showing or the user merely returns from another program.
-        const bool fromOwnWindow = m_lastFocus != nullptr;
+        const bool fromOwnWindow = m_lastFocus != nullptr && m_lastFocus != window;
         const bool justBuilt = m_builtForShowing;
         m_builtForShowing = false;
         m_lastFocus = window;

@@ -1,6 +1,6 @@
 // The real program against a mock NetworkManager on a private bus: a dial-up connection that
-// appears is charged at once and then at every multiple of the seconds per unit, and nothing more
-// is written once it is gone.
+// appears is charged at once and then at every multiple of the seconds per unit, nothing more is
+// written once it is gone, and an error box left open does not stop the charging.
 
 #include "framework/textformat.h"
 #include "platform/nmmockrig.h"
@@ -8,6 +8,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -35,118 +36,182 @@ QByteArray amountOf(const QByteArray &ledger, const QByteArray &key) {
     return ledger.mid(at + 2 + key.size() + 1, 8);
 }
 
-} // namespace
-
-TEST(E2eDialup, ConnectionIsChargedAtOnceAndAtEveryUnitUntilItEnds) {
-    const QDateTime started = QDateTime::currentDateTime();
-    if (started.time() > QTime(23, 58)) GTEST_SKIP() << "too close to midnight for a one-day ledger";
+// The program started from a folder of its own (it keeps its ledger beside itself) with a
+// ledger of 2 s units in zone A and 3 s in zone B, and a modem with a saved connection.
+struct Program {
     NmMockRig rig;
-    if (!rig.error().isEmpty()) GTEST_SKIP() << qPrintable(rig.error());
-
-    // The program keeps its ledger beside itself, so it runs from a folder of its own.
     QTemporaryDir appDir, homeDir;
-    const QString exe = appDir.filePath(QStringLiteral("tarv"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TARV_EXE), exe));
-    QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
+    QProcess process;
+    QByteArray key;
+    QString ledgerPath;
+    QString modem, settings;
+    int unit = 0;
 
-    const QByteArray key = fmt::dayKey(started.date()).toLatin1();
-    QByteArray header = "8|22|2|3|9|\xC4\xF1\xF7"; // "Δρχ" in code page 1253
-    header.append(100 - header.size(), ' ');
-    const QString ledgerPath = appDir.filePath(QStringLiteral("data.dat"));
-    test::writeFile(ledgerPath, header + "\r\n\r\n" + key + "|0000,000");
+    // Empty when the program runs and is ready to see a connection; otherwise why not.
+    QString start() {
+        const QDateTime started = QDateTime::currentDateTime();
+        if (started.time() > QTime(23, 58))
+            return QStringLiteral("too close to midnight for a one-day ledger");
+        if (!rig.error().isEmpty()) return rig.error();
+        const QString exe = appDir.filePath(QStringLiteral("tarv"));
+        if (!QFile::copy(QStringLiteral(TARV_EXE), exe)) return QStringLiteral("cannot copy the program");
+        QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
 
-    // A modem and its saved connection, not yet dialled.
-    const QString modem = rig.addDevice(QStringLiteral("ttyUSB0"), 8);
-    const QString settings = rig.addConnection(QStringLiteral("gsm"), QStringLiteral("ISP"));
-    ASSERT_FALSE(settings.isEmpty());
+        unit = (started.time().hour() >= 8 && started.time().hour() < 22) ? 2 : 3;
+        key = fmt::dayKey(started.date()).toLatin1();
+        ledgerPath = appDir.filePath(QStringLiteral("data.dat"));
+        test::writeFile(ledgerPath, goodLedger());
+        modem = rig.addDevice(QStringLiteral("ttyUSB0"), 8);
+        settings = rig.addConnection(QStringLiteral("gsm"), QStringLiteral("ISP"));
+        if (settings.isEmpty()) return QStringLiteral("no saved connection");
 
-    QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), rig.address());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("HOME"), homeDir.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), homeDir.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), homeDir.filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), homeDir.filePath(QStringLiteral("cache")));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("el_GR.UTF-8"));
-    // Started as root, the program itself switches off what the web engine cannot do there.
-    env.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
-    // The banner and the vendor menu go to a port on this machine where nothing listens, so no
-    // request or name lookup leaves the machine.
-    env.insert(QStringLiteral("TARV_MAKER_URL"), QStringLiteral("http://127.0.0.1:9/"));
-    program.setProcessEnvironment(env);
-    program.setProgram(exe);
-    program.setStandardOutputFile(homeDir.filePath(QStringLiteral("tarv.log")));
-    program.setStandardErrorFile(homeDir.filePath(QStringLiteral("tarv.err")));
-    program.start();
-    ASSERT_TRUE(program.waitForStarted(5000));
-    auto stopProgram = qScopeGuard([&] {
-        program.kill();
-        program.waitForFinished(5000);
-    });
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), rig.address());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("HOME"), homeDir.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), homeDir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), homeDir.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), homeDir.filePath(QStringLiteral("cache")));
+        env.insert(QStringLiteral("LANG"), QStringLiteral("el_GR.UTF-8"));
+        // Started as root, the program itself switches off what the web engine cannot do there.
+        env.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
+        // The banner and the vendor menu go to a port on this machine where nothing listens, so
+        // no request or name lookup leaves the machine.
+        env.insert(QStringLiteral("TARV_MAKER_URL"), QStringLiteral("http://127.0.0.1:9/"));
+        process.setProcessEnvironment(env);
+        process.setProgram(exe);
+        process.setStandardOutputFile(homeDir.filePath(QStringLiteral("tarv.log")));
+        process.setStandardErrorFile(homeDir.filePath(QStringLiteral("tarv.err")));
+        process.start();
+        if (!process.waitForStarted(5000)) return QStringLiteral("the program did not start");
 
-    // The program is ready to see a connection once it is on the bus and has loaded its view.
-    const uint pid = uint(program.processId());
-    auto programOnBus = [&] {
-        const QStringList names = rig.driver().interface()->registeredServiceNames().value();
-        for (const QString &name : names)
-            if (name.startsWith(QLatin1Char(':')) &&
-                rig.driver().interface()->servicePid(name).value() == pid)
-                return true;
-        return false;
-    };
-    ASSERT_TRUE(waitFor(programOnBus, 30000)) << "the program never connected to the system bus";
-    waitFor([] { return false; }, 3000);
-    ASSERT_EQ(program.state(), QProcess::Running);
-    EXPECT_EQ(amountOf(readFile(ledgerPath), key), QByteArray("0000,000"));
+        // Ready once it is on the bus and has loaded its view.
+        const uint pid = uint(process.processId());
+        auto onBus = [&] {
+            const QStringList names = rig.driver().interface()->registeredServiceNames().value();
+            for (const QString &name : names)
+                if (name.startsWith(QLatin1Char(':')) &&
+                    rig.driver().interface()->servicePid(name).value() == pid)
+                    return true;
+            return false;
+        };
+        if (!waitFor(onBus, 30000)) return QStringLiteral("the program never connected to the system bus");
+        waitFor([] { return false; }, 3000);
+        return process.state() == QProcess::Running ? QString() : QStringLiteral("the program ended");
+    }
 
-    // Dial: the connection appears connected and stays up for several units.
-    const int unit = (started.time().hour() >= 8 && started.time().hour() < 22) ? 2 : 3;
-    const QString active = rig.activate(modem, settings, QStringLiteral("isp0"), 2);
-    ASSERT_FALSE(active.isEmpty());
-    QElapsedTimer since;
-    since.start();
-    QList<Write> writes;
-    QByteArray last = "0000,000";
-    auto watch = [&] {
-        const QByteArray now = amountOf(readFile(ledgerPath), key);
+    ~Program() {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+
+    QByteArray goodLedger() const {
+        QByteArray header = "8|22|2|3|9|\xC4\xF1\xF7"; // "Δρχ" in code page 1253
+        header.append(100 - header.size(), ' ');
+        return header + "\r\n\r\n" + key + "|0000,000";
+    }
+    QByteArray amount() const { return amountOf(readFile(ledgerPath), key); }
+};
+
+// Records every change of the day's amount, with the time since the watch began.
+struct Watch {
+    explicit Watch(const Program &p) : program(p) { since.start(); }
+    bool operator()() {
+        const QByteArray now = program.amount();
         if (!now.isEmpty() && now != last) {
             writes.push_back({since.elapsed(), now});
             last = now;
         }
         return false;
-    };
-    // Four units' time after the connection appeared: the unit charged at once and four more.
-    const int window = 4 * unit * 1000 + 500;
-    waitFor(watch, window);
-    ASSERT_FALSE(writes.isEmpty()) << "nothing was charged";
-    EXPECT_LT(writes[0].atMs, 3000) << "the first unit comes with the first tick that sees the connection";
-    for (int i = 0; i < writes.size(); ++i) {
-        const QByteArray expected = fmt::toCp1253(fmt::ledgerAmount(9.0 * (i + 1)));
-        EXPECT_EQ(writes[i].amount, expected) << "write " << i << " at " << writes[i].atMs << " ms";
     }
-    // The tick runs about once a second and charges when the elapsed whole seconds reach a
-    // multiple of the unit. A tick that lands just short of a second boundary repeats or skips
-    // one elapsed second, and with it may charge a unit twice or miss one, so the count may be
-    // one off the ideal.
-    const int ideal = 1 + int((window - writes[0].atMs) / (unit * 1000));
-    EXPECT_GE(writes.size(), ideal - 1);
-    EXPECT_LE(writes.size(), ideal + 1);
-    for (int i = 1; i < writes.size(); ++i) {
-        const qint64 gap = writes[i].atMs - writes[i - 1].atMs;
-        EXPECT_GE(gap, 800) << "gap before write " << i;
-        EXPECT_LE(gap, 2 * unit * 1000 + 1100) << "gap before write " << i;
+    // Watches until ms after the first write (or for timeoutMs if there is none).
+    void untilAfterFirst(qint64 ms, int timeoutMs) {
+        waitFor(
+            [&] {
+                (*this)();
+                return !writes.isEmpty() && since.elapsed() >= writes.first().atMs + ms;
+            },
+            timeoutMs);
     }
-    const int charged = writes.size();
-    for (const Write &w : writes)
+    const Program &program;
+    QElapsedTimer since;
+    QList<Write> writes;
+    QByteArray last = "0000,000";
+};
+
+// Every write is a unit of 9 more, and the units come exactly one unit's time apart: a unit
+// charged twice would come a second after the last, a skipped one two units after it.
+void expectEveryUnitOnce(const Watch &watch, int unit) {
+    for (int i = 0; i < watch.writes.size(); ++i) {
+        const Write &w = watch.writes[i];
         std::cout << "[ ledger ] " << w.amount.constData() << " at " << w.atMs << " ms\n";
+        EXPECT_EQ(w.amount, fmt::toCp1253(fmt::ledgerAmount(9.0 * (i + 1)))) << "write " << i;
+        if (i == 0) continue;
+        const qint64 gap = w.atMs - watch.writes[i - 1].atMs;
+        EXPECT_NEAR(gap, unit * 1000, 500) << "gap before write " << i;
+    }
+}
+
+} // namespace
+
+TEST(E2eDialup, ConnectionIsChargedAtOnceAndAtEveryUnitUntilItEnds) {
+    Program p;
+    const QString why = p.start();
+    if (!why.isEmpty()) GTEST_SKIP() << qPrintable(why);
+    EXPECT_EQ(p.amount(), QByteArray("0000,000"));
+
+    // Dial: the connection appears connected and stays up for several units.
+    const QString active = p.rig.activate(p.modem, p.settings, QStringLiteral("isp0"), 2);
+    ASSERT_FALSE(active.isEmpty());
+    Watch watch(p);
+    // Four and a half units after the first: that unit and exactly four more, with half a unit
+    // of margin on either side of the last.
+    watch.untilAfterFirst(4 * p.unit * 1000 + p.unit * 500, 3000 + 5 * p.unit * 1000);
+    ASSERT_FALSE(watch.writes.isEmpty()) << "nothing was charged";
+    EXPECT_LT(watch.writes[0].atMs, 3000)
+        << "the first unit comes with the first tick that sees the connection";
+    EXPECT_EQ(watch.writes.size(), 5);
+    expectEveryUnitOnce(watch, p.unit);
+    const qsizetype charged = watch.writes.size();
 
     // Hang up: once the program has had a tick to notice, the ledger stays as it is.
-    rig.deactivate(modem, active);
-    waitFor(watch, 1500);
-    EXPECT_LE(writes.size(), charged + 1) << "at most the unit that fell due before the tick noticed";
-    const QByteArray after = readFile(ledgerPath);
-    waitFor([] { return false; }, 2 * unit * 1000 + 1000);
-    EXPECT_EQ(readFile(ledgerPath), after);
-    EXPECT_EQ(program.state(), QProcess::Running);
+    p.rig.deactivate(p.modem, active);
+    waitFor([&] { return watch(); }, 1500);
+    EXPECT_LE(watch.writes.size(), charged + 1) << "at most the unit that fell due before the tick noticed";
+    const QByteArray after = readFile(p.ledgerPath);
+    waitFor([] { return false; }, 2 * p.unit * 1000 + 1000);
+    EXPECT_EQ(readFile(p.ledgerPath), after);
+    EXPECT_EQ(p.process.state(), QProcess::Running);
+}
+
+TEST(E2eDialup, AnErrorBoxLeftOpenDoesNotStopTheCharging) {
+    Program p;
+    const QString why = p.start();
+    if (!why.isEmpty()) GTEST_SKIP() << qPrintable(why);
+    const QString active = p.rig.activate(p.modem, p.settings, QStringLiteral("isp0"), 2);
+    ASSERT_FALSE(active.isEmpty());
+    Watch watch(p);
+    const qint64 unitMs = p.unit * 1000;
+    watch.untilAfterFirst(unitMs / 2, 5000);
+    ASSERT_EQ(watch.writes.size(), 1) << "the first unit was not charged";
+    const qint64 first = watch.writes.first().atMs;
+
+    // The ledger cannot be written for three units (a folder stands in its place): the first
+    // failed write opens an error box from the tick, and nobody closes it.
+    QFile::remove(p.ledgerPath);
+    ASSERT_TRUE(QDir().mkdir(p.ledgerPath));
+    waitFor([&] { return watch.since.elapsed() >= first + 3 * unitMs + unitMs / 2; }, 4 * unitMs);
+    ASSERT_TRUE(QDir().rmdir(p.ledgerPath));
+    test::writeFile(p.ledgerPath, p.goodLedger().replace("|0000,000", "|0009,000"));
+
+    // With the box still open, the next three units are written, the first of them with the
+    // three that could not be.
+    watch.untilAfterFirst(6 * unitMs + unitMs / 2, 8 * unitMs);
+    ASSERT_EQ(watch.writes.size(), 4) << "units were lost while the box was open";
+    EXPECT_EQ(watch.writes[1].amount, QByteArray("0045,000"));
+    EXPECT_EQ(watch.writes[3].amount, QByteArray("0063,000"));
+    for (int i = 2; i < watch.writes.size(); ++i)
+        EXPECT_NEAR(watch.writes[i].atMs - watch.writes[i - 1].atMs, unitMs, 500) << "gap before write " << i;
+    p.rig.deactivate(p.modem, active);
+    EXPECT_EQ(p.process.state(), QProcess::Running);
 }

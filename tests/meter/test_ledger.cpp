@@ -3,6 +3,9 @@
 #include "meterfixture.h"
 #include "support/tempdir.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace tarv;
@@ -34,6 +37,16 @@ TEST(Ledger, FirstRunCreatesTheFileAndTheAutostartValue) {
     EXPECT_EQ(rig.autostart->values.value("Tarv"), QStringLiteral("/opt/tarv/tarv"));
     EXPECT_EQ(rig.meter->s.todayStored, 0);
     EXPECT_EQ(rig.view.today, QStringLiteral("Σήμερα: 0 Δρχ"));
+}
+
+TEST(Ledger, AFailedAutostartWriteAtTheFirstRunStillCreatesTheLedger) {
+    MeterRig rig;
+    rig.autostart->failWrites = true;
+    EXPECT_THROW(rig.create(), ERegistryException);
+    EXPECT_EQ(readFile(rig.ledgerPath()), header100() + "\r\n\r\n010315|0000,000");
+    rig.dialup->setSingle(DialState::Connected);
+    rig.tickAfter(1000);
+    EXPECT_TRUE(readFile(rig.ledgerPath()).endsWith("010315|0009,000"));
 }
 
 TEST(Ledger, ThreeUnitsOnTheNextDayGiveTheWorkedExample) {
@@ -110,7 +123,8 @@ TEST(Ledger, AmountsOfTenThousandOrMoreNeverOverrunTheNextRecord) {
     EXPECT_EQ(readFile(rig.ledgerPath()), header100() + "\r\n\r\n010315|10013,000\r\n010316|0001,000");
     rig.create();
     EXPECT_DOUBLE_EQ(rig.meter->s.todayStored, 10013);
-    EXPECT_FALSE(QFile::exists(rig.ledgerPath() + ".tmp"));
+    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1)
+        << "a temporary copy was left behind";
 
     // The last record of the file simply grows.
     MeterRig last;
@@ -119,6 +133,48 @@ TEST(Ledger, AmountsOfTenThousandOrMoreNeverOverrunTheNextRecord) {
     last.meter->s.todayAccrued = 9;
     last.meter->saveData();
     EXPECT_EQ(readFile(last.ledgerPath()), header100() + "\r\n\r\n010315|10004,000");
+}
+
+TEST(Ledger, RewritesGoThroughALinkToItsTargetAndKeepItsMode) {
+    MeterRig rig;
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("ledger"));
+    // A hand-edited header line, shorter than the header's slot.
+    writeFile(target, "8|22|270|540|9|Euro\r\n\r\n010315|9995,000\r\n010316|0001,000");
+    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    QFile::setPermissions(target, mode);
+    ASSERT_TRUE(QFile::link(target, rig.ledgerPath()));
+    rig.create();
+    rig.meter->s.todayAccrued = 9; // the widened record
+    rig.meter->saveData();
+    rig.meter->ledger().writeHeader("8|22|270|540|5|Euro");
+    EXPECT_TRUE(QFileInfo(rig.ledgerPath()).isSymLink());
+    EXPECT_TRUE(readFile(target).startsWith("8|22|270|540|5|Euro   "));
+    EXPECT_TRUE(readFile(target).endsWith("\r\n\r\n010315|10004,000\r\n010316|0001,000"));
+    // Owner, group and others, without the bits for the user running the test.
+    EXPECT_EQ(QFile::permissions(target) & QFileDevice::Permissions(0x7077), mode);
+    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1);
+    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1);
+}
+
+TEST(Ledger, AHeaderLineShorterThanTheSlotNeverOverwritesARecord) {
+    MeterRig rig;
+    QByteArray slot("8|22|270|540|5|Euro");
+    slot.append(95 - slot.size(), ' ');
+    // A hand-edited header, with CR LF and with a lone LF right at the end of the slot.
+    const QByteArray records = "010315|0009,000\r\n010316|0018,000";
+    for (const QByteArray &edited : {QByteArray("8|22|270|540|9|Euro\r\n"), slot + '\n'}) {
+        writeFile(rig.ledgerPath(), edited + records);
+        rig.meter->ledger().writeHeader("8|22|270|540|5|Euro");
+        EXPECT_EQ(readFile(rig.ledgerPath()), slot + "\r\n" + records);
+        const Ledger::ReadResult r = rig.meter->ledger().read(QStringLiteral("010316"));
+        EXPECT_EQ(r.amountText, QStringLiteral("0018,000"));
+        EXPECT_DOUBLE_EQ(r.header.unitPrice, 5);
+    }
+    // A header line as long as the slot or longer is written over in place.
+    writeFile(rig.ledgerPath(), header100() + "\r\n\r\n" + records);
+    rig.meter->ledger().writeHeader("8|22|270|540|5|Euro");
+    EXPECT_EQ(readFile(rig.ledgerPath()), slot + "\r\n   \r\n\r\n" + records);
 }
 
 TEST(Ledger, ReadsAmountsWithAPointAsWellAsAComma) {
@@ -227,7 +283,8 @@ TEST(Ledger, AFullDiskKeepsTheLastGoodBytes) {
         EXPECT_THROW(rig.meter->saveData(), EInOutError);
     }
     EXPECT_EQ(readFile(rig.ledgerPath()), wide);
-    EXPECT_FALSE(QFile::exists(rig.ledgerPath() + ".tmp"));
+    EXPECT_EQ(QDir(rig.dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1)
+        << "a temporary copy was left behind";
 }
 
 TEST(Ledger, AReadOnlyFolderGivesAClearError) {

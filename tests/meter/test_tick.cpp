@@ -130,6 +130,24 @@ TEST(Tick, MidnightRollsTheDayOverAtTheFirstChargeAfterIt) {
     EXPECT_EQ(rig.view.today, QStringLiteral("Σήμερα: 0 Δρχ"));
 }
 
+TEST(Tick, AFailedRolloverStartsTheNewDayFromNothing) {
+    MeterRig rig(QDateTime(QDate(2001, 3, 15), QTime(23, 59, 0)));
+    writeFile(rig.ledgerPath(), header("8|22|270|540|9|Euro") + "\r\n\r\n010315|0100,000");
+    rig.create();
+    rig.dialup->setSingle(DialState::Connected);
+    rig.tickAfter(0); // 109 on the 15th
+    // The rollover's read fails (a header that no longer converts), then the ledger recovers.
+    const QByteArray good = readFile(rig.ledgerPath());
+    QByteArray bad = good;
+    bad[5] = 'x';
+    writeFile(rig.ledgerPath(), bad);
+    EXPECT_THROW(rig.tickAfter(540000), EConvertError);
+    writeFile(rig.ledgerPath(), good);
+    rig.tickAfter(540000);
+    // Both units of the 16th, and nothing of the 15th's total.
+    EXPECT_TRUE(readFile(rig.ledgerPath()).endsWith("010315|0109,000\r\n010316|0018,000"));
+}
+
 TEST(Tick, ConnectionsLongerThanADayKeepCounting) {
     MeterRig rig(QDateTime(QDate(2001, 3, 15), QTime(0, 0, 0)));
     writeFile(rig.ledgerPath(), header("0|0|3600|3600|1|Euro") + "\r\n\r\n010315|0000,000");

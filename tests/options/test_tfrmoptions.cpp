@@ -363,6 +363,41 @@ TEST(OptionsDialog, FailedHeaderWriteShowsTheErrorAndKeepsTheDialogOpen) {
     EXPECT_TRUE(d.isVisible());
 }
 
+TEST(OptionsDialog, TypedCurrencyIsKeptAsTypedWithEnterAndWithOk) {
+    OptionsRig rig;
+    rig.state().unitPrice = 7;
+    rig.open();
+    TfrmOptions &d = *rig.dialog;
+    d.boxcur->lineEdit()->selectAll();
+    QTest::keyClicks(d.boxcur->lineEdit(), QStringLiteral("euro"));
+    QTest::keyClick(d.boxcur->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(rig.state().currencyLabel, QStringLiteral("euro"));
+    EXPECT_TRUE(readFile(rig.ledgerPath()).startsWith("8|22|270|540|7|euro "));
+    EXPECT_EQ(priceScale, 10);
+
+    rig.open();
+    d.boxcur->lineEdit()->selectAll();
+    // Key events that carry Greek letters, as a Greek keyboard sends them.
+    for (const QChar c : QStringLiteral("δρχ"))
+        QTest::sendKeyEvent(QTest::Click, d.boxcur->lineEdit(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::mouseClick(d.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(rig.state().currencyLabel, QStringLiteral("δρχ"));
+    EXPECT_FALSE(d.isVisible());
+}
+
+TEST(OptionsDialog, HeaderWriteThatFailsAfterOpeningKeepsTheDialogOpen) {
+    OptionsRig rig;
+    if (!QFile::exists(QStringLiteral("/dev/full"))) GTEST_SKIP() << "no /dev/full";
+    rig.open();
+    TfrmOptions &d = *rig.dialog;
+    // A file that opens but takes no byte, as a full disk does.
+    QFile::remove(rig.ledgerPath());
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), rig.ledgerPath()));
+    QTest::mouseClick(d.BitBtn1, Qt::LeftButton);
+    ASSERT_EQ(rig.errors.size(), 1);
+    EXPECT_TRUE(d.isVisible());
+}
+
 TEST(OptionsDialog, RoundedOutlineAndPlace) {
     OptionsRig rig;
     TfrmOptions &d = *rig.dialog;

@@ -7,8 +7,10 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
+#include <QFileDialog>
 #include <QGraphicsSimpleTextItem>
 #include <QImageReader>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTest>
@@ -239,4 +241,28 @@ TEST(ChartWindow, ClickingBackFromTheMainWindowRebuildsFromTheCurrentLedger) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&g));
     QCoreApplication::processEvents();
     EXPECT_EQ(barValues(g).at(1), 9);
+}
+
+TEST(ChartWindow, FocusBackFromTheProgramsBoxesAndDialogsDoesNotRebuild) {
+    StatsRig rig(ledgerOf({"040201|0001,000"}));
+    TfrmGraph &g = *rig.graph;
+    rig.form->QWidget::show();
+    showChartOf(rig, 2004, 2);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&g));
+    QCoreApplication::processEvents();
+    rig.writeLedger(ledgerOf({"040201|0001,000", "040202|0009,000"}));
+    // An error box (owned by no window, as the program shows it) and the save dialog.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("x"), QStringLiteral("y"));
+    QFileDialog save(&g);
+    save.setOption(QFileDialog::DontUseNativeDialog);
+    for (QWidget *passing : {static_cast<QWidget *>(&box), static_cast<QWidget *>(&save)}) {
+        passing->show();
+        passing->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(passing));
+        passing->hide();
+        g.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&g));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(barValues(g).at(1), 0);
+    }
 }

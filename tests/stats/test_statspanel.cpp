@@ -1,3 +1,4 @@
+#include "framework/application.h"
 #include "framework/errors.h"
 #include "framework/updown.h"
 #include "statsrig.h"
@@ -196,4 +197,24 @@ TEST(Calculator, ThePickersKeepTheRangeValid) {
     EXPECT_EQ(f.datePick1->date(), QDate(2000, 1, 1));
     EXPECT_EQ(f.DatePick2->date(), QDate(2000, 1, 1));
     EXPECT_EQ(f.CalcBox->text(), QStringLiteral("0,50 Δρχ"));
+}
+
+TEST(StatsPanel, LedgerErrorsOfTheYearPickersAndGridAreShownNotThrown) {
+    StatsRig rig(ledgerOf({"030305|0004,500"}));
+    QStringList errors;
+    setErrorSink([&](const QString &m) { errors << m; });
+    auto restore = qScopeGuard([] { setErrorSink({}); });
+    TForm1 &f = *rig.form;
+    f.buttonStatsClick();
+    f.QWidget::show();
+    QFile::remove(rig.ledgerPath());
+    stepTo(f, 2003);
+    EXPECT_EQ(errors.size(), 3); // 2000 -> 2001 -> 2002 -> 2003
+    f.datePick1->setDate(QDate(2003, 3, 1));
+    f.DatePick2->setDate(QDate(2003, 3, 9));
+    EXPECT_EQ(errors.size(), 5);
+    const QRect cell = f.StringGrid1->visualItemRect(f.StringGrid1->item(2, 1));
+    QTest::mouseClick(f.StringGrid1->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(errors.size(), 6);
+    EXPECT_TRUE(errors.last().contains(rig.ledgerPath()));
 }
