@@ -38,6 +38,13 @@ int close(Handle socket);
 int connectTo(Handle socket, quint32 address, quint16 port);
 // The outcome of a connection attempt that went on: 0 or its error.
 int pendingError(Handle socket);
+// Asks, without waiting, how a connection attempt stands: 0 while it goes on, 1 when it is
+// made, -1 (and the error) when it failed.
+int connectState(Handle socket, int &error);
+// How often (milliseconds) a connection attempt is asked about besides its notification; 0 for
+// never. Winsock does not notify an attempt that ended before the notification was registered,
+// which on the loopback interface is the rule rather than the exception.
+extern const int kConnectCheckMs;
 
 // The bytes received or sent; 0 on receive means the peer has closed; -1 with error set.
 qint64 receive(Handle socket, char *into, qint64 max, bool peek, int &error);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -59,6 +60,15 @@ int pendingError(Handle socket) {
     socklen_t size = sizeof error;
     if (::getsockopt(int(socket), SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
     return error;
+}
+
+const int kConnectCheckMs = 0;
+
+int connectState(Handle socket, int &error) {
+    pollfd p{int(socket), POLLOUT, 0};
+    if (::poll(&p, 1, 0) <= 0) return 0;
+    error = pendingError(socket);
+    return error == 0 ? 1 : -1;
 }
 
 qint64 receive(Handle socket, char *into, qint64 max, bool peek, int &error) {

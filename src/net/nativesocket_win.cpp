@@ -85,6 +85,25 @@ int pendingError(Handle socket) {
     return error;
 }
 
+const int kConnectCheckMs = 50;
+
+int connectState(Handle socket, int &error) {
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(sock(socket), &writable);
+    FD_SET(sock(socket), &failed);
+    timeval now{0, 0};
+    if (::select(0, nullptr, &writable, &failed, &now) <= 0) return 0;
+    if (FD_ISSET(sock(socket), &failed)) {
+        error = pendingError(socket);
+        if (error == 0) error = WSAECONNREFUSED;
+        return -1;
+    }
+    error = 0;
+    return 1;
+}
+
 qint64 receive(Handle socket, char *into, qint64 max, bool peek, int &error) {
     const int r = ::recv(sock(socket), into, int(qMin<qint64>(max, INT_MAX)), peek ? MSG_PEEK : 0);
     if (r == SOCKET_ERROR) {

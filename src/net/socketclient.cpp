@@ -1,8 +1,10 @@
 #include "net/socketclient.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QHostInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QUrl>
 #include <QtEndian>
 
@@ -119,7 +121,10 @@ void TSocketClient::onReadable() {
 void TSocketClient::onWritable() {
     if (m_writeNotifier) m_writeNotifier->setEnabled(false);
     if (!m_connecting || m_socket == native::kInvalid) return;
-    const int error = native::pendingError(m_socket);
+    finishConnect(native::pendingError(m_socket));
+}
+
+void TSocketClient::finishConnect(int error) {
     m_lastEventOk = error == 0;
     if (error != 0) {
         noteError(error);
@@ -173,6 +178,10 @@ void TSocketClient::ResolveHost() {
                     break;
                 }
                 m_waitDone = true;
+                // The answer comes as a posted event, which does not end a wait by itself on
+                // every platform.
+                if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance())
+                    dispatcher->wakeUp();
             });
         }
         while (!m_waitDone && !m_timedOut && !m_canceled)
@@ -243,8 +252,18 @@ void TSocketClient::Connect() {
         m_connecting = true;
         TimerOn();
         TimerGuard guard{this};
-        while (!m_connected && !m_timedOut && !m_canceled && m_lastEventOk)
+        QTimer check;
+        if (native::kConnectCheckMs > 0) check.start(native::kConnectCheckMs);
+        while (!m_connected && !m_timedOut && !m_canceled && m_lastEventOk) {
+            // The outcome is asked for directly too: a notification may never come for it.
+            int failure = 0;
+            const int state = m_socket == native::kInvalid ? 0 : native::connectState(m_socket, failure);
+            if (state != 0) {
+                finishConnect(state > 0 ? 0 : failure);
+                continue;
+            }
             waitForEvent(false, true);
+        }
         m_connecting = false;
     }
     if (!m_timedOut && !m_canceled && m_lastEventOk) {
@@ -266,6 +285,9 @@ void TSocketClient::Disconnect() {
 void TSocketClient::Cancel() {
     ReportStatus(8, QStringLiteral("Canceling"));
     m_canceled = true;
+    // The wait that the cancel ends must return even when it came from a handler that the
+    // event loop ran without counting it as an event of its own (Qt's Windows dispatcher).
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance()) dispatcher->wakeUp();
 }
 
 void TSocketClient::Abort() {

@@ -131,6 +131,8 @@ private:
     void closeHandle();
     void onReadable();
     void onWritable();
+    // Ends a connection attempt with its outcome (0 or the platform's error).
+    void finishConnect(int error);
     void noteError(int platformError);
     qint64 recvSome(char *into, qint64 max, bool peek);
     void sendAll(const char *data, qint64 length, bool perBlockEvents);
