@@ -74,7 +74,9 @@ TEST(TextFormat, CodePageBytesAreTheSameEverywhere) {
     for (const auto &r : rows) {
         const QString text = QString::fromUtf8(r.utf8);
         EXPECT_EQ(fmt::toCp1253(text).toHex(' '), r.bytes.toHex(' ')) << r.utf8;
-        if (!r.bytes.contains('\x1A')) EXPECT_EQ(fmt::fromCp1253(r.bytes), text) << r.utf8;
+        if (!r.bytes.contains('\x1A')) {
+            EXPECT_EQ(fmt::fromCp1253(r.bytes), text) << r.utf8;
+        }
     }
     // Every defined byte reads as a character that writes back as the same byte; the two
     // undefined ones read as the replacement character.
