@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTextBrowser>
 #include <gtest/gtest.h>
 
@@ -47,6 +48,8 @@ void serveBanner(Peer &peer, ScriptedServer &server) {
         peer.send(response("200 OK", "text/html; charset=windows-1253",
                            "<html><body>\xC3\xE5\xE9\xDC <img src=\"/pic.png\"> <a href=\"more.html\">more</a>"
                            "</body></html>"));
+    else if (path == "/slow")
+        peer.holdOpen();
     else if (path == "/pic.png")
         peer.send(response("200 OK", "image/png", picture()));
     else
@@ -148,4 +151,33 @@ TEST(LightBanner, ReadsCopiesOtherBrowsersSaved) {
     EXPECT_EQ(again.html, archive.html);
     EXPECT_EQ(again.resources.at(0).location, QUrl("http://h/i.png"));
     EXPECT_FALSE(BannerArchive::fromBytes("<html>plain</html>", again));
+}
+
+TEST(LightBanner, ANewLoadOrTheEngineGoingDuringAFetchIsSafe) {
+    QTemporaryDir cache;
+    ScriptedServer *self = nullptr;
+    ScriptedServer server([&self](Peer &peer, int) { serveBanner(peer, *self); });
+    self = &server;
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+    const QString page = base + QLatin1String(kPagePath);
+    BannerWindow w(cache.path());
+    w.window.show();
+    w.view->setOffline(false);
+
+    // A page that never comes gives way to the next navigation, and only that one completes.
+    w.view->Navigate(base + QStringLiteral("/slow"));
+    QTimer::singleShot(200, w.view, [&] { w.view->Navigate(page); });
+    EXPECT_EQ(w.nextComplete(), page);
+    QTest::qWait(100);
+    EXPECT_TRUE(w.spy.isEmpty());
+
+    // The engine may go while a fetch waits: the fetch ends and nothing touches the engine.
+    w.view->Navigate(base + QStringLiteral("/slow"));
+    bool gone = false;
+    QTimer::singleShot(200, &w.window, [&] {
+        delete w.view;
+        gone = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(gone, 5000);
+    QTest::qWait(100);
 }
