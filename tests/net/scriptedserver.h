@@ -51,6 +51,26 @@ inline bool readable(Fd fd, int ms) {
 }
 inline void start() {}
 #endif
+
+// Two connected stream sockets over 127.0.0.1, to feed a peer's bytes to a client without a
+// server thread; false when the system refuses.
+inline bool connectedPair(Fd pair[2]) {
+    start();
+    pair[0] = pair[1] = kNone;
+    const Fd listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    Length length = sizeof a;
+    bool ok = listener != kNone && ::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
+              ::listen(listener, 1) == 0 &&
+              ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &length) == 0;
+    if (ok) pair[0] = ::socket(AF_INET, SOCK_STREAM, 0);
+    ok = ok && pair[0] != kNone && ::connect(pair[0], reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+    if (ok) pair[1] = ::accept(listener, nullptr, nullptr);
+    if (listener != kNone) close(listener);
+    return ok && pair[1] != kNone;
+}
 } // namespace sock
 
 // One accepted connection as a script sees it.
