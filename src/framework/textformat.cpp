@@ -85,7 +85,9 @@ int toInt(const QString &text) {
 // converts instead. The results are made to match what ICU gives on Linux, so that a ledger
 // written on one system reads and compares the same on the other: a character the code page
 // lacks becomes the byte 0x1A (one per character, even outside the 16-bit plane, and never a
-// "best fit" look-alike), and a byte the code page leaves undefined reads as U+FFFD.
+// "best fit" look-alike), a byte the code page leaves undefined reads as U+FFFD, and 0xAA stands
+// for U+00AA both ways. Each UTF-16 unit passed to the system becomes one byte and back, so the
+// results can be corrected position by position.
 QByteArray toCp1253(const QString &text) {
     if (text.isEmpty()) return {};
     QString units;
@@ -107,6 +109,10 @@ QByteArray toCp1253(const QString &text) {
     const int size = ::WideCharToMultiByte(1253, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, substitute, nullptr);
     QByteArray bytes(size, '\0');
     ::WideCharToMultiByte(1253, WC_NO_BEST_FIT_CHARS, wide, length, bytes.data(), size, substitute, nullptr);
+    if (bytes.size() == units.size()) {
+        for (qsizetype i = 0; i < units.size(); ++i)
+            if (units.at(i).unicode() == 0xAA) bytes[i] = char(0xAA);
+    }
     return bytes;
 }
 
@@ -117,8 +123,11 @@ QString fromCp1253(const QByteArray &bytes) {
     QString text(size, Qt::Uninitialized);
     ::MultiByteToWideChar(1253, 0, bytes.constData(), length, reinterpret_cast<wchar_t *>(text.data()), size);
     // The system reads the undefined bytes as private-use characters.
-    for (QChar &c : text) {
-        if (c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF) c = QChar::ReplacementCharacter;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0xE000 || c > 0xF8FF) continue;
+        const bool feminine = text.size() == bytes.size() && uchar(bytes.at(i)) == 0xAA;
+        text[i] = feminine ? QChar(0xAA) : QChar(QChar::ReplacementCharacter);
     }
     return text;
 }
