@@ -56,6 +56,15 @@ void serveBanner(Peer &peer, ScriptedServer &server) {
         peer.send(response("404 Not Found", "text/html", "<html>no</html>"));
 }
 
+// Whether the view shows the red picture somewhere.
+bool showsPicture(QWidget *view) {
+    const QImage shot = view->grab().toImage();
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (shot.pixelColor(x, y) == QColor(Qt::red)) return true;
+    return false;
+}
+
 struct BannerWindow {
     explicit BannerWindow(const QString &cache)
         : view(new BannerView(cache, &window)), spy(view, &BannerView::DocumentComplete) {
@@ -89,7 +98,7 @@ TEST(LightBanner, LoadsOnLineSavesACopyAndShowsItOffLine) {
         ASSERT_NE(w.browser(), nullptr);
         EXPECT_TRUE(w.browser()->toPlainText().contains(QStringLiteral("Γειά")));
         EXPECT_EQ(server.requests().size(), 2);
-        EXPECT_FALSE(w.browser()->document()->resource(QTextDocument::ImageResource, QUrl("/pic.png")).isNull());
+        EXPECT_TRUE(showsPicture(w.browser()));
 
         // The copy holds the page and its picture.
         ASSERT_TRUE(w.view->cache().contains(page));
@@ -116,7 +125,7 @@ TEST(LightBanner, LoadsOnLineSavesACopyAndShowsItOffLine) {
     EXPECT_EQ(w.nextComplete(), page);
     ASSERT_NE(w.browser(), nullptr);
     EXPECT_TRUE(w.browser()->toPlainText().contains(QStringLiteral("Γειά")));
-    EXPECT_FALSE(w.browser()->document()->resource(QTextDocument::ImageResource, QUrl("/pic.png")).isNull());
+    EXPECT_TRUE(showsPicture(w.browser()));
     EXPECT_EQ(server.connections(), served);
 
     // A link chosen with the keyboard is handed out, resolved against the page, not loaded.
