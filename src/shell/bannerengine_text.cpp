@@ -233,11 +233,11 @@ private:
         if (type != QTextDocument::ImageResource && type != QTextDocument::StyleSheetResource) return {};
         if (name.scheme() == QLatin1String("data")) {
             // "data:[type][;base64],payload"
-            const QByteArray spec = name.toString(QUrl::FullyEncoded).toLatin1().mid(5);
-            const qsizetype comma = spec.indexOf(',');
+            const QByteArray rest = name.toString(QUrl::FullyEncoded).toLatin1().mid(5);
+            const qsizetype comma = rest.indexOf(',');
             if (comma < 0) return {};
-            const QByteArray payload = QByteArray::fromPercentEncoding(spec.mid(comma + 1));
-            return spec.left(comma).endsWith(";base64") ? QByteArray::fromBase64(payload) : payload;
+            const QByteArray payload = QByteArray::fromPercentEncoding(rest.mid(comma + 1));
+            return rest.left(comma).endsWith(";base64") ? QByteArray::fromBase64(payload) : payload;
         }
         const BannerArchive::Resource *r = find(m_base.resolved(name));
         if (!r) return {};
