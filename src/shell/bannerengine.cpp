@@ -1,7 +1,9 @@
 #include "shell/bannerengine.h"
 
+#include "shell/bannerengine_remote.h"
+
 #include <QCoreApplication>
-#include <QLibrary>
+#include <QFileInfo>
 #include <QStringList>
 #include <QWidget>
 
@@ -24,40 +26,29 @@ constexpr bool kEngineAvailable = true;
 #endif
 
 // Beside the program, where it is installed, and where this build put it.
-QStringList moduleCandidates() {
+QString helperProgram() {
     const QString dir = QCoreApplication::applicationDirPath();
-    return {dir + QStringLiteral("/tarvbanner"), dir + QStringLiteral("/../lib/tarv/tarvbanner"),
-            QStringLiteral(TARV_BANNER_INSTALL_DIR "/tarvbanner"),
-            QStringLiteral(TARV_BANNER_BUILD_DIR "/tarvbanner")};
+    const QStringList candidates = {dir + QStringLiteral("/tarvbanner"), dir + QStringLiteral("/../lib/tarv/tarvbanner"),
+                                    QStringLiteral(TARV_BANNER_INSTALL_DIR "/tarvbanner"),
+                                    QStringLiteral(TARV_BANNER_BUILD_DIR "/tarvbanner")};
+    for (const QString &candidate : candidates)
+        if (QFileInfo(candidate).isExecutable()) return candidate;
+    return {};
 }
-
-BannerEngineEntry resolveEntry() {
-    static BannerEngineEntry entry = []() -> BannerEngineEntry {
-        for (const QString &candidate : moduleCandidates()) {
-            QLibrary library(candidate);
-            if (!library.load()) continue;
-            // The module stays loaded for the rest of the run.
-            if (auto f = reinterpret_cast<BannerEngineEntry>(library.resolve(bannerEngineEntry))) return f;
-        }
-        qWarning("The banner's web engine module could not be loaded; the banner stays hidden.");
-        return nullptr;
-    }();
-    return entry;
-}
-
-// The engine draws through shared graphics contexts, which can only be asked for before the
-// application object exists; the engine itself is loaded much later.
-const bool sharedContexts = [] {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    return true;
-}();
 
 } // namespace
 
 std::unique_ptr<BannerEngine> createBannerEngine(QWidget *parent) {
     if (!kEngineAvailable) return nullptr;
-    const BannerEngineEntry entry = resolveEntry();
-    return std::unique_ptr<BannerEngine>(entry ? entry(parent) : nullptr);
+    // The engine runs in a helper program, started now and ended with the engine.
+    const QString program = helperProgram();
+    if (program.isEmpty()) {
+        qWarning("The banner's helper program is missing; the banner stays hidden.");
+        return nullptr;
+    }
+    auto engine = std::make_unique<RemoteBannerEngine>(program, parent);
+    if (!engine->started()) return nullptr;
+    return engine;
 }
 
 } // namespace tarv
