@@ -1,14 +1,18 @@
-// Memory of the program idle in the tray without a connection: the proportional set size (PSS)
-// of all its processes, beside a bare Qt tray program. Run from the build folder:
+// The program's footprint beside a bare Qt tray program, in one run on one display: the time
+// from starting a program to its icon docked in the tray, the memory (PSS of all its
+// processes) and processor time idle in the tray without a connection, and the memory with
+// the window shown and the banner loaded, then 10 s after the window was hidden. Run from the
+// build folder on a display with a tray (bench/footprint.sh starts Xvfb and trayer for it):
 //
-//     ./bench/bench_memory [settle seconds]
+//     ./bench/bench_memory [idle seconds]
 //
-// Each case starts in a fresh folder with its own cache folder; the figures are read once the
-// process has settled. Without a display the programs run on the offscreen platform.
+// Each case starts in a fresh folder with its own cache folder.
+#include "dockwatch.h"
 #include "shell/bannercache.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -16,6 +20,7 @@
 #include <QUrl>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -76,14 +81,45 @@ void writeSavedCopy(const QString &cacheFolder, const QString &address) {
             "------B--\r\n");
 }
 
+// Processor time (user and system) of a process tree so far, in seconds.
+double cpuSecondsOf(qint64 root) {
+    double ticks = 0;
+    for (qint64 pid : processTree(root)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        // utime and stime are fields 14 and 15 of the line, 12 and 13 after the name.
+        ticks += fields.value(11).toDouble() + fields.value(12).toDouble();
+    }
+    return ticks / double(::sysconf(_SC_CLK_TCK));
+}
+
+struct Figures {
+    double dockMs = -1;
+    Memory idle;
+    double cpuPercent = 0;
+    int processes = 0;
+    // Only for the case that shows the window.
+    Memory shown;
+    Memory afterHiding;
+};
+
 struct Case {
     const char *name;
     QString program;
     QStringList args;
     bool savedCopy = false;
+    // Seconds the window stays shown (0: never shown).
+    int showSeconds = 0;
 };
 
-Memory measure(const Case &c, int settleSeconds, int *processes) {
+void stopTree(qint64 root) {
+    for (qint64 pid : processTree(root))
+        ::kill(pid_t(pid), SIGTERM);
+}
+
+Figures measure(const Case &c, int idleSeconds, const tarv::bench::DockWatch *dock) {
     QTemporaryDir dir;
     const QString cache = dir.filePath(QStringLiteral("cache"));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -92,7 +128,8 @@ Memory measure(const Case &c, int settleSeconds, int *processes) {
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     if (::geteuid() == 0) env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
     if (c.savedCopy) {
-        const QUrl home(QStringLiteral(TARV_MAKER_URL));
+        // The maker's address as the program takes it: the environment's, else the built-in one.
+        const QUrl home(qEnvironmentVariable("TARV_MAKER_URL", QStringLiteral(TARV_MAKER_URL)));
         QString authority = home.host();
         if (home.port() > 0 && home.port() != 80)
             authority += QLatin1Char(':') + QString::number(home.port());
@@ -110,49 +147,88 @@ Memory measure(const Case &c, int settleSeconds, int *processes) {
         QFile::copy(program, copy);
         program = copy;
     }
+    Figures f;
     QProcess p;
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
     p.start(program, args);
-    if (!p.waitForStarted(5000)) return {-1, -1};
-    QThread::sleep(static_cast<unsigned long>(settleSeconds));
-    *processes = int(processTree(p.processId()).size());
-    const Memory m = memoryOf(p.processId());
-    for (qint64 pid : processTree(p.processId()))
-        ::kill(pid_t(pid), SIGTERM);
+    if (!p.waitForStarted(5000)) {
+        f.dockMs = -2;
+        return f;
+    }
+    const qint64 pid = p.processId();
+    if (dock) {
+        while (clock.elapsed() < 20000 && !dock->docked(pid))
+            QThread::usleep(2000);
+        if (clock.elapsed() < 20000) f.dockMs = clock.nsecsElapsed() / 1e6;
+    }
+    if (c.showSeconds > 0) {
+        // The window is up with the banner on view until the last second of its showing.
+        QThread::sleep(static_cast<unsigned long>(c.showSeconds - 1));
+        f.shown = memoryOf(pid);
+        f.processes = int(processTree(pid).size());
+        QThread::sleep(1 + 10);
+        f.afterHiding = memoryOf(pid);
+    } else {
+        // Start-up settles first; the idle figures are taken over the following seconds.
+        QThread::sleep(3);
+        const double cpuBefore = cpuSecondsOf(pid);
+        QThread::sleep(static_cast<unsigned long>(idleSeconds));
+        f.cpuPercent = (cpuSecondsOf(pid) - cpuBefore) * 100.0 / idleSeconds;
+        f.idle = memoryOf(pid);
+    }
+    if (c.showSeconds == 0) f.processes = int(processTree(pid).size());
+    stopTree(pid);
     p.waitForFinished(5000);
-    return m;
+    return f;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
-    const int settle = argc > 1 ? std::max(2, atoi(argv[1])) : 8;
+    const int idle = argc > 1 ? std::max(2, atoi(argv[1])) : 20;
     const QString bin = QCoreApplication::applicationDirPath();
+    std::unique_ptr<tarv::bench::DockWatch> dock;
+    if (qEnvironmentVariableIsSet("DISPLAY")) dock = std::make_unique<tarv::bench::DockWatch>();
+    if (dock && !dock->trayPresent()) dock.reset();
+    if (!dock) std::printf("(no tray on the display: no start-up times)\n");
+
     const Case cases[] = {
-        {"bare Qt tray program", bin + QStringLiteral("/bench_memory_bare"), {}, false},
-        {"program, no saved banner copy", QStringLiteral(TARV_EXE), {}, false},
-        {"program, with a saved banner copy", QStringLiteral(TARV_EXE), {}, true},
-        {"program, window shown once (saved copy on view), hidden again",
-         bin + QStringLiteral("/bench_memory_probe"),
-         {QStringLiteral("{dir}"), QStringLiteral("--show-once")},
-         true},
+        {"bare Qt tray program", bin + QStringLiteral("/bench_memory_bare"), {}, false, 0},
+        {"program, no saved banner copy", QStringLiteral(TARV_EXE), {}, false, 0},
+        {"program, with a saved banner copy", QStringLiteral(TARV_EXE), {}, true, 0},
     };
-    std::printf("Memory idle in the tray without a connection, %d s after start (all processes)\n", settle);
-    std::printf("  %-60s %10s %10s %10s\n", "", "PSS MB", "private MB", "procs");
-    Memory bare;
+    std::printf("Idle in the tray without a connection: start-up to the docked icon, then %d s idle\n", idle);
+    std::printf("  %-36s %10s %8s %9s %8s %6s\n", "", "dock ms", "PSS MB", "priv MB", "CPU %", "procs");
+    Figures bare;
     for (const Case &c : cases) {
-        int processes = 0;
-        const Memory m = measure(c, settle, &processes);
-        if (bare.pssKb == 0) bare = m;
-        if (m.pssKb < 0) {
-            std::printf("  %-60s did not start\n", c.name);
+        const Figures f = measure(c, idle, dock.get());
+        if (f.dockMs == -2) {
+            std::printf("  %-36s did not start\n", c.name);
             continue;
         }
-        std::printf("  %-60s %10.1f %10.1f %10d   (PSS %+.1f MB beside bare)\n", c.name, m.pssKb / 1024.0,
-                    m.privateKb / 1024.0, processes, (m.pssKb - bare.pssKb) / 1024.0);
+        if (bare.idle.pssKb == 0) bare = f;
+        std::printf("  %-36s %10.0f %8.1f %9.1f %8.3f %6d", c.name, f.dockMs, f.idle.pssKb / 1024.0,
+                    f.idle.privateKb / 1024.0, f.cpuPercent, f.processes);
+        if (&c != &cases[0])
+            std::printf("   (dock %.2fx, PSS %.2fx, CPU %.2fx bare)", bare.dockMs > 0 ? f.dockMs / bare.dockMs : 0.0,
+                        double(f.idle.pssKb) / std::max<qint64>(1, bare.idle.pssKb),
+                        bare.cpuPercent > 0 ? f.cpuPercent / bare.cpuPercent : 0.0);
+        std::printf("\n");
     }
+
+    // The program's windows with the saved copy on view, shown for a while and hidden again.
+    const Case shown{"window shown, banner loaded", bin + QStringLiteral("/bench_memory_probe"),
+                     {QStringLiteral("{dir}"), QStringLiteral("--show-for"), QStringLiteral("8")}, true, 8};
+    const Figures f = measure(shown, idle, nullptr);
+    std::printf("Window shown with the banner (saved copy) loaded, then hidden\n");
+    std::printf("  %-36s %8.1f MB PSS  (%.2fx bare, %d processes)\n", "shown, banner loaded",
+                f.shown.pssKb / 1024.0, double(f.shown.pssKb) / std::max<qint64>(1, bare.idle.pssKb), f.processes);
+    std::printf("  %-36s %8.1f MB PSS  (%.2fx bare)\n", "10 s after hiding", f.afterHiding.pssKb / 1024.0,
+                double(f.afterHiding.pssKb) / std::max<qint64>(1, bare.idle.pssKb));
     return 0;
 }

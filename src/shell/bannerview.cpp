@@ -76,6 +76,8 @@ void BannerView::load(const QString &address) {
     if (m_offline) {
         if (!m_cache.contains(address)) {
             m_programLoad = false;
+            m_busy = false;
+            m_loading.clear();
             completeLater(internalPageFor(address));
             return;
         }

@@ -86,11 +86,11 @@ INSTANTIATE_TEST_SUITE_P(
     Ranges, RangeTotal,
     ::testing::Values(RangeCase{"OneDayWithARecord", {2001, 3, 16}, {2001, 3, 16}, 20.5},
                       RangeCase{"OneDayWithoutARecord", {2001, 3, 18}, {2001, 3, 18}, 0},
-                      RangeCase{"DaysWithoutRecordsAddNothing", {2001, 3, 1}, {2001, 3, 31}, 30.5},
+                      RangeCase{"DaysWithoutRecordsAddNothing", {2001, 3, 1}, {2001, 3, 31}, 12375.5},
                       RangeCase{"AcrossAYearEnd", {2001, 12, 31}, {2002, 1, 1}, 1100},
-                      // A record of 10000 or more is longer than 15 characters: it never counts.
-                      RangeCase{"WideRecordsNeverCount", {2001, 3, 17}, {2001, 3, 17}, 0},
-                      RangeCase{"Everything", {2000, 1, 1}, {2099, 12, 31}, 1131.5}),
+                      // A day's total of 10000 or more widens its record; the grid counts it too.
+                      RangeCase{"WideRecordsCount", {2001, 3, 17}, {2001, 3, 17}, 12345},
+                      RangeCase{"Everything", {2000, 1, 1}, {2099, 12, 31}, 13476.5}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RangeTotalLines, TheHeaderAndFillerLinesNeverContribute) {
@@ -134,4 +134,55 @@ TEST(DayValues, DaysOutsideOneToThirtyOneArePassedOver) {
     EXPECT_THROW(dayValues(ledger({"0402xy|0001,000"}), 2004, 2), EConvertError);
     // A header that begins with four digits is still no record.
     EXPECT_NO_THROW(dayValues(ledger({}, header("0402|22|270|540|9|\xC4\xF1\xF7")), 2004, 2));
+}
+
+TEST(Readers, AgreeOnWidenedRecords) {
+    // The meter widens a record in place once the day's total reaches 10000.
+    const QByteArray bytes = ledger({"010315|0010,000", "010317|12345,000", "010401|0001,000", "020101|0003,000"});
+    const auto months = monthlyTotals(bytes, QStringLiteral("2001"));
+    EXPECT_DOUBLE_EQ(std::accumulate(months.begin(), months.end(), 0.0),
+                     rangeTotal(bytes, {2001, 1, 1}, {2001, 12, 31}));
+    EXPECT_DOUBLE_EQ(dayValues(bytes, 2001, 3)[16], 12345);
+}
+
+TEST(Readers, SplitLinesAtEveryKindOfLineEndWhereverItFalls) {
+    // Line ends at every position of the reader's blocks, CR LF pairs split across them.
+    const auto reference = [](const QByteArray &bytes) {
+        QList<QByteArray> lines;
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+            lines << bytes.mid(start, i - start);
+            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+        if (start < bytes.size()) lines << bytes.mid(start);
+        return lines;
+    };
+    quint32 seed = 12345;
+    for (int round = 0; round < 400; ++round) {
+        QByteArray bytes;
+        const int size = round % 70;
+        for (int i = 0; i < size; ++i) {
+            seed = seed * 1103515245 + 12345;
+            bytes += "ab\r\n"[(seed >> 16) % 4];
+        }
+        QList<QByteArray> lines;
+        forEachLine(bytes, [&](qsizetype index, QByteArrayView line) {
+            EXPECT_EQ(index, lines.size());
+            lines << line.toByteArray();
+        });
+        ASSERT_EQ(lines, reference(bytes)) << bytes.toPercentEncoding().constData();
+    }
+}
+
+TEST(Readers, AmountsReadAsTheirDecimalText) {
+    quint32 seed = 7;
+    for (int i = 0; i < 2000; ++i) {
+        seed = seed * 1103515245 + 12345;
+        const QByteArray amount = QByteArray::number(seed % 100000000 / 1000.0, 'f', 3 + i % 4);
+        QByteArray record = "050101|" + amount;
+        record.replace('.', ',');
+        EXPECT_EQ(monthlyTotals(ledger({record}), QStringLiteral("2005"))[0], amount.toDouble()) << record.constData();
+    }
 }
