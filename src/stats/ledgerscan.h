@@ -9,6 +9,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define TARV_SCAN_AVX2 1
+#endif
 
 namespace tarv::stats::scan {
 
@@ -58,6 +62,35 @@ template <typename Visit> void lines(const char *data, qsizetype n, Visit &&visi
     if (start < n) visit(index, data + start, n - start);
 }
 
+#if defined(TARV_SCAN_AVX2)
+// The search of keyedLines() thirty-two bytes at a time, on processors that can; returns where
+// it stopped.
+template <typename Hit>
+__attribute__((target("avx2"))) qsizetype keyedBlocks32(const char *data, qsizetype n, const char *key, int keySize, Hit &hit) {
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    __m256i k[4];
+    for (int j = 0; j < keySize; ++j)
+        k[j] = _mm256_set1_epi8(key[j]);
+    qsizetype i = 0;
+    for (; i + 32 + keySize <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i));
+        __m256i m = _mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf));
+        for (int j = 0; j < keySize; ++j)
+            m = _mm256_and_si256(
+                m, _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + 1 + j)), k[j]));
+        for (auto mask = unsigned(_mm256_movemask_epi8(m)); mask != 0; mask &= mask - 1)
+            hit(i + __builtin_ctz(mask));
+    }
+    return i;
+}
+
+inline bool hasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
 // Calls visit(data, size) for every line after the first that begins with key (of one to
 // four bytes). Only the places where a line end is followed by the key are looked at.
 template <typename Visit> void keyedLines(const char *data, qsizetype n, const char *key, int keySize, Visit &&visit) {
@@ -69,6 +102,9 @@ template <typename Visit> void keyedLines(const char *data, qsizetype n, const c
         visit(data + start, lineEnd(data, n, start) - start);
     };
     qsizetype i = 0;
+#if defined(TARV_SCAN_AVX2)
+    if (keySize >= 1 && keySize <= 4 && hasAvx2()) i = keyedBlocks32(data, n, key, keySize, hit);
+#endif
 #if defined(__SSE2__)
     if (keySize >= 1 && keySize <= 4) {
         const __m128i cr = _mm_set1_epi8('\r');
