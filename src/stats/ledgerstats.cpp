@@ -7,7 +7,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 #include <charconv>
+#include <limits>
 
 namespace tarv::stats {
 
@@ -177,15 +179,24 @@ double rangeTotal(QByteArrayView ledger, const QDate &from, const QDate &to) {
     const qsizetype n = ledger.size();
     // The header is line 0 and never counts.
     qsizetype at = scan::nextLine(data, n, scan::lineEnd(data, n, 0));
+    // The range's ends as record keys: the six key characters of a record read as one number
+    // order the same way as the dates. Years outside 2000..2099 lie beyond every key.
+    const auto keyOf = [](const QDate &d, bool first) -> qint64 {
+        if (d.year() < 2000) return first ? 0 : -1;
+        if (d.year() > 2099) return first ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::max() - 1;
+        const QByteArray text = QByteArray::number(((d.year() - 2000) * 100 + d.month()) * 100 + d.day()).rightJustified(6, '0') + "  ";
+        return qint64(qFromBigEndian<quint64>(text.constData()) >> 16 & 0xFFFFFFFFFFFFULL);
+    };
+    const qint64 firstKey = keyOf(from, true);
+    const qint64 lastKey = keyOf(to, false);
     scan::PlainRecord r;
     while (at < n) {
         if (scan::plainRecord(data + at, n - at, r)) {
             // The usual record, read without a detour.
             if (r.mm >= 1 && r.mm <= 12 && r.dd >= 1 && r.dd <= 31) {
-                if (!dateExists(2000 + r.yy, r.mm, r.dd))
+                if (r.dd > 28 && !dateExists(2000 + (data[at] - '0') * 10 + (data[at + 1] - '0'), r.mm, r.dd))
                     throw EDateError(QStringLiteral("Invalid date '%1' in the ledger").arg(textOf(QByteArrayView(data + at, 6))));
-                const int date = ordinal(2000 + r.yy, r.mm, r.dd);
-                if (date >= first && date <= last) thousandths += r.thousandths;
+                if (qint64(r.key) >= firstKey && qint64(r.key) <= lastKey) thousandths += r.thousandths;
             }
             at += 17;
             continue;
