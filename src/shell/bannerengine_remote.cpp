@@ -68,11 +68,15 @@ void RemoteBannerEngine::setOffline(bool offline) {
 void RemoteBannerEngine::load(const QUrl &url) {
     ++m_loadsPending;
     send(bannerwire::line("load", {bannerwire::arg(url.toString())}));
+    // Without its helper the engine can load nothing: the load fails, as one would that the
+    // helper had taken and then ended with.
+    if (!m_process) QTimer::singleShot(0, m_widget, [this] { lost(); });
 }
 
 void RemoteBannerEngine::save(const QString &path) {
     m_savesPending.insert(path);
     send(bannerwire::line("save", {bannerwire::arg(path)}));
+    if (!m_process) QTimer::singleShot(0, m_widget, [this] { lost(); });
 }
 
 void RemoteBannerEngine::readOutput() {

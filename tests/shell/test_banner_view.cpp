@@ -1,12 +1,15 @@
 #include "shell/bannerengine_remote.h"
 #include "shell/bannerview.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <unistd.h>
 
 using namespace tarv;
@@ -177,4 +180,24 @@ TEST(BannerView, TheEngineGoesOnceTheWindowIsHiddenWhateverTheLastLoadDid) {
     EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
     w.view->setOffline(false);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w.view->engineCreated(); }, 5000));
+}
+
+TEST(BannerView, LoadsAfterTheHelperDiedEndOnAnInternalPage) {
+    QTemporaryDir cache;
+    PageServer server;
+    BannerWindow w(cache.path());
+    w.window.show();
+    w.view->Navigate(server.url(QStringLiteral("/services/tarv/index.asp?tarv=10")));
+    EXPECT_FALSE(w.nextComplete().contains(QLatin1String("res:")));
+    // The helper is this process's child named after its program.
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray text = stat.readAll();
+        if (text.contains("(tarvbanner)") && text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toInt() == getpid())
+            ::kill(entry.toInt(), SIGKILL);
+    }
+    QTest::qWait(500);
+    w.view->Navigate(server.url(QStringLiteral("/again")));
+    EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
 }
