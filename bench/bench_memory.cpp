@@ -105,6 +105,9 @@ struct Figures {
     Memory afterHiding;
 };
 
+// Starts per program for the start-up time.
+constexpr int kStartRuns = 7;
+
 struct Case {
     const char *name;
     QString program;
@@ -124,6 +127,8 @@ Figures measure(const Case &c, int idleSeconds, const tarv::bench::DockWatch *do
     const QString cache = dir.filePath(QStringLiteral("cache"));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+    // The autostart entry of the first run goes to the case's folder, not the user's session.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
     if (!env.contains(QStringLiteral("DISPLAY")) && !env.contains(QStringLiteral("WAYLAND_DISPLAY")))
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     if (::geteuid() == 0) env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
@@ -152,19 +157,28 @@ Figures measure(const Case &c, int idleSeconds, const tarv::bench::DockWatch *do
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer clock;
-    clock.start();
+    if (dock) {
+        // The best of several starts in the same folder (the first one also creates the ledger),
+        // which is fair to both programs on a busy machine.
+        for (int run = 0; run < kStartRuns; ++run) {
+            QElapsedTimer clock;
+            clock.start();
+            p.start(program, args);
+            if (!p.waitForStarted(5000)) break;
+            while (clock.elapsed() < 20000 && !dock->docked(p.processId()))
+                QThread::usleep(1000);
+            const double ms = clock.nsecsElapsed() / 1e6;
+            if (clock.elapsed() < 20000 && (f.dockMs < 0 || ms < f.dockMs)) f.dockMs = ms;
+            stopTree(p.processId());
+            p.waitForFinished(5000);
+        }
+    }
     p.start(program, args);
     if (!p.waitForStarted(5000)) {
         f.dockMs = -2;
         return f;
     }
     const qint64 pid = p.processId();
-    if (dock) {
-        while (clock.elapsed() < 20000 && !dock->docked(pid))
-            QThread::usleep(2000);
-        if (clock.elapsed() < 20000) f.dockMs = clock.nsecsElapsed() / 1e6;
-    }
     if (c.showSeconds > 0) {
         // The window is up with the banner on view until the last second of its showing.
         QThread::sleep(static_cast<unsigned long>(c.showSeconds - 1));
@@ -202,7 +216,7 @@ int main(int argc, char **argv) {
         {"program, no saved banner copy", QStringLiteral(TARV_EXE), {}, false, 0},
         {"program, with a saved banner copy", QStringLiteral(TARV_EXE), {}, true, 0},
     };
-    std::printf("Idle in the tray without a connection: start-up to the docked icon, then %d s idle\n", idle);
+    std::printf("Start-up to the docked icon (best of %d starts), then %d s idle in the tray without a connection\n", kStartRuns, idle);
     std::printf("  %-36s %10s %8s %9s %8s %6s\n", "", "dock ms", "PSS MB", "priv MB", "CPU %", "procs");
     Figures bare;
     for (const Case &c : cases) {
