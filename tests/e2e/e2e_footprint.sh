@@ -8,8 +8,10 @@ WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/app" "$WORK/config" "$WORK/cache/tarv/banner"
 cp "$PROGRAM" "$WORK/app/tarv"
-# A saved copy of any page: the program must leave it alone until the window is shown.
-printf 'saved' > "$WORK/cache/tarv/banner/0000000000000000000000000000000000000000.mhtml"
+# A saved copy of the banner: the program must leave it alone until the window is shown.
+ADDRESS="http://127.0.0.1:9/services/tarv/index.asp?tarv=10"
+printf '<html><body>saved</body></html>' > \
+    "$WORK/cache/tarv/banner/$(printf '%s' "$ADDRESS" | sha1sum | cut -d' ' -f1).mhtml"
 
 export XDG_CONFIG_HOME="$WORK/config"
 export XDG_CACHE_HOME="$WORK/cache"
