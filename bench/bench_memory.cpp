@@ -228,10 +228,14 @@ int main(int argc, char **argv) {
         if (bare.idle.pssKb == 0) bare = f;
         std::printf("  %-36s %10.0f %8.1f %9.1f %8.3f %6d", c.name, f.dockMs, f.idle.pssKb / 1024.0,
                     f.idle.privateKb / 1024.0, f.cpuPercent, f.processes);
-        if (&c != &cases[0])
-            std::printf("   (dock %.2fx, PSS %.2fx, CPU %.2fx bare)", bare.dockMs > 0 ? f.dockMs / bare.dockMs : 0.0,
-                        double(f.idle.pssKb) / std::max<qint64>(1, bare.idle.pssKb),
-                        bare.cpuPercent > 0 ? f.cpuPercent / bare.cpuPercent : 0.0);
+        if (&c != &cases[0]) {
+            std::printf("   (dock %.2fx, PSS %.2fx", bare.dockMs > 0 ? f.dockMs / bare.dockMs : 0.0,
+                        double(f.idle.pssKb) / std::max<qint64>(1, bare.idle.pssKb));
+            // Processor time is counted in clock ticks: an idle bare program often uses none.
+            if (bare.cpuPercent > 0)
+                std::printf(", CPU %.2fx", f.cpuPercent / bare.cpuPercent);
+            std::printf(" bare)");
+        }
         std::printf("\n");
     }
 
