@@ -39,7 +39,8 @@ class BannerHost final : public QObject {
 public:
     BannerHost() {
         m_window.installEventFilter(this);
-        m_window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        // A click on the banner must not take the focus from the program's window around it.
+        m_window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
         auto *layout = new QVBoxLayout(&m_window);
         layout->setContentsMargins(0, 0, 0, 0);
         m_engine = createWebBannerEngine(&m_window);
