@@ -1,5 +1,6 @@
 #include "framework/errors.h"
 #include "stats/ledgerstats.h"
+#include <QDate>
 #include <gtest/gtest.h>
 #include <numeric>
 
@@ -20,6 +21,20 @@ QByteArray ledger(const QList<QByteArray> &records, const QByteArray &head = hea
     for (const QByteArray &r : records)
         bytes += "\r\n" + r;
     return bytes;
+}
+
+// The lines of bytes, split the simple way.
+QList<QByteArray> splitLines(const QByteArray &bytes) {
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+        lines << bytes.mid(start, i - start);
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < bytes.size()) lines << bytes.mid(start);
+    return lines;
 }
 
 } // namespace
@@ -147,18 +162,6 @@ TEST(Readers, AgreeOnWidenedRecords) {
 
 TEST(Readers, SplitLinesAtEveryKindOfLineEndWhereverItFalls) {
     // Line ends at every position of the reader's blocks, CR LF pairs split across them.
-    const auto reference = [](const QByteArray &bytes) {
-        QList<QByteArray> lines;
-        qsizetype start = 0;
-        for (qsizetype i = 0; i < bytes.size(); ++i) {
-            if (bytes[i] != '\r' && bytes[i] != '\n') continue;
-            lines << bytes.mid(start, i - start);
-            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-            start = i + 1;
-        }
-        if (start < bytes.size()) lines << bytes.mid(start);
-        return lines;
-    };
     quint32 seed = 12345;
     for (int round = 0; round < 400; ++round) {
         QByteArray bytes;
@@ -172,7 +175,7 @@ TEST(Readers, SplitLinesAtEveryKindOfLineEndWhereverItFalls) {
             EXPECT_EQ(index, lines.size());
             lines << line.toByteArray();
         });
-        ASSERT_EQ(lines, reference(bytes)) << bytes.toPercentEncoding().constData();
+        ASSERT_EQ(lines, splitLines(bytes)) << bytes.toPercentEncoding().constData();
     }
 }
 
@@ -184,5 +187,43 @@ TEST(Readers, AmountsReadAsTheirDecimalText) {
         QByteArray record = "050101|" + amount;
         record.replace('.', ',');
         EXPECT_EQ(monthlyTotals(ledger({record}), QStringLiteral("2005"))[0], amount.toDouble()) << record.constData();
+    }
+}
+
+TEST(Readers, MatchAPlainReadingOfRandomLedgers) {
+    // Records of two years with months and days in and out of range, widened amounts, both
+    // separators and every kind of line end, read the simple way beside the readers.
+    quint32 seed = 99;
+    const auto next = [&seed](quint32 n) {
+        seed = seed * 1103515245 + 12345;
+        return (seed >> 8) % n;
+    };
+    for (int round = 0; round < 40; ++round) {
+        QByteArray bytes = header() + "\r\n";
+        for (int i = 0; i < 200; ++i) {
+            bytes += QByteArrayList{"\r\n", "\n", "\r"}.at(next(10) < 8 ? 0 : 1 + next(2));
+            const QByteArray amount = QByteArray::number(next(12000000) / 1000.0, 'f', 3).rightJustified(8, '0');
+            bytes += QByteArray::number(3 + next(2)).rightJustified(2, '0') + QByteArray::number(next(14)).rightJustified(2, '0') +
+                     QByteArray::number(1 + next(28)).rightJustified(2, '0') + "|" +
+                     QByteArray(amount).replace('.', next(2) ? ',' : '.');
+        }
+        std::array<double, 12> months{};
+        std::array<double, 31> days{};
+        double range = 0;
+        const QList<QByteArray> lines = splitLines(bytes);
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QByteArray &line = lines.at(i);
+            const int yy = line.left(2).toInt(), mm = line.mid(2, 2).toInt(), dd = line.mid(4, 2).toInt();
+            const double amount = QByteArray(line.mid(7)).replace(',', '.').toDouble();
+            if (mm < 1 || mm > 12) continue;
+            if (yy == 3) months[mm - 1] += amount;
+            if (yy == 4 && mm == 2) days[dd - 1] = amount;
+            if (QDate(2000 + yy, mm, dd) >= QDate(2003, 5, 10) && QDate(2000 + yy, mm, dd) <= QDate(2004, 2, 20)) range += amount;
+        }
+        const auto gotMonths = monthlyTotals(bytes, QStringLiteral("2003"));
+        for (int m = 0; m < 12; ++m)
+            EXPECT_NEAR(gotMonths[m], months[m], 1e-6);
+        EXPECT_EQ(dayValues(bytes, 2004, 2), days);
+        EXPECT_NEAR(rangeTotal(bytes, {2003, 5, 10}, {2004, 2, 20}), range, 1e-6);
     }
 }
