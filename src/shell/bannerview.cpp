@@ -25,6 +25,7 @@ void BannerView::setOffline(bool offline) {
 
 void BannerView::Navigate(const QString &address) {
     m_deferred.clear();
+    m_restoring = false;
     if (!m_engine && m_offline) {
         if (!m_cache.contains(address)) {
             completeLater(internalPageFor(address));
@@ -66,14 +67,16 @@ void BannerView::createEngine() {
     QWidget *view = m_engine->widget();
     view->setGeometry(rect());
     view->show();
-    if (!m_deferred.isEmpty()) load(std::exchange(m_deferred, QString()));
+    if (!m_deferred.isEmpty()) load(std::exchange(m_deferred, QString()), std::exchange(m_restoring, false));
 }
 
-void BannerView::load(const QString &address) {
+void BannerView::load(const QString &address, bool restoring) {
     m_loading = address;
     m_programLoad = true;
     m_busy = true;
-    if (m_offline) {
+    // The page that was on view comes back from its saved copy also on line: showing the
+    // window again costs the connection nothing.
+    if (m_offline || (restoring && m_cache.contains(address))) {
         if (!m_cache.contains(address)) {
             m_programLoad = false;
             m_busy = false;
@@ -171,10 +174,12 @@ void BannerView::releaseEngine() {
     }
     // A navigation cut short runs again, and otherwise the page on view comes back (from its
     // saved copy while off line), when the window is shown again.
-    if (!m_loading.isEmpty())
+    if (!m_loading.isEmpty()) {
         m_deferred = m_loading;
-    else if (!isHidden() && !m_lastPage.isEmpty())
+    } else if (!isHidden() && !m_lastPage.isEmpty()) {
         m_deferred = m_lastPage;
+        m_restoring = true;
+    }
     m_engine.reset();
     m_engineTried = false;
     m_loading.clear();

@@ -57,7 +57,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void load(const QString &address);
+    void load(const QString &address, bool restoring = false);
     void releaseLater();
     void releaseEngine();
     void onLoadStarted();
@@ -71,6 +71,8 @@ private:
     bool m_windowShown = false;
     // A navigation made off line while no engine existed, run when the window is shown.
     QString m_deferred;
+    // The deferred navigation brings back the page that was on view when the engine went.
+    bool m_restoring = false;
     // The address of the last real page that completed.
     QString m_lastPage;
     // The address being loaded, and whether it comes from a saved copy.

@@ -201,3 +201,20 @@ TEST(BannerView, LoadsAfterTheHelperDiedEndOnAnInternalPage) {
     w.view->Navigate(server.url(QStringLiteral("/again")));
     EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
 }
+
+TEST(BannerView, ShowingTheWindowAgainOnLineBringsThePageBackFromItsCopy) {
+    QTemporaryDir cache;
+    PageServer server;
+    const QString page = server.url(QStringLiteral("/services/tarv/index.asp?tarv=10"));
+    BannerWindow w(cache.path());
+    w.window.show();
+    w.view->Navigate(page);
+    EXPECT_EQ(w.nextComplete(), page);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.view->cache().contains(page); }, 20000));
+    const int requests = server.paths.size();
+    w.window.hide();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.view->engineCreated(); }, 5000));
+    w.window.show();
+    EXPECT_EQ(w.nextComplete(), page);
+    EXPECT_EQ(server.paths.size(), requests);
+}
