@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs the footprint benchmark on a display of its own with a tray: Xvfb and trayer, as a
-# desktop session would have them. Usage, from the build folder (a RelWithDebInfo build):
+# desktop session would have them; then the statistics scans beside a plain read. Usage, from the
+# build folder (a RelWithDebInfo build):
 #
 #     ../bench/footprint.sh [idle seconds]
 set -euo pipefail
 BENCH="$(pwd)/bench/bench_memory"
-[ -x "$BENCH" ] || { echo "run from a build folder with bench/bench_memory built"; exit 1; }
+STATS="$(pwd)/bench/bench_stats"
+[ -x "$BENCH" ] && [ -x "$STATS" ] || { echo "run from a build folder with bench/bench_memory and bench/bench_stats built"; exit 1; }
 export LANG=el_GR.UTF-8
 export TARV_MAKER_URL=http://127.0.0.1:9/
 unset QT_QPA_PLATFORM
@@ -15,3 +17,5 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     sleep 1
     "$1" "${@:2}"
 ' _ "$BENCH" "$@"
+echo
+QT_QPA_PLATFORM=offscreen "$STATS"
