@@ -46,12 +46,15 @@ QList<qint64> processTree(qint64 root) {
 }
 
 struct Memory {
+    // PSS shares each page among the processes that map it, so it moves with whatever else runs
+    // Qt on the machine; RSS and the written pages do not.
     qint64 pssKb = 0;
-    // Pages of the program's own (not shared with any other process): steadier on a busy machine.
-    qint64 privateKb = 0;
+    qint64 rssKb = 0;
+    // Pages the process has written: its heap, stacks and relocated data.
+    qint64 dirtyKb = 0;
 };
 
-// The summed PSS and private memory of a process tree.
+// The summed PSS, RSS and written memory of a process tree.
 Memory memoryOf(qint64 root) {
     Memory m;
     for (qint64 pid : processTree(root)) {
@@ -60,7 +63,8 @@ Memory memoryOf(qint64 root) {
         for (const QByteArray &line : f.readAll().split('\n')) {
             const qint64 kb = line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toLongLong();
             if (line.startsWith("Pss:")) m.pssKb += kb;
-            if (line.startsWith("Private_Clean:") || line.startsWith("Private_Dirty:")) m.privateKb += kb;
+            if (line.startsWith("Rss:")) m.rssKb += kb;
+            if (line.startsWith("Private_Dirty:") || line.startsWith("Shared_Dirty:")) m.dirtyKb += kb;
         }
     }
     return m;
@@ -81,18 +85,18 @@ void writeSavedCopy(const QString &cacheFolder, const QString &address) {
             "------B--\r\n");
 }
 
-// Processor time (user and system) of a process tree so far, in seconds.
+// Processor time of a process tree so far, in seconds: the scheduler's nanosecond count of every
+// thread, fine enough for programs that sleep nearly all the time (clock ticks are not).
 double cpuSecondsOf(qint64 root) {
-    double ticks = 0;
+    double ns = 0;
     for (qint64 pid : processTree(root)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly)) continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        // utime and stime are fields 14 and 15 of the line, 12 and 13 after the name.
-        ticks += fields.value(11).toDouble() + fields.value(12).toDouble();
+        const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+        for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile stat(tasks + QLatin1Char('/') + task + QStringLiteral("/schedstat"));
+            if (stat.open(QIODevice::ReadOnly)) ns += stat.readAll().split(' ').value(0).toDouble();
+        }
     }
-    return ticks / double(::sysconf(_SC_CLK_TCK));
+    return ns / 1e9;
 }
 
 struct Figures {
@@ -217,7 +221,7 @@ int main(int argc, char **argv) {
         {"program, with a saved banner copy", QStringLiteral(TARV_EXE), {}, true, 0},
     };
     std::printf("Start-up to the docked icon (best of %d starts), then %d s idle in the tray without a connection\n", kStartRuns, idle);
-    std::printf("  %-36s %10s %8s %9s %8s %6s\n", "", "dock ms", "PSS MB", "priv MB", "CPU %", "procs");
+    std::printf("  %-36s %8s %7s %7s %9s %8s %6s\n", "", "dock ms", "PSS MB", "RSS MB", "dirty MB", "CPU %", "procs");
     Figures bare;
     for (const Case &c : cases) {
         const Figures f = measure(c, idle, dock.get());
@@ -226,14 +230,13 @@ int main(int argc, char **argv) {
             continue;
         }
         if (bare.idle.pssKb == 0) bare = f;
-        std::printf("  %-36s %10.0f %8.1f %9.1f %8.3f %6d", c.name, f.dockMs, f.idle.pssKb / 1024.0,
-                    f.idle.privateKb / 1024.0, f.cpuPercent, f.processes);
+        std::printf("  %-36s %8.0f %7.1f %7.1f %9.1f %8.3f %6d", c.name, f.dockMs, f.idle.pssKb / 1024.0,
+                    f.idle.rssKb / 1024.0, f.idle.dirtyKb / 1024.0, f.cpuPercent, f.processes);
         if (&c != &cases[0]) {
-            std::printf("   (dock %.2fx, PSS %.2fx", bare.dockMs > 0 ? f.dockMs / bare.dockMs : 0.0,
-                        double(f.idle.pssKb) / std::max<qint64>(1, bare.idle.pssKb));
-            // Processor time is counted in clock ticks: an idle bare program often uses none.
-            if (bare.cpuPercent > 0)
-                std::printf(", CPU %.2fx", f.cpuPercent / bare.cpuPercent);
+            std::printf("   (dock %.2fx, PSS %.2fx, RSS %.2fx", bare.dockMs > 0 ? f.dockMs / bare.dockMs : 0.0,
+                        double(f.idle.pssKb) / std::max<qint64>(1, bare.idle.pssKb),
+                        double(f.idle.rssKb) / std::max<qint64>(1, bare.idle.rssKb));
+            if (bare.cpuPercent > 0) std::printf(", CPU %.2fx", f.cpuPercent / bare.cpuPercent);
             std::printf(" bare)");
         }
         std::printf("\n");
@@ -244,9 +247,11 @@ int main(int argc, char **argv) {
                      {QStringLiteral("{dir}"), QStringLiteral("--show-for"), QStringLiteral("8")}, true, 8};
     const Figures f = measure(shown, idle, nullptr);
     std::printf("Window shown with the banner (saved copy) loaded, then hidden\n");
-    std::printf("  %-36s %8.1f MB PSS  (%.2fx bare, %d processes)\n", "shown, banner loaded",
-                f.shown.pssKb / 1024.0, double(f.shown.pssKb) / std::max<qint64>(1, bare.idle.pssKb), f.processes);
-    std::printf("  %-36s %8.1f MB PSS  (%.2fx bare)\n", "10 s after hiding", f.afterHiding.pssKb / 1024.0,
-                double(f.afterHiding.pssKb) / std::max<qint64>(1, bare.idle.pssKb));
+    std::printf("  %-36s %7.1f MB PSS %7.1f MB RSS  (%d processes)\n", "shown, banner loaded",
+                f.shown.pssKb / 1024.0, f.shown.rssKb / 1024.0, f.processes);
+    std::printf("  %-36s %7.1f MB PSS %7.1f MB RSS  (PSS %.2fx, RSS %.2fx bare)\n", "10 s after hiding",
+                f.afterHiding.pssKb / 1024.0, f.afterHiding.rssKb / 1024.0,
+                double(f.afterHiding.pssKb) / std::max<qint64>(1, bare.idle.pssKb),
+                double(f.afterHiding.rssKb) / std::max<qint64>(1, bare.idle.rssKb));
     return 0;
 }
