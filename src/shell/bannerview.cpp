@@ -172,8 +172,8 @@ void BannerView::releaseEngine() {
             QFile::remove(it.key());
         m_savingFor.clear();
     }
-    // A navigation cut short runs again, and otherwise the page on view comes back (from its
-    // saved copy while off line), when the window is shown again.
+    // A navigation cut short runs again, and otherwise the page on view comes back from its
+    // saved copy, when the window is shown again.
     if (!m_loading.isEmpty()) {
         m_deferred = m_loading;
     } else if (!isHidden() && !m_lastPage.isEmpty()) {
