@@ -8,7 +8,11 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace tarv {
 
@@ -89,7 +93,12 @@ void setDiskSync(bool on) {
 }
 
 void syncToDisk(int fd) {
+#ifdef _WIN32
+    // The C runtime's flush of a descriptor to the disk (FlushFileBuffers underneath).
+    if (g_diskSync && fd >= 0) ::_commit(fd);
+#else
     if (g_diskSync && fd >= 0) ::fsync(fd);
+#endif
 }
 
 QList<QByteArray> ledgerLines(const QByteArray &bytes) {

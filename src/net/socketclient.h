@@ -8,7 +8,11 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <netinet/in.h>
+#endif
 
 class QSocketNotifier;
 

@@ -1,24 +1,28 @@
 #include "platform/platform.h"
 
 #include "platform/linux/systemclock.h"
+#include "platform/windows/datafolder.h"
 #include "platform/windows/rasdialupservice.h"
 #include "platform/windows/runkeyautostartstore.h"
 #include "platform/windows/shellexecuteopener.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QStandardPaths>
-#include <QTemporaryFile>
+
+#include <shlobj.h>
 
 namespace tarv {
 
 namespace {
 
-// Whether files can be created in a folder. Qt does not look at NTFS permissions by default, so
-// the folder is tried instead of asked.
-bool canWriteIn(const QString &folder) {
-    QTemporaryFile probe(folder + QStringLiteral("/tarv-XXXXXX"));
-    return probe.open();
+// The user's roaming application data folder (%APPDATA%), empty if the shell has none.
+QString roamingAppData() {
+    PWSTR path = nullptr;
+    QString folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &path)))
+        folder = QDir::fromNativeSeparators(QString::fromWCharArray(path));
+    CoTaskMemFree(path);
+    return folder;
 }
 
 } // namespace
@@ -29,16 +33,14 @@ Platform makeSystemPlatform() {
     p.dialup = std::make_shared<RasDialupService>();
     p.autostart = std::make_shared<RunKeyAutostartStore>();
     p.shell = std::make_shared<ShellExecuteOpener>();
-    p.dataFolder = QCoreApplication::applicationDirPath();
-    // A program installed under Program Files cannot write beside itself: its ledger and vendor
-    // menu then live in the user's data folder instead.
-    if (!canWriteIn(p.dataFolder)) {
-        const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        if (QDir().mkpath(userFolder)) p.dataFolder = userFolder;
-    }
+    p.dataFolder = windowsDataFolder(QCoreApplication::applicationDirPath(), roamingAppData());
+    // The folder is made here; a failure shows when the ledger is first written.
+    QDir().mkpath(p.dataFolder);
     // The Run key holds the path as Windows writes it, with backslashes.
     p.executablePath = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
-    p.makerUrl = QStringLiteral(TARV_MAKER_URL);
+    // The end-to-end tests point the program at a server on this machine instead of the maker's.
+    const QString makerOverride = qEnvironmentVariable("TARV_MAKER_URL");
+    p.makerUrl = makerOverride.isEmpty() ? QStringLiteral(TARV_MAKER_URL) : makerOverride;
     return p;
 }
 
