@@ -72,10 +72,10 @@ tarv_windows_deploy() {
     local qt="$1" stage="$2"
     shift 2
     # The Windows platform, its native style, JPEG for the window's frame and ICO/GIF for the
-    # pictures a vendor menu or banner may hold. Tests add what they need themselves.
+    # pictures a vendor menu or banner may hold; tests add more through TARV_EXTRA_PLUGINS.
     local plugin
     for plugin in platforms/qwindows.dll styles/qwindowsvistastyle.dll \
-        imageformats/qjpeg.dll imageformats/qico.dll imageformats/qgif.dll; do
+        imageformats/qjpeg.dll imageformats/qico.dll imageformats/qgif.dll ${TARV_EXTRA_PLUGINS:-}; do
         mkdir -p "$stage/$(dirname "$plugin")"
         cp "$qt/plugins/$plugin" "$stage/$plugin"
     done
