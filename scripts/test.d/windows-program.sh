@@ -19,14 +19,13 @@ done
 TARV_WINDOWS_TESTS=1 "$ROOT/scripts/build-windows"
 make -s -C tests/windows OUT="$OUT/cross" "$OUT/cross/standins/full/rasapi32.dll"
 QT="$(tarv_windows_qt)"
-
 WORK="$(mktemp -d /tmp/tarv-winprog.XXXXXX)"
+
 export WINEPREFIX="$WORK/prefix"
 export WINEARCH=win64
 # Quiet, no Mono or Gecko installers (there is no network), and no debugger waiting on a crash.
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-export LANG=el_GR.UTF-8
 export TARV_MAKER_URL=http://127.0.0.1:9/
 XVFB_PID=""
 cleanup() {
@@ -35,6 +34,13 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
+# Wine takes the user's locale from the host's: a Greek one, made here if the system has none.
+export LANG=el_GR.UTF-8
+if ! locale -a 2>/dev/null | grep -qix 'el_GR.utf8'; then
+    mkdir -p "$WORK/locale"
+    localedef -i el_GR -f UTF-8 "$WORK/locale/el_GR.UTF-8"
+    export LOCPATH="$WORK/locale"
+fi
 fail() {
     echo "windows-program.sh: $*" >&2
     exit 1
@@ -55,6 +61,12 @@ XVFB_PID=$!
 wait_for '[ -s "$WORK/display" ]' 20 || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$WORK/display")"
 timeout 180 wineboot -i >/dev/null 2>&1 || fail "the Wine prefix could not be made"
+# Windows has Arial, Times New Roman and Courier New; Wine draws them with the metric-compatible
+# Liberation fonts, so that text takes the room it takes on Windows.
+for font in "Arial:Liberation Sans" "Times New Roman:Liberation Serif" "Courier New:Liberation Mono"; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${font%%:*}" /t REG_SZ /d "${font#*:}" /f \
+        >/dev/null 2>&1
+done
 
 echo "windows-program.sh: the test programs under Wine"
 RUN="$WORK/tests"
@@ -72,7 +84,7 @@ for exe in "$RUN"/*.exe; do
         >"$WORK/$name.log" 2>&1); then
         failed+=("$name")
         echo "--- $name failed:"
-        grep -E '^\[  FAILED|Failure|error|Expected|Which is|  Actual|Value of' "$WORK/$name.log" | head -60 || tail -30 "$WORK/$name.log"
+        grep -E -A5 '^\[  FAILED|Failure|exception' "$WORK/$name.log" | head -80 || tail -30 "$WORK/$name.log"
     else
         echo "$name: $(grep -E '^\[  PASSED' "$WORK/$name.log" || echo passed)"
     fi

@@ -16,6 +16,8 @@ PROGRAM_PID=""
 
 fail() {
     echo "e2e_program.sh: $*" >&2
+    # What the screen showed, for whoever reads the failure.
+    import -window root "$SHOTS/failure.png" 2>/dev/null || true
     [ -f "$WORK/tarv.log" ] && tail -20 "$WORK/tarv.log" >&2
     exit 1
 }
@@ -37,6 +39,7 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
+trap 'echo "e2e_program.sh: a step failed at line $LINENO" >&2' ERR
 
 # The stand-in reads its script from this file at every call: the connection changes as it is rewritten.
 RAS="$WORK/ras.txt"
@@ -51,6 +54,11 @@ start_program() {
 # The amount of a day's record in the ledger ("0009,000"), or nothing.
 amount_of() {
     grep -a -o "$2|[0-9]*,[0-9]*" "$1" 2>/dev/null | tail -1 | cut -d'|' -f2 || true
+}
+# Writes a ledger: the header (printf escapes allowed) padded to 100 bytes, then today's empty record.
+ledger() {
+    printf "$2" >"$1"
+    printf '%*s\r\n\r\n%s|0000,000' $((100 - $(stat -c %s "$1"))) '' "$DAY" >>"$1"
 }
 main_window() {
     # xdotool compares names bytewise in the C locale, so the Greek part of the title stays out.
@@ -73,10 +81,7 @@ DAY="$(date +%y%m%d)"
 start_program
 wait_for '[ -s "$DATA/data.dat" ]' 90 || fail "no ledger in %APPDATA%\\Tarv"
 [ ! -e "$INST/data.dat" ] || fail "the installed program wrote its ledger beside itself"
-{
-    printf '8|22|270|540|9|\xC4\xF1\xF7%85s\r\n\r\n' ''
-    printf '%s|0000,000' "$DAY"
-} >"$WORK/expected.dat"
+ledger "$WORK/expected.dat" '8|22|270|540|9|\xC4\xF1\xF7' # the currency "Δρχ" in code page 1253
 cmp "$DATA/data.dat" "$WORK/expected.dat" || {
     xxd "$DATA/data.dat" | head -8 >&2
     fail "the first-run ledger is not the expected 119 bytes"
@@ -91,10 +96,13 @@ eval "$(xdotool getwindowgeometry --shell "$TRAY")"
 wait_for 'import -window root -crop 24x24+$X+$Y +repage "$WORK/icon.png" 2>/dev/null &&
     [ "$(convert "$WORK/icon.png" -format "%k" info:)" -gt 2 ]' 30 || fail "no icon in the notification area"
 import -window root -crop 160x24+$X+$Y +repage "$SHOTS/tray.png"
+# The program starts in the notification area only.
+[ -z "$(main_window)" ] || fail "the main window showed before the icon was clicked"
 xdotool mousemove $((X + 8)) $((Y + 8)) click --repeat 2 --delay 100 1
 wait_for '[ -n "$(main_window)" ]' 20 || fail "a double click on the icon did not show the main window"
-MAIN="$(main_window)"
 sleep 1
+MAIN="$(main_window)"
+[ -n "$MAIN" ] || fail "the main window did not stay"
 import -window "$MAIN" "$SHOTS/main.png"
 
 echo "e2e_program.sh: the statistics panel and the chart"
@@ -104,7 +112,8 @@ MY=$Y
 xdotool mousemove $((MX + 159)) $((MY + 271)) click 1
 sleep 3
 import -window "$MAIN" "$SHOTS/statistics.png"
-xdotool mousemove $((MX + 60)) $((MY + 380)) click 1
+# January's row of the panel's year grid opens that month's chart.
+xdotool mousemove $((MX + 45)) $((MY + 37)) click 1
 wait_for '[ "$(xdotool search --onlyvisible --name "Internet by Pelmo$" 2>/dev/null | wc -l)" -ge 2 ]' 15 ||
     fail "the chart window did not open"
 sleep 2
@@ -113,10 +122,7 @@ import -window root "$SHOTS/chart.png"
 echo "e2e_program.sh: units while connected"
 stop_program
 # Short units (2 s by day, 3 s by night) so that several fall due within the test.
-{
-    printf '8|22|2|3|9|\xC4\xF1\xF7%89s\r\n\r\n' ''
-    printf '%s|0000,000' "$DAY"
-} >"$DATA/data.dat"
+ledger "$DATA/data.dat" '8|22|2|3|9|EUR'
 start_program
 sleep 10
 [ "$(amount_of "$DATA/data.dat" "$DAY")" = "0000,000" ] || fail "charged before a connection"
