@@ -113,18 +113,6 @@ private:
 
 } // namespace
 
-QList<unsigned> TrayActivations::messages(int activationReason, qint64 nowMs) {
-    if (m_statusNotifier && activationReason == QSystemTrayIcon::Trigger) {
-        if (m_armed && nowMs - m_lastMs < m_doubleClickMs) {
-            m_armed = false;
-            return {};
-        }
-        m_armed = true;
-        m_lastMs = nowMs;
-    }
-    return trayMouseMessages(activationReason, m_statusNotifier);
-}
-
 bool statusNotifierHostRegistered(const QDBusConnection &bus) {
     if (!bus.isConnected() || !bus.interface()) return false;
     const QString watcher = QLatin1String(kWatcher);

@@ -20,4 +20,16 @@ QList<unsigned> trayMouseMessages(int activationReason, bool statusNotifierHost)
     }
 }
 
+QList<unsigned> TrayActivations::messages(int activationReason, qint64 nowMs) {
+    if (m_statusNotifier && activationReason == QSystemTrayIcon::Trigger) {
+        if (m_armed && nowMs - m_lastMs < m_doubleClickMs) {
+            m_armed = false;
+            return {};
+        }
+        m_armed = true;
+        m_lastMs = nowMs;
+    }
+    return trayMouseMessages(activationReason, m_statusNotifier);
+}
+
 } // namespace tarv

@@ -1,7 +1,7 @@
 # The test programs of a Windows build (cross-built with mingw-w64; scripts/test.d/windows-program.sh
 # runs them under Wine). The suites that need Linux (the dial-up back-ends, the XDG autostart
-# store, mounts, nginx, the web engine, X displays) are not among them; neither are the socket
-# tests, whose scripted servers are written on POSIX sockets.
+# store, mounts, nginx, the web engine, X displays) are not among them. The socket component and
+# the HTTP client run against the same scripted servers on 127.0.0.1, there on Winsock.
 set(_w ${CMAKE_CURRENT_LIST_DIR})
 set(_t ${CMAKE_CURRENT_LIST_DIR}/..)
 
@@ -29,5 +29,15 @@ find_package(Qt6 REQUIRED COMPONENTS Network)
 tarv_add_windows_test(test_vendor
     ${_t}/shell/test_vendor_popupfile.cpp ${_t}/shell/test_vendor_menu.cpp ${_t}/shell/test_vendor_form.cpp
     LIBS tarvgui Qt6::Network)
+tarv_add_windows_test(test_net
+    ${_t}/net/test_headerlist_encoders.cpp ${_t}/net/test_socketclient.cpp ${_t}/net/test_sockettransfers.cpp
+    ${_t}/net/test_httpclient.cpp LIBS tarvnet)
+target_include_directories(test_net PRIVATE ${_t}/net)
+tarv_add_windows_test(test_net_hostile ${_t}/net/test_hostile.cpp LIBS tarvnet)
+target_include_directories(test_net_hostile PRIVATE ${_t}/net)
+# The light banner view, the only one on Windows.
+tarv_add_windows_test(test_banner_text ${_t}/shell/test_banner_text.cpp ${_t}/shell/test_banner_links.cpp
+    LIBS tarvgui)
+target_include_directories(test_banner_text PRIVATE ${_t}/net)
 # The Windows program's own pieces: the notification-area host and the data folder rule.
 tarv_add_windows_test(test_windows_program ${_w}/test_notifytrayhost.cpp ${_w}/test_datafolder.cpp LIBS tarvgui)
