@@ -1,11 +1,12 @@
 // Times the statistics views on a ledger of 100,000 day records: the monthly totals
-// (boxYearChange), the range total (calcRange) and the chart's build, each beside one plain
+// (showYearTotals), the range total (showRangeTotal) and the chart's build, each beside one plain
 // sequential read of the same file, and prints the figures.
 #include "benchsupport.h"
 #include "framework/textformat.h"
 #include "meter/ledger.h"
 #include "platform/fakes/fakes.h"
 #include "shell/tform1.h"
+#include "stats/statspanel.h"
 #include "stats/tfrmgraph.h"
 
 #include <QApplication>
@@ -42,9 +43,10 @@ int main(int argc, char **argv) {
     TForm1 form(p);
     TfrmGraph graph(&form);
     form.frmGraph = &graph;
-    form.boxYear->setText(QStringLiteral("2003"));
-    form.setCalcDates(QDate(2000, 1, 1));
-    form.DatePick2->setDate(QDate(2099, 12, 31));
+    StatsPanel &panel = *form.findChild<StatsPanel *>();
+    panel.findChild<QLineEdit *>(QStringLiteral("yearBox"))->setText(QStringLiteral("2003"));
+    panel.setCalcDates(QDate(2000, 1, 1));
+    panel.findChild<QDateEdit *>(QStringLiteral("toPicker"))->setDate(QDate(2099, 12, 31));
     graph.chartYear = 2003;
     graph.chartMonth = 3;
 
@@ -61,15 +63,15 @@ int main(int argc, char **argv) {
         while (!f.atEnd())
             n = n + f.readLine().size();
     });
-    const double year = bestOf(5, [&] { form.boxYearChange(); });
-    const double range = bestOf(5, [&] { form.calcRange(); });
+    const double year = bestOf(5, [&] { panel.showYearTotals(); });
+    const double range = bestOf(5, [&] { panel.showRangeTotal(); });
     const double chart = bestOf(5, [&] { graph.FormActivate(); });
 
     std::printf("ledger: %d records, %lld bytes\n", records, static_cast<long long>(bytes.size()));
     std::printf("plain sequential read      : %8.3f ms\n", plain);
     std::printf("plain read line by line    : %8.3f ms\n", lines);
-    std::printf("boxYearChange (12 months)  : %8.3f ms  (%.1f x plain read)\n", year, year / plain);
-    std::printf("calcRange (2000 to 2099)   : %8.3f ms  (%.1f x plain read)\n", range, range / plain);
+    std::printf("showYearTotals (12 months) : %8.3f ms  (%.1f x plain read)\n", year, year / plain);
+    std::printf("showRangeTotal (2000-2099) : %8.3f ms  (%.1f x plain read)\n", range, range / plain);
     std::printf("chart build (FormActivate) : %8.3f ms  (%.1f x plain read)\n", chart, chart / plain);
     return 0;
 }

@@ -5,6 +5,8 @@
 #include "framework/shapecircle.h"
 #include "framework/textformat.h"
 #include "shell/trayicon.h"
+#include "stats/statspanel.h"
+#include "stats/tfrmgraph.h"
 
 #include <QAction>
 #include <QApplication>
@@ -149,7 +151,7 @@ void TForm1::FormCreate() {
     });
     m_meter.s.statusSuffix.clear();
     // The calculator's range starts as today, both ends.
-    setCalcDates(m_meter.platform().clock->now().date());
+    statsPanel->setCalcDates(m_meter.platform().clock->now().date());
     // The banner starts off line, and the vendor menu is built from the file left on disk.
     runGuarded([this] {
         startBanner();
@@ -196,7 +198,37 @@ void TForm1::stopTimer() { Timer1->stop(); }
 void TForm1::startTimer() { Timer1->start(); }
 
 void TForm1::ledgerWritten() {
-    boxYearChange();
+    statsPanel->showYearTotals();
+}
+
+void TForm1::createStatsPanel() {
+    statsPanel = new StatsPanel(m_meter.platform().dataFolder, [this] { return m_meter.s.currencyLabel; }, this);
+    statsPanel->setGeometry(12, 350, 259, 226);
+    connect(statsPanel, &StatsPanel::opening, this, &TForm1::parkBanner);
+    connect(statsPanel, &StatsPanel::closed, this, &TForm1::restoreBanner);
+    connect(statsPanel, &StatsPanel::monthChosen, this, &TForm1::showMonthChart);
+    onButtonStats = [this] { statsPanel->toggle(); };
+}
+
+QWidget *TForm1::statsBanner() const {
+    return findChild<QWidget *>(QStringLiteral("WebBrowser1"));
+}
+
+void TForm1::parkBanner() {
+    // The banner is parked below the window's visible area while the panel is open.
+    if (QWidget *banner = statsBanner()) banner->move(banner->x(), 450);
+}
+
+void TForm1::restoreBanner() {
+    QWidget *banner = statsBanner();
+    if (banner && !banner->isHidden()) banner->move(banner->x(), 69);
+}
+
+void TForm1::showMonthChart(int year, int month) {
+    if (!frmGraph) return;
+    frmGraph->chartMonth = month;
+    frmGraph->chartYear = year;
+    frmGraph->showChart();
 }
 
 } // namespace tarv

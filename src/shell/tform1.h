@@ -18,11 +18,6 @@ class QMenu;
 class QAction;
 class QPainter;
 class QRect;
-class QDateEdit;
-class QFrame;
-class QLineEdit;
-class QPushButton;
-class QTableWidget;
 
 namespace tarv {
 
@@ -35,8 +30,7 @@ class THttpClient;
 class BannerView;
 class TfrmOptions;
 class TfrmGraph;
-class ClickLabel;
-class UpDown;
+class StatsPanel;
 
 // The main window: the meter's display, the status lamp, the tray icon and its menu.
 class TForm1 final : public QWidget, public MeterView {
@@ -149,36 +143,8 @@ public:
     QString bannerAddress() const;
     QString vendorMenuPath() const;
 
-    // The statistics panel and its date-range calculator (src/stats/tform1_stats.cpp).
-    QFrame *Panel1 = nullptr;
-    ClickLabel *buttonStatsClose = nullptr;
-    QTableWidget *StringGrid1 = nullptr;
-    QLineEdit *boxYear = nullptr;
-    UpDown *UpDown1 = nullptr;
-    QFrame *panelCalc = nullptr;
-    QPushButton *buttonShowCalc = nullptr;
-    QLabel *Label4 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *Label3 = nullptr;
-    QDateEdit *datePick1 = nullptr;
-    QDateEdit *DatePick2 = nullptr;
-    QLineEdit *CalcBox = nullptr;
-    // Builds the panel, hidden; sets both pickers of the calculator to day.
-    void createStatsPanel();
-    void setCalcDates(const QDate &day);
-    // Opens the panel when hidden, closes it when shown; "x" closes it.
-    void buttonStatsClick();
-    void buttonStatsCloseClick();
-    // The twelve monthly totals of the year in boxYear; also run after every ledger write.
-    void boxYearChange();
-    // Shows the chart of the month of the grid's current row.
-    void StringGrid1Click();
-    void buttonShowCalcClick();
-    void datePick1Change();
-    void DatePick2Change();
-    // The total of the days from datePick1 to DatePick2 into CalcBox.
-    void calcRange();
+    // The statistics panel, a child placed over the display while open.
+    StatsPanel *statsPanel = nullptr;
     // The statistics button's click.
     std::function<void()> onButtonStats;
 
@@ -206,8 +172,12 @@ protected:
 
 private:
     void createControls();
+    void createStatsPanel();
     // The banner view that the open statistics panel parks out of sight (null while none).
     QWidget *statsBanner() const;
+    void parkBanner();
+    void restoreBanner();
+    void showMonthChart(int year, int month);
     void createButtons();
     void setShowCaption(bool windowShown);
     // The maker's home page: the vendor label's hint and the page its click opens.

@@ -9,6 +9,7 @@
 #include "shell/bannerview.h"
 #include "shell/popupfile.h"
 #include "shell/vendormenu.h"
+#include "stats/statspanel.h"
 
 #include <QAction>
 #include <QFile>
@@ -221,7 +222,7 @@ void TForm1::WebBrowser1DocumentComplete(QObject * /*sender*/, const QString &ad
     }
     loadVendorMenu();
     // While the statistics panel is open the view stays where the panel parked it.
-    if (!Panel1 || Panel1->isHidden()) WebBrowser1->move(WebBrowser1->x(), 69);
+    if (!statsPanel || statsPanel->isHidden()) WebBrowser1->move(WebBrowser1->x(), 69);
     WebBrowser1->resize(261, 168);
     WebBrowser1->show();
 }

@@ -5,6 +5,7 @@
 #include "shell/bannerview.h"
 #include "shell/tform1.h"
 #include "shell/vendormenu.h"
+#include "stats/statspanel.h"
 #include "support/tempdir.h"
 #include "test_vendor_server.h"
 
@@ -102,8 +103,8 @@ TEST(VendorForm, DocumentCompleteShowsTheViewUnlessParkedByTheStatisticsPanel) {
     EXPECT_EQ(view->geometry(), QRect(11, 350, 261, 0));
     EXPECT_FALSE(view->Visible());
 
-    if (rig.form->Panel1) {
-        rig.form->Panel1->show();
+    if (auto *panel = rig.form->findChild<StatsPanel *>()) {
+        panel->show();
         view->move(11, 450);
         rig.form->WebBrowser1DocumentComplete(view, rig.form->bannerAddress());
         EXPECT_EQ(view->geometry(), QRect(11, 450, 261, 168));
