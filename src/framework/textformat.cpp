@@ -6,6 +6,10 @@
 #include <QStringEncoder>
 #include <cmath>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace tarv::fmt {
 
 namespace {
@@ -76,6 +80,58 @@ int toInt(const QString &text) {
     return v;
 }
 
+#ifdef Q_OS_WIN
+// Qt for Windows comes without ICU here, so its encoders know no Windows code page: the system
+// converts instead. The results are made to match what ICU gives on Linux, so that a ledger
+// written on one system reads and compares the same on the other: a character the code page
+// lacks becomes the byte 0x1A (one per character, even outside the 16-bit plane, and never a
+// "best fit" look-alike), a byte the code page leaves undefined reads as U+FFFD, and 0xAA stands
+// for U+00AA both ways. Each UTF-16 unit passed to the system becomes one byte and back, so the
+// results can be corrected position by position.
+QByteArray toCp1253(const QString &text) {
+    if (text.isEmpty()) return {};
+    QString units;
+    units.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            units.append(QChar::ReplacementCharacter);
+            ++i;
+        } else if (c.isSurrogate()) {
+            units.append(QChar::ReplacementCharacter);
+        } else {
+            units.append(c);
+        }
+    }
+    const auto *wide = reinterpret_cast<const wchar_t *>(units.utf16());
+    const int length = int(units.size());
+    char substitute[] = "\x1A";
+    const int size = ::WideCharToMultiByte(1253, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, substitute, nullptr);
+    QByteArray bytes(size, '\0');
+    ::WideCharToMultiByte(1253, WC_NO_BEST_FIT_CHARS, wide, length, bytes.data(), size, substitute, nullptr);
+    if (bytes.size() == units.size()) {
+        for (qsizetype i = 0; i < units.size(); ++i)
+            if (units.at(i).unicode() == 0xAA) bytes[i] = char(0xAA);
+    }
+    return bytes;
+}
+
+QString fromCp1253(const QByteArray &bytes) {
+    if (bytes.isEmpty()) return {};
+    const int length = int(bytes.size());
+    const int size = ::MultiByteToWideChar(1253, 0, bytes.constData(), length, nullptr, 0);
+    QString text(size, Qt::Uninitialized);
+    ::MultiByteToWideChar(1253, 0, bytes.constData(), length, reinterpret_cast<wchar_t *>(text.data()), size);
+    // The system reads the undefined bytes as private-use characters.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0xE000 || c > 0xF8FF) continue;
+        const bool feminine = text.size() == bytes.size() && uchar(bytes.at(i)) == 0xAA;
+        text[i] = feminine ? QChar(0xAA) : QChar(QChar::ReplacementCharacter);
+    }
+    return text;
+}
+#else
 QByteArray toCp1253(const QString &text) {
     QStringEncoder encoder("windows-1253");
     return encoder.encode(text);
@@ -85,6 +141,7 @@ QString fromCp1253(const QByteArray &bytes) {
     QStringDecoder decoder("windows-1253");
     return decoder.decode(bytes);
 }
+#endif
 
 QString copyChars(const QString &text, int start, int count) {
     if (count == 0) count = 35000;

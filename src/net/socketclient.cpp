@@ -1,14 +1,12 @@
 #include "net/socketclient.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QHostInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QUrl>
-#include <arpa/inet.h>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QtEndian>
 
 namespace tarv {
 
@@ -18,16 +16,17 @@ TSocketClient::TSocketClient(QObject *parent) : QObject(parent), m_buffer(kBuffe
     m_timer.setEnabled(false);
     m_timer.setOnTimer([this] { TimerTriggered(); });
     ReportStatus(8, QStringLiteral("Initializing Winsock"));
-    m_winsockInfo = {QStringLiteral("Version= 1.1"),
-                     QStringLiteral("High Version= 1.1"),
-                     QStringLiteral("Description= POSIX sockets"),
-                     QStringLiteral("System= Running"),
-                     QStringLiteral("Max Sockets= %1").arg(sysconf(_SC_OPEN_MAX)),
-                     QStringLiteral("Max Udp pack size= 65507")};
+    const QString failed = QStringLiteral("Initializaton of windows sockets failed");
+    int error = 0;
+    if (!native::startup(m_winsockInfo, error)) throw ESockError(failed);
+    m_libraryStarted = true;
     try {
         makeSocket();
     } catch (const ESockError &) {
-        throw ESockError(QStringLiteral("Initializaton of windows sockets failed"));
+        // The destructor does not run for an object whose constructor fails.
+        native::cleanup();
+        m_libraryStarted = false;
+        throw ESockError(failed);
     }
 }
 
@@ -43,29 +42,29 @@ TSocketClient::~TSocketClient() {
     } catch (...) {
         // Nothing can be reported from a destructor.
     }
+    if (m_libraryStarted) native::cleanup();
 }
 
 void TSocketClient::makeSocket() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (fd < 0) {
-        noteError(errno);
+    int error = 0;
+    // Closing resets the connection at once instead of lingering over unsent data.
+    const native::Handle socket = native::openStream(error);
+    if (socket == native::kInvalid) {
+        noteError(error);
         throw ESockError(ErrorMessage(m_lastErrorNo));
     }
-    // Closing resets the connection at once instead of lingering over unsent data.
-    linger off{1, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
-    attachSocket(fd);
+    attachSocket(socket);
     m_socketUsed = false;
 }
 
-void TSocketClient::attachSocket(int fd) {
-    m_socket = fd;
+void TSocketClient::attachSocket(native::Handle socket) {
+    m_socket = socket;
     // The notifiers belong to this object so that one released inside its own signal (a peer
     // close noticed by onReadable) can be deleted later and is gone with the component at the latest.
-    m_readNotifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+    m_readNotifier = new QSocketNotifier(socket, QSocketNotifier::Read, this);
     m_readNotifier->setEnabled(false);
     connect(m_readNotifier, &QSocketNotifier::activated, this, [this] { onReadable(); });
-    m_writeNotifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Write, this);
+    m_writeNotifier = new QSocketNotifier(socket, QSocketNotifier::Write, this);
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, [this] { onWritable(); });
 }
@@ -79,11 +78,11 @@ void TSocketClient::closeHandle() {
     }
     m_readNotifier = nullptr;
     m_writeNotifier = nullptr;
-    if (m_socket >= 0) {
-        const int fd = m_socket;
-        m_socket = -1;
-        if (::close(fd) != 0) {
-            noteError(errno);
+    if (m_socket != native::kInvalid) {
+        const native::Handle socket = m_socket;
+        m_socket = native::kInvalid;
+        if (const int error = native::close(socket)) {
+            noteError(error);
             CheckError(10035);
         }
     }
@@ -94,10 +93,11 @@ void TSocketClient::closeHandle() {
 // receive, so unread data does not keep the event loop spinning.
 void TSocketClient::onReadable() {
     if (m_readNotifier) m_readNotifier->setEnabled(false);
-    if (m_socket < 0) return;
+    if (m_socket == native::kInvalid) return;
     try {
         char probe = 0;
-        const ssize_t r = ::recv(m_socket, &probe, 1, MSG_PEEK);
+        int error = 0;
+        const qint64 r = native::receive(m_socket, &probe, 1, true, error);
         if (r > 0) {
             m_lastEventOk = true;
             if (OnReadReady) OnReadReady(this);
@@ -106,8 +106,10 @@ void TSocketClient::onReadable() {
             // reader waiting on it meets "not connected" on the fresh socket and ends its read.
             m_lastEventOk = true;
             RequestCloseSocket();
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-            if (m_readNotifier) m_readNotifier->setEnabled(true);
+        } else {
+            // Nothing to read after all, or an interrupted call: wait for the next notice.
+            const int mapped = mapPlatformError(error);
+            if ((mapped == 10035 || mapped == 10004) && m_readNotifier) m_readNotifier->setEnabled(true);
         }
         // Any other error is left in the socket for the next receive to report.
     } catch (...) {
@@ -118,10 +120,11 @@ void TSocketClient::onReadable() {
 // The write readiness: the outcome of a connection attempt, or room to send again.
 void TSocketClient::onWritable() {
     if (m_writeNotifier) m_writeNotifier->setEnabled(false);
-    if (!m_connecting || m_socket < 0) return;
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (::getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+    if (!m_connecting || m_socket == native::kInvalid) return;
+    finishConnect(native::pendingError(m_socket));
+}
+
+void TSocketClient::finishConnect(int error) {
     m_lastEventOk = error == 0;
     if (error != 0) {
         noteError(error);
@@ -143,12 +146,12 @@ void TSocketClient::waitForEvent(bool reading, bool writing) {
 void TSocketClient::ResolveHost() {
     ReportStatus(8, QStringLiteral("Resolve Host"));
     const QString name = Proxy.isEmpty() ? Host : Proxy;
-    in_addr dotted{};
-    if (!name.isEmpty() && ::inet_aton(name.toLatin1().constData(), &dotted) != 0) {
-        m_remote.sin_addr = dotted;
+    quint32 numeric = 0;
+    if (native::parseNumeric(name, numeric)) {
+        m_remoteAddress = qToBigEndian(numeric);
         return;
     }
-    m_remote.sin_addr.s_addr = 0;
+    m_remoteAddress = 0;
     {
         TimerOn();
         TimerGuard guard{this};
@@ -170,11 +173,15 @@ void TSocketClient::ResolveHost() {
                 m_lastEventOk = false;
                 for (const QHostAddress &a : info.addresses()) {
                     if (a.protocol() != QAbstractSocket::IPv4Protocol) continue;
-                    m_lookupAddress = htonl(a.toIPv4Address());
+                    m_lookupAddress = qToBigEndian(a.toIPv4Address());
                     m_lastEventOk = true;
                     break;
                 }
                 m_waitDone = true;
+                // The answer comes as a posted event, which does not end a wait by itself on
+                // every platform.
+                if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance())
+                    dispatcher->wakeUp();
             });
         }
         while (!m_waitDone && !m_timedOut && !m_canceled)
@@ -186,7 +193,7 @@ void TSocketClient::ResolveHost() {
     if (m_timedOut) throw ESockError(QStringLiteral("Host Lookup Timed Out"));
     if (m_canceled) throw ESockError(QStringLiteral("Host Lookup Canceled"));
     if (!m_lastEventOk) throw ESockError(QStringLiteral("Host Lookup Failed"));
-    m_remote.sin_addr.s_addr = m_lookupAddress;
+    m_remoteAddress = m_lookupAddress;
     if (OnHostResolved) OnHostResolved(this);
 }
 
@@ -202,9 +209,9 @@ void TSocketClient::Connect() {
             if (e.message() == QLatin1String("Host Lookup Timed Out") ||
                 e.message() == QLatin1String("Host Lookup Canceled"))
                 throw;
-            m_remote.sin_addr.s_addr = 0;
+            m_remoteAddress = 0;
         }
-        if (m_remote.sin_addr.s_addr != 0) break;
+        if (m_remoteAddress != 0) break;
         if (tries > 0 || !OnInvalidHost) throw ESockError(QStringLiteral("Null Remote Address"));
         bool handled = false;
         OnInvalidHost(handled);
@@ -213,7 +220,7 @@ void TSocketClient::Connect() {
 
     // A socket that already took part in a failed attempt (or none at all, when making the
     // last fresh one failed) is replaced before the next attempt.
-    if (m_socket < 0 || m_socketUsed) {
+    if (m_socket == native::kInvalid || m_socketUsed) {
         closeHandle();
         makeSocket();
     }
@@ -224,20 +231,17 @@ void TSocketClient::Connect() {
     m_lastEventOk = true;
     // A port that does not fit 16 bits would quietly reach another port: refuse it instead.
     if (port < 0 || port > 65535) m_lastEventOk = false;
-    m_remote.sin_family = AF_INET;
-    m_remote.sin_port = htons(quint16(port));
 
-    if (m_lastEventOk &&
-        ::connect(m_socket, reinterpret_cast<const sockaddr *>(&m_remote), sizeof m_remote) == 0) {
+    const int error = m_lastEventOk ? native::connectTo(m_socket, qFromBigEndian(m_remoteAddress), quint16(port)) : 0;
+    if (m_lastEventOk && error == 0) {
         m_connected = true;
         if (OnConnect) OnConnect(this);
     } else if (m_lastEventOk) {
-        const int error = errno;
         noteError(error);
-        if (error == EINPROGRESS || error == EAGAIN) {
+        const int mapped = m_lastErrorNo;
+        if (mapped == 10035 || mapped == 10036) {
             // Normal for a non-blocking socket: the outcome comes as write readiness.
-        } else if (error == ECONNREFUSED || error == ENETUNREACH || error == EHOSTUNREACH ||
-                   error == ETIMEDOUT) {
+        } else if (mapped == 10061 || mapped == 10051 || mapped == 10065 || mapped == 10060) {
             m_lastEventOk = false; // an outcome known at once
         } else {
             CheckError(10035);
@@ -248,8 +252,18 @@ void TSocketClient::Connect() {
         m_connecting = true;
         TimerOn();
         TimerGuard guard{this};
-        while (!m_connected && !m_timedOut && !m_canceled && m_lastEventOk)
+        QTimer check;
+        if (native::kConnectCheckMs > 0) check.start(native::kConnectCheckMs);
+        while (!m_connected && !m_timedOut && !m_canceled && m_lastEventOk) {
+            // The outcome is asked for directly too: a notification may never come for it.
+            int failure = 0;
+            const int state = m_socket == native::kInvalid ? 0 : native::connectState(m_socket, failure);
+            if (state != 0) {
+                finishConnect(state > 0 ? 0 : failure);
+                continue;
+            }
             waitForEvent(false, true);
+        }
         m_connecting = false;
     }
     if (!m_timedOut && !m_canceled && m_lastEventOk) {
@@ -271,6 +285,9 @@ void TSocketClient::Disconnect() {
 void TSocketClient::Cancel() {
     ReportStatus(8, QStringLiteral("Canceling"));
     m_canceled = true;
+    // The wait that the cancel ends must return even when it came from a handler that the
+    // event loop ran without counting it as an event of its own (Qt's Windows dispatcher).
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance()) dispatcher->wakeUp();
 }
 
 void TSocketClient::Abort() {
@@ -281,7 +298,7 @@ void TSocketClient::Abort() {
 void TSocketClient::RequestCloseSocket() {
     ReportStatus(4, QStringLiteral("Request Close Socket"));
     m_connected = false;
-    if (m_socket < 0) return;
+    if (m_socket == native::kInvalid) return;
     closeHandle();
     if (m_destroying) return;
     if (OnDisconnect) OnDisconnect(this);
@@ -289,11 +306,10 @@ void TSocketClient::RequestCloseSocket() {
     makeSocket();
 }
 
-void TSocketClient::adoptConnected(int fd) {
+void TSocketClient::adoptConnected(native::Handle socket) {
     closeHandle();
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    attachSocket(fd);
+    native::adopt(socket);
+    attachSocket(socket);
     m_socketUsed = true;
     m_canceled = false;
     m_connected = true;
@@ -304,7 +320,8 @@ void TSocketClient::adoptConnected(int fd) {
 bool TSocketClient::DataAvailable() {
     ReportStatus(8, QStringLiteral("Data Available"));
     char probe = 0;
-    return m_socket >= 0 && ::recv(m_socket, &probe, 1, MSG_PEEK) >= 1;
+    int error = 0;
+    return m_socket != native::kInvalid && native::receive(m_socket, &probe, 1, true, error) >= 1;
 }
 
 void TSocketClient::TimerOn() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/messagetimer.h"
+#include "net/nativesocket.h"
 #include "net/neterrors.h"
 
 #include <QByteArray>
@@ -8,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <netinet/in.h>
 
 class QSocketNotifier;
 
@@ -22,7 +22,7 @@ using TOnStatus = std::function<void(QObject *sender, const QString &status)>;
 using TOnSocketError = std::function<void(QObject *sender, quint16 error, const QString &message)>;
 
 // A TCP client socket on the GUI thread: one non-blocking IPv4 socket whose readiness is
-// reported through the Qt event loop. Its operations look blocking to the caller: each waits
+// reported through the Qt event loop (on POSIX sockets or on Winsock, see nativesocket.h). Its operations look blocking to the caller: each waits
 // inside a nested event loop that sleeps until a socket, timer or GUI event arrives, so the rest
 // of the program keeps running meanwhile. The component is not re-entrant: code that runs
 // during such a wait must not start another operation on it.
@@ -68,11 +68,11 @@ public:
     virtual void Abort();
     void Cancel();
     void RequestCloseSocket();
-    // Takes over fd, an already connected stream socket (one end of a socketpair, say), in
-    // place of the component's own socket, as if Connect had just succeeded; the component
+    // Takes over socket, an already connected stream socket (one end of a socket pair, say),
+    // in place of the component's own socket, as if Connect had just succeeded; the component
     // owns and closes it from now on. Lets tests and fuzzers feed a peer's bytes to the
     // transfers without a network.
-    void adoptConnected(int fd);
+    void adoptConnected(native::Handle socket);
     bool DataAvailable();
     bool isConnected() const { return m_connected; }
 
@@ -89,7 +89,7 @@ public:
     // Status and errors.
     void ReportStatus(int level, const QString &text);
     QString ErrorMessage(int error);
-    // The number of the table that a platform error number (errno) stands for.
+    // The number of the table that a platform error number (errno, or Winsock's) stands for.
     static int mapPlatformError(int platformError);
 
     int LastErrorNo() const { return m_lastErrorNo; }
@@ -101,7 +101,7 @@ public:
     qint64 BytesRecvd() const { return m_bytesRecvd; }
     const QStringList &WinsockInfo() const { return m_winsockInfo; }
     // The address the last Connect went to, in network byte order (0 before a lookup).
-    quint32 remoteAddress() const { return m_remote.sin_addr.s_addr; }
+    quint32 remoteAddress() const { return m_remoteAddress; }
 
 protected:
     void ResolveHost();
@@ -126,11 +126,13 @@ protected:
 private:
     // Makes a fresh unconnected socket with its notifiers; raises on failure.
     void makeSocket();
-    // Makes fd the socket of the component and gives it its (disabled) notifiers.
-    void attachSocket(int fd);
+    // Makes socket the socket of the component and gives it its (disabled) notifiers.
+    void attachSocket(native::Handle socket);
     void closeHandle();
     void onReadable();
     void onWritable();
+    // Ends a connection attempt with its outcome (0 or the platform's error).
+    void finishConnect(int error);
     void noteError(int platformError);
     qint64 recvSome(char *into, qint64 max, bool peek);
     void sendAll(const char *data, qint64 length, bool perBlockEvents);
@@ -142,7 +144,8 @@ private:
         ~TimerGuard() { owner->TimerOff(); }
     };
 
-    int m_socket = -1;
+    native::Handle m_socket = native::kInvalid;
+    bool m_libraryStarted = false;
     bool m_socketUsed = false; // connect() has been called on m_socket
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
@@ -155,7 +158,7 @@ private:
     QByteArray m_lastReply;
     qint64 m_bytesSent = 0;
     QStringList m_winsockInfo;
-    sockaddr_in m_remote{};
+    quint32 m_remoteAddress = 0; // network byte order
     int m_lookupId = -1;
     quint64 m_lookupToken = 0;
     quint32 m_lookupAddress = 0;

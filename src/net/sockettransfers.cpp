@@ -6,9 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
-#include <cerrno>
 #include <cstring>
-#include <sys/socket.h>
 
 namespace tarv {
 
@@ -26,25 +24,27 @@ constexpr int kNotConnected = 10057;
 // Like the notifications the component is modelled on, every receive arms the read
 // notification again.
 qint64 TSocketClient::recvSome(char *into, qint64 max, bool peek) {
-    if (m_socket < 0) {
+    if (m_socket == native::kInvalid) {
         m_lastErrorNo = kNotConnected;
         return -1;
     }
     if (m_connected && m_readNotifier) m_readNotifier->setEnabled(true);
-    const ssize_t r = ::recv(m_socket, into, size_t(max), peek ? MSG_PEEK : 0);
-    if (r < 0) noteError(errno);
+    int error = 0;
+    const qint64 r = native::receive(m_socket, into, max, peek, error);
+    if (r < 0) noteError(error);
     return r;
 }
 
 void TSocketClient::sendAll(const char *data, qint64 length, bool perBlockEvents) {
     while (length > 0 && !m_canceled) {
-        const ssize_t r = m_socket < 0 ? -1 : ::send(m_socket, data, size_t(length), MSG_NOSIGNAL);
+        int error = 0;
+        const qint64 r = m_socket == native::kInvalid ? -1 : native::send(m_socket, data, length, error);
         if (r == 0) break;
         if (r < 0) {
-            if (m_socket < 0)
+            if (m_socket == native::kInvalid)
                 m_lastErrorNo = kNotConnected;
             else
-                noteError(errno);
+                noteError(error);
             CheckError(kWouldBlock);
             // The peer's window is full: sleep until there is room (or the time-out or an
             // abort comes) instead of retrying in a tight loop.

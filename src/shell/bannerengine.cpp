@@ -10,7 +10,7 @@ namespace tarv {
 namespace {
 
 // The engine's own library aborts under AddressSanitizer, so a sanitizer build runs without
-// it: every navigation there ends on the internal page, as a load without a network would.
+// it: the light view serves there.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kEngineAvailable = false;
 #elif defined(__has_feature)
@@ -23,6 +23,7 @@ constexpr bool kEngineAvailable = true;
 constexpr bool kEngineAvailable = true;
 #endif
 
+#ifdef TARV_BANNER_BUILD_DIR
 // Beside the program, where it is installed, and where this build put it.
 QStringList moduleCandidates() {
     const QString dir = QCoreApplication::applicationDirPath();
@@ -39,11 +40,12 @@ BannerEngineEntry resolveEntry() {
             // The module stays loaded for the rest of the run.
             if (auto f = reinterpret_cast<BannerEngineEntry>(library.resolve(bannerEngineEntry))) return f;
         }
-        qWarning("The banner's web engine module could not be loaded; the banner stays hidden.");
+        qWarning("The banner's web engine module could not be loaded; the light view serves instead.");
         return nullptr;
     }();
     return entry;
 }
+#endif
 
 // The engine draws through shared graphics contexts, which can only be asked for before the
 // application object exists; the engine itself is loaded much later.
@@ -55,9 +57,13 @@ const bool sharedContexts = [] {
 } // namespace
 
 std::unique_ptr<BannerEngine> createBannerEngine(QWidget *parent) {
-    if (!kEngineAvailable) return nullptr;
-    const BannerEngineEntry entry = resolveEntry();
-    return std::unique_ptr<BannerEngine>(entry ? entry(parent) : nullptr);
+#ifdef TARV_BANNER_BUILD_DIR
+    const bool wanted = qEnvironmentVariable("TARV_BANNER_ENGINE") != QLatin1String("text");
+    if (kEngineAvailable && wanted) {
+        if (const BannerEngineEntry entry = resolveEntry()) return std::unique_ptr<BannerEngine>(entry(parent));
+    }
+#endif
+    return createTextBannerEngine(parent);
 }
 
 } // namespace tarv

@@ -29,6 +29,8 @@ public:
     std::function<void()> onLoadStarted;
     std::function<void(bool ok)> onLoadFinished;
     std::function<void(const QString &path, bool ok)> onSaved;
+    // A link the user chose that the engine does not load itself (the light view's links).
+    std::function<void(const QUrl &link)> onLinkActivated;
 };
 
 // Whether a request may be made while the banner is off line: only what is read from this
@@ -40,9 +42,13 @@ inline bool isLocalScheme(const QUrl &url) {
            scheme == QLatin1String("about");
 }
 
-// Loads the engine module and creates an engine for parent; null when the module is missing
-// or cannot be loaded (every load then ends on the banner's internal page).
+// Loads the engine module and creates an engine for parent. Where the module is missing or
+// cannot be loaded (and always on Windows, or when TARV_BANNER_ENGINE is "text") the light
+// view on Qt's rich-text browser serves instead.
 std::unique_ptr<BannerEngine> createBannerEngine(QWidget *parent);
+// The light view: pages and pictures over the program's own HTTP client, links handed out
+// through onLinkActivated, saved copies in the same archive layout as the web engine's.
+std::unique_ptr<BannerEngine> createTextBannerEngine(QWidget *parent);
 
 // The name of the function the module exports.
 inline constexpr char bannerEngineEntry[] = "tarvCreateBannerEngine";

@@ -53,6 +53,7 @@ void BannerView::createEngine() {
     m_engine->setOffline(m_offline);
     m_engine->onLoadStarted = [this] { onLoadStarted(); };
     m_engine->onLoadFinished = [this](bool ok) { onLoadFinished(ok); };
+    m_engine->onLinkActivated = [this](const QUrl &link) { emit LinkActivated(link.toString()); };
     m_engine->onSaved = [this](const QString &path, bool ok) {
         const QString address = m_savingFor.take(path);
         if (ok && !address.isEmpty() && m_cache.commit(address))

@@ -48,6 +48,8 @@ signals:
     // A document has finished loading: a real page with its address, or an internal page whose
     // address contains "res:". Delivered through the event queue, never from inside the engine.
     void DocumentComplete(QObject *sender, const QString &address);
+    // A link chosen in a view that does not load links itself; the owner decides what opens it.
+    void LinkActivated(const QString &address);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -81,6 +81,13 @@ void TForm1::createVendorControls() {
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(11, 366, 261, 0);
     connect(WebBrowser1, &BannerView::DocumentComplete, this, &TForm1::WebBrowser1DocumentComplete);
+    // The banner's links open in the desktop's browser, under the vendor menu's rules: a page
+    // that came over plain HTTP gets no more say than the menu file does.
+    connect(WebBrowser1, &BannerView::LinkActivated, this, [this](const QString &address) {
+        const MenuCommand command = classifyMenuCommand(address);
+        if (command.kind == MenuCommand::OpenUrl && m_meter.platform().shell)
+            m_meter.platform().shell->open(command.text);
+    });
 }
 
 void TForm1::bannerOffline() {

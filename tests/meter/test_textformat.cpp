@@ -53,6 +53,38 @@ TEST(TextFormat, CopyCharsAndCodePage) {
     EXPECT_EQ(fmt::copyChars("abcdef", 7, 1), QString());
     EXPECT_EQ(fmt::copyChars("abcdef", 1, -1), QString());
     EXPECT_EQ(fmt::copyChars("abc", 2, 99), QStringLiteral("bc"));
-    EXPECT_EQ(fmt::toCp1253(QStringLiteral("Δρχ")), QByteArray("\xC4\xF1\xF7"));
-    EXPECT_EQ(fmt::fromCp1253(QByteArray("\xC4\xF1\xF7")), QStringLiteral("Δρχ"));
+}
+
+// The ledger and the pop-up file must hold the same bytes whichever system wrote them, so both
+// conversions are held to one table here (the Windows build converts through the system).
+TEST(TextFormat, CodePageBytesAreTheSameEverywhere) {
+    const struct {
+        const char *utf8;
+        QByteArray bytes;
+    } rows[] = {
+        {"Δρχ", "\xC4\xF1\xF7"},
+        {"8|22|270|540|9|Δρχ", "8|22|270|540|9|\xC4\xF1\xF7"},
+        {"Αρχική σελίδα", "\xC1\xF1\xF7\xE9\xEA\xDE \xF3\xE5\xEB\xDF\xE4\xE1"},
+        {"ΆΈΉΊΌΎΏ ΐΰϊϋ", "\xA2\xB8\xB9\xBA\xBC\xBE\xBF \xC0\xE0\xFA\xFB"},
+        {"€ ’ « » ς Ω", "\x80 \x92 \xAB \xBB \xF2 \xD9"},
+        // Characters the code page lacks become one 0x1A each, never a look-alike.
+        {"x日😀Āy", "x\x1A\x1A\x1Ay"},
+        {"", ""},
+    };
+    for (const auto &r : rows) {
+        const QString text = QString::fromUtf8(r.utf8);
+        EXPECT_EQ(fmt::toCp1253(text).toHex(' '), r.bytes.toHex(' ')) << r.utf8;
+        if (!r.bytes.contains('\x1A')) {
+            EXPECT_EQ(fmt::fromCp1253(r.bytes), text) << r.utf8;
+        }
+    }
+    // Every other byte reads as a character that writes back as the same byte; the two
+    // undefined ones read as the replacement character.
+    for (int b = 0x01; b <= 0xFF; ++b) {
+        if (b == 0xD2 || b == 0xFF) continue;
+        const QByteArray one(1, char(b));
+        EXPECT_EQ(fmt::toCp1253(fmt::fromCp1253(one)), one) << b;
+    }
+    EXPECT_EQ(fmt::fromCp1253("\xD2\xFF"), QString(2, QChar::ReplacementCharacter));
+    EXPECT_EQ(fmt::fromCp1253("\xAA"), QString(QChar(0xAA)));
 }

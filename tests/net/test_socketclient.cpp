@@ -34,13 +34,21 @@ TEST(SocketErrors, MessagesUseTheTableNumbersAndTexts) {
     const struct {
         int platform;
         int expected;
+#ifdef _WIN32
+    } table[] = {{WSAECONNREFUSED, 10061}, {WSAECONNRESET, 10054}, {WSAETIMEDOUT, 10060},
+                 {WSAEWOULDBLOCK, 10035},  {WSAENOTCONN, 10057},   {WSAESHUTDOWN, 10058},
+                 {WSAEHOSTUNREACH, 10065}, {WSAHOST_NOT_FOUND, 11001}, {0, 0}};
+    const int unnumbered = ERROR_NOT_ENOUGH_MEMORY;
+#else
     } table[] = {{ECONNREFUSED, 10061}, {ECONNRESET, 10054}, {ETIMEDOUT, 10060},    {EAGAIN, 10035},
                  {ENOTCONN, 10057},     {EPIPE, 10058},      {EHOSTUNREACH, 10065}, {0, 0}};
+    const int unnumbered = ENOMEM;
+#endif
     for (const auto &row : table)
         EXPECT_EQ(TSocketClient::mapPlatformError(row.platform), row.expected) << row.platform;
     // An error the table has no number for still counts as a socket error.
-    EXPECT_GT(TSocketClient::mapPlatformError(ENOMEM), 10000);
-    EXPECT_TRUE(c.ErrorMessage(TSocketClient::mapPlatformError(ENOMEM)).startsWith("Unknown Error No. "));
+    EXPECT_GT(TSocketClient::mapPlatformError(unnumbered), 10000);
+    EXPECT_TRUE(c.ErrorMessage(TSocketClient::mapPlatformError(unnumbered)).startsWith("Unknown Error No. "));
 }
 
 TEST(SocketConnect, RefusedPortFailsWithEventAndMessage) {
