@@ -2,7 +2,7 @@
 // benchmark. With --show-once the main window is shown (its banner loads its saved copy) and
 // hidden again after a few seconds, so that what remains in memory afterwards can be measured.
 #include "framework/application.h"
-#include "meter/startup.h"
+#include "app/startup.h"
 #include "shell/tform1.h"
 
 #include <QTimer>

@@ -52,6 +52,11 @@ public:
 public slots:
     void Timer1Timer();
 
+signals:
+    // The user asked to end the program (the exit button, the tray menu's exit item or the
+    // vendor menu's "exit"); whoever put the program together asks the exit question.
+    void exitRequested();
+
 public:
     // The window's outline for a width: a rounded top, tall rounded lower corners and a notched
     // bottom edge; rows 303 and below lie outside.

@@ -4,7 +4,6 @@
 
 #include "framework/application.h"
 #include "framework/errors.h"
-#include "meter/startup.h"
 #include "net/httpclient.h"
 #include "shell/bannerview.h"
 #include "shell/popupfile.h"
@@ -211,7 +210,7 @@ void TForm1::TPOPMNClick(QAction *sender) {
 void TForm1::runMenuCommand(const QString &command) {
     const QString word = internalCommandWord(command);
     if (word == QLatin1String("exit"))
-        exitConfirm(this);
+        emit exitRequested();
     else if (word == QLatin1String("hide"))
         buttonMinClick();
     // Every other word ("disconnect" among them) does nothing.

@@ -1,7 +1,6 @@
 // The main window as a window: its outline, dragging, showing and hiding, and its buttons.
 #include "framework/clickarea.h"
 #include "framework/regions.h"
-#include "meter/startup.h"
 #include "options/tfrmoptions.h"
 #include "shell/tform1.h"
 #include "stats/tfrmgraph.h"
@@ -142,11 +141,11 @@ void TForm1::buttonOptionsClick() {
 }
 
 void TForm1::buttonExitClick() {
-    exitConfirm(this);
+    emit exitRequested();
 }
 
 void TForm1::exitClick() {
-    exitConfirm(this);
+    emit exitRequested();
 }
 
 QString TForm1::makerUrl() const {

@@ -1,7 +1,7 @@
 // The report command's figures, forms and errors on prepared ledgers, and its agreement with
 // what the statistics windows show for the same ledger.
 
-#include "meter/commandline.h"
+#include "app/commandline.h"
 #include "stats/ledgerreport.h"
 #include "statsrig.h"
 

@@ -1,8 +1,8 @@
-#include "meter/startup.h"
+#include "app/startup.h"
 
 #include "framework/application.h"
 #include "framework/singleinstance.h"
-#include "meter/commandline.h"
+#include "app/commandline.h"
 #include "meter/meterstatus.h"
 #include "options/tfrmoptions.h"
 #include "shell/tform1.h"
@@ -34,6 +34,8 @@ Windows createWindows(const Platform &platform) {
     Windows w;
     w.Form1 = std::make_unique<TForm1>(platform);
     w.Form1->FormCreate();
+    TForm1 *form = w.Form1.get();
+    QObject::connect(form, &TForm1::exitRequested, form, [form] { exitConfirm(form); });
     runGuarded([&] {
         w.frmOptions = std::make_unique<TfrmOptions>(w.Form1.get());
         w.Form1->frmOptions = w.frmOptions.get();

@@ -1,6 +1,6 @@
 #include "framework/application.h"
 #include "framework/errors.h"
-#include "meter/startup.h"
+#include "app/startup.h"
 #include "options/tfrmoptions.h"
 #include "stats/tfrmgraph.h"
 #include "platform/fakes/fakes.h"
@@ -9,7 +9,10 @@
 #include "support/tempdir.h"
 
 #include <QDeadlineTimer>
+#include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,6 +109,24 @@ TEST(Startup, AnErrorOfEveryTickIsShownOnceAndTheProgramCarriesOn) {
     ASSERT_TRUE(spinUntil([&] { return ticks >= 5; }));
     EXPECT_EQ(rig.errors.size(), 2);
     EXPECT_EQ(rig.errors.at(1), rig.errors.at(0));
+}
+
+TEST(Startup, TheMainWindowsExitRequestAsksTheQuestionAndNoKeepsTheProgram) {
+    FormRig rig;
+    Windows w = createWindows(rig.platform);
+    w.Form1->toggleMainWindow();
+    QString asked;
+    // Answers No as soon as the question is up; the question runs its own loop.
+    QTimer::singleShot(0, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            asked = box->text();
+            box->button(QMessageBox::No)->click();
+        }
+    });
+    emit w.Form1->exitRequested();
+    EXPECT_EQ(asked, exitConfirmText());
+    EXPECT_TRUE(w.Form1->isVisible());
+    EXPECT_TRUE(w.Form1->Timer1->isActive());
 }
 
 TEST(Startup, ExitQuestionIsThreeLinesJoinedByCarriageReturns) {
