@@ -41,7 +41,7 @@ int main(int argc, char **argv) {
 
     Platform p = fakePlatform(dir.path(), std::make_shared<FakeClock>(QDateTime(QDate(2003, 3, 15), QTime(12, 0))));
     TForm1 form(p);
-    TfrmGraph graph(&form);
+    TfrmGraph graph(&form.meter(), &form);
     form.frmGraph = &graph;
     StatsPanel &panel = *form.findChild<StatsPanel *>();
     panel.findChild<QLineEdit *>(QStringLiteral("yearBox"))->setText(QStringLiteral("2003"));

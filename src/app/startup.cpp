@@ -37,11 +37,11 @@ Windows createWindows(const Platform &platform) {
     TForm1 *form = w.Form1.get();
     QObject::connect(form, &TForm1::exitRequested, form, [form] { exitConfirm(form); });
     runGuarded([&] {
-        w.frmOptions = std::make_unique<TfrmOptions>(w.Form1.get());
+        w.frmOptions = std::make_unique<TfrmOptions>(form->meter(), form);
         w.Form1->frmOptions = w.frmOptions.get();
     });
     runGuarded([&] {
-        w.frmGraph = std::make_unique<TfrmGraph>(w.Form1.get());
+        w.frmGraph = std::make_unique<TfrmGraph>(&form->meter(), form);
         w.Form1->frmGraph = w.frmGraph.get();
     });
     w.Form1->setVisible(false);

@@ -26,7 +26,7 @@ struct OptionsRig {
         // The main window is the active one when its Options button is clicked.
         QCoreApplication::processEvents();
         QApplication::setActiveWindow(form.get());
-        dialog = std::make_unique<TfrmOptions>(form.get());
+        dialog = std::make_unique<TfrmOptions>(form->meter(), form.get());
         form->frmOptions = dialog.get();
         writeFile(ledgerPath(), ledgerBytes());
     }

@@ -30,8 +30,8 @@ struct ShellRig {
         p.makerUrl = QStringLiteral("http://www.pelmo.example/");
         form = std::make_unique<TForm1>(p);
         form->FormCreate();
-        options = std::make_unique<TfrmOptions>(form.get());
-        graph = std::make_unique<TfrmGraph>(form.get());
+        options = std::make_unique<TfrmOptions>(form->meter(), form.get());
+        graph = std::make_unique<TfrmGraph>(&form->meter(), form.get());
         form->frmOptions = options.get();
         form->frmGraph = graph.get();
         form->cursorPos = [this] { return cursor; };

@@ -26,7 +26,7 @@ struct StatsRig {
         Platform p = fakePlatform(dir.path(), clock);
         if (!ledgerBytes.isNull()) writeLedger(ledgerBytes);
         form = std::make_unique<TForm1>(p);
-        graph = std::make_unique<TfrmGraph>(form.get());
+        graph = std::make_unique<TfrmGraph>(&form->meter(), form.get());
         form->frmGraph = graph.get();
         graph->screenSize = [] { return QSize(1024, 768); };
     }
