@@ -17,7 +17,7 @@ int main(int argc, char **argv) {
     tarv::Windows windows = tarv::createWindows(platform);
     if (args.contains(QStringLiteral("--show-once"))) {
         windows.Form1->QWidget::show();
-        QTimer::singleShot(4000, windows.Form1.get(), [&windows] { windows.Form1->buttonMinClick(); });
+        QTimer::singleShot(4000, windows.Form1.get(), [&windows] { windows.Form1->hideButtonClick(); });
     }
     return app.exec();
 }

@@ -42,7 +42,7 @@ int main(int argc, char **argv) {
     Platform p = fakePlatform(dir.path(), std::make_shared<FakeClock>(QDateTime(QDate(2003, 3, 15), QTime(12, 0))));
     TForm1 form(p);
     TfrmGraph graph(&form.meter(), &form);
-    form.frmGraph = &graph;
+    form.setOtherWindows(nullptr, &graph);
     StatsPanel &panel = *form.findChild<StatsPanel *>();
     panel.findChild<QLineEdit *>(QStringLiteral("yearBox"))->setText(QStringLiteral("2003"));
     panel.setCalcDates(QDate(2000, 1, 1));

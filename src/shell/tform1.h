@@ -32,7 +32,10 @@ class TfrmOptions;
 class TfrmGraph;
 class StatsPanel;
 
-// The main window: the meter's display, the status lamp, the tray icon and its menu.
+// The main window: the meter's display, the status lamp, the clock, the buttons, the tray icon
+// and its menu. It holds the statistics panel, the vendor menu and the banner as its children.
+// Its controls are found by their object names ("statusLabel", "lamp", "tickTimer", "trayMenu",
+// "showItem", "separatorItem", "exitItem", "frame", "exitButton", "vendorMenu", ...).
 class TForm1 final : public QWidget, public MeterView {
     Q_OBJECT
 public:
@@ -43,14 +46,27 @@ public:
     // a step is shown and the steps that give the program its icon and its timer still run.
     void FormCreate();
 
+    // The options dialog and the chart window, once they exist: the window hides them with
+    // itself, opens the one and drags the other along when they are grouped.
+    void setOtherWindows(TfrmOptions *options, TfrmGraph *chart);
+    // Where the banner keeps its saved pages: the user's cache unless set before FormCreate.
+    void setBannerCacheFolder(const QString &folder) { m_bannerCacheFolder = folder; }
+
     // The meter's state and operations.
     Meter &meter() { return m_meter; }
     MeterState &state() { return m_meter.s; }
     void readData(const QDate &day) { m_meter.readData(day); }
     void saveData() { m_meter.saveData(); }
 
+    // The tray icon's two telephones: idle and connected.
+    QIcon phoneIcon(int index) const { return m_phoneIcons.value(index); }
+    // A drag by the frame picture is under way.
+    bool isDragging() const { return m_dragging; }
+    // The next activation is the first, which gives the window its outline.
+    bool awaitsFirstActivation() const { return m_firstActivation; }
+
 public slots:
-    void Timer1Timer();
+    void timerTick();
 
 signals:
     // The user asked to end the program (the exit button, the tray menu's exit item or the
@@ -69,57 +85,27 @@ public:
     void FormHide();
 
     // Dragging the window by its frame picture, with any button.
-    void Image1MouseDown();
-    void Image1MouseMove();
-    void Image1MouseUp();
+    void frameMouseDown();
+    void frameMouseMove();
+    void frameMouseUp();
 
     // Shows or hides the window; the tray menu's first caption decides which, and follows.
     void toggleMainWindow();
-    void showClick();
-    void TrayIcon1DblClick();
+    // Brings the window to the front, shown the way the tray menu shows it.
+    void bringToFront();
+    void showItemClick();
+    void trayIconDoubleClick();
     // Before the tray menu opens: its first caption from the window's visibility.
-    void PopupMenu1Popup();
-    void buttonMinClick();
-    void buttonOptionsClick();
-    void buttonExitClick();
-    void exitClick();
+    void trayMenuPopup();
+    void hideButtonClick();
+    void optionsButtonClick();
+    void statsButtonClick();
+    void exitButtonClick();
+    void exitItemClick();
     // The vendor label: a movement opens the vendor menu above it; a click with an empty menu
     // opens the maker's site.
-    void buttonpelmoMouseMove();
-    void buttonpelmoClick();
-
-public:
-    // Controls, named as the rest of the program knows them.
-    QLabel *labelStatus = nullptr;
-    QLabel *labelZone = nullptr;
-    QLabel *labelTime = nullptr;
-    QLabel *labelCost = nullptr;
-    QLabel *labelCostToday = nullptr;
-    QLabel *boxTime = nullptr;
-    Bevel *Bevel1 = nullptr;
-    ShapeCircle *ledaki = nullptr;
-    QList<QIcon> ImageList1;
-    QTimer *Timer1 = nullptr;
-    TTrayIcon *TrayIcon1 = nullptr;
-    QMenu *PopupMenu1 = nullptr;
-    QAction *show = nullptr;
-    QAction *N1 = nullptr;
-    QAction *mnexit = nullptr;
-    PictureBox *Image1 = nullptr;
-    ClickArea *buttonExit = nullptr;
-    ClickArea *buttonOptions = nullptr;
-    ClickArea *buttonStats = nullptr;
-    ClickArea *buttonpelmo = nullptr;
-    ClickArea *buttonMin = nullptr;
-    // The vendor menu's left strip (hidden) and the vendor menu, filled by its loader.
-    QLabel *Image2 = nullptr;
-    QMenu *PopupMenu2 = nullptr;
-
-    // Dragging and the outline.
-    bool dragging = false;
-    qint32 dragCursorX = 0, dragCursorY = 0;
-    qint32 dragStartLeft = 0, dragStartTop = 0;
-    bool firstActivation = false;
+    void vendorLabelMouseMove();
+    void vendorLabelClick();
 
     // The platform's cursor position and popping a menu up at a screen point (it returns when
     // the menu closes); tests replace them.
@@ -129,29 +115,16 @@ public:
     // program drags the window itself.
     std::function<bool()> startSystemMove;
 
-    // The other two windows, set at start-up once they exist (null until then).
-    TfrmOptions *frmOptions = nullptr;
-    TfrmGraph *frmGraph = nullptr;
-
     // The vendor menu and the banner (tform1_vendor.cpp).
-    THttpClient *HttpClient1 = nullptr;
-    BannerView *WebBrowser1 = nullptr;
-    // Where the banner keeps its saved pages: the user's cache unless set before FormCreate.
-    QString bannerCacheFolder;
     // Downloads popup.txt while on line and rebuilds the vendor menu from the file on disk.
     void loadVendorMenu();
-    void TPOPMNDrawItem(QAction *sender, QPainter *canvas, const QRect &rect, bool selected);
-    void TPOPMNClick(QAction *sender);
+    void drawVendorItem(QAction *sender, QPainter *canvas, const QRect &rect, bool selected);
+    void vendorItemClick(QAction *sender);
     void runMenuCommand(const QString &command);
     void startBanner();
-    void WebBrowser1DocumentComplete(QObject *sender, const QString &address);
+    void bannerDocumentComplete(QObject *sender, const QString &address);
     QString bannerAddress() const;
     QString vendorMenuPath() const;
-
-    // The statistics panel, a child placed over the display while open.
-    StatsPanel *statsPanel = nullptr;
-    // The statistics button's click.
-    std::function<void()> onButtonStats;
 
     // MeterView
     void setClockText(const QString &text) override;
@@ -177,20 +150,61 @@ protected:
 
 private:
     void createControls();
+    void createButtons();
     void createStatsPanel();
     // The banner view that the open statistics panel parks out of sight (null while none).
     QWidget *statsBanner() const;
     void parkBanner();
     void restoreBanner();
     void showMonthChart(int year, int month);
-    void createButtons();
     void setShowCaption(bool windowShown);
     // The maker's home page: the vendor label's hint and the page its click opens.
     QString makerUrl() const;
 
+    // The display.
+    QLabel *m_statusLabel = nullptr;
+    QLabel *m_zoneLabel = nullptr;
+    QLabel *m_timeLabel = nullptr;
+    QLabel *m_costLabel = nullptr;
+    QLabel *m_todayLabel = nullptr;
+    QLabel *m_clockLabel = nullptr;
+    Bevel *m_clockBevel = nullptr;
+    ShapeCircle *m_lamp = nullptr;
+    PictureBox *m_frame = nullptr;
+    ClickArea *m_exitButton = nullptr;
+    ClickArea *m_optionsButton = nullptr;
+    ClickArea *m_statsButton = nullptr;
+    ClickArea *m_vendorLabel = nullptr;
+    ClickArea *m_hideButton = nullptr;
+    StatsPanel *m_statsPanel = nullptr;
+
+    // The tick and the tray.
+    QList<QIcon> m_phoneIcons;
+    QTimer *m_tickTimer = nullptr;
+    TTrayIcon *m_trayIcon = nullptr;
+    QMenu *m_trayMenu = nullptr;
+    QAction *m_showItem = nullptr;
+    QAction *m_separatorItem = nullptr;
+    QAction *m_exitItem = nullptr;
+
+    // The other two windows (null until set).
+    TfrmOptions *m_optionsWindow = nullptr;
+    TfrmGraph *m_chartWindow = nullptr;
+
+    // Dragging and the outline.
+    bool m_dragging = false;
+    QPoint m_dragCursor;
+    QPoint m_dragStart;
+    bool m_firstActivation = false;
     bool m_positioned = false;
 
-    // The vendor menu and the banner (tform1_vendor.cpp).
+    // The vendor menu and the banner (tform1_vendor.cpp): the menu's left strip (hidden), the
+    // menu, filled by its loader, the menu file's download and the banner view.
+    QLabel *m_vendorStrip = nullptr;
+    QMenu *m_vendorMenu = nullptr;
+    THttpClient *m_vendorDownload = nullptr;
+    BannerView *m_banner = nullptr;
+    QString m_bannerCacheFolder;
     void createVendorControls();
     QString makerAddress(const char *path) const;
     void downloadVendorMenu(const QString &path);

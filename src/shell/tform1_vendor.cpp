@@ -62,27 +62,27 @@ QString TForm1::vendorMenuPath() const {
 }
 
 void TForm1::createVendorControls() {
-    if (WebBrowser1) return;
-    HttpClient1 = new THttpClient(this);
-    HttpClient1->TimeOut = kDownloadTimeOutMs;
+    if (m_banner) return;
+    m_vendorDownload = new THttpClient(this);
+    m_vendorDownload->TimeOut = kDownloadTimeOutMs;
 
-    makeOwnerDrawn(PopupMenu2, [this](QAction *sender, QPainter *canvas, const QRect &rect, bool selected) {
-        TPOPMNDrawItem(sender, canvas, rect, selected);
+    makeOwnerDrawn(m_vendorMenu, [this](QAction *sender, QPainter *canvas, const QRect &rect, bool selected) {
+        drawVendorItem(sender, canvas, rect, selected);
     });
     // A rebuild asked for while the menu was open runs once it has closed and its click is over.
-    connect(PopupMenu2, &QMenu::aboutToHide, this,
+    connect(m_vendorMenu, &QMenu::aboutToHide, this,
             [this] { QTimer::singleShot(0, this, [this] { runPendingVendorRebuild(); }); });
 
-    if (bannerCacheFolder.isEmpty())
-        bannerCacheFolder =
+    if (m_bannerCacheFolder.isEmpty())
+        m_bannerCacheFolder =
             QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/banner");
-    WebBrowser1 = new BannerView(bannerCacheFolder, this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setGeometry(11, 366, 261, 0);
-    connect(WebBrowser1, &BannerView::DocumentComplete, this, &TForm1::WebBrowser1DocumentComplete);
+    m_banner = new BannerView(m_bannerCacheFolder, this);
+    m_banner->setObjectName(QStringLiteral("banner"));
+    m_banner->setGeometry(11, 366, 261, 0);
+    connect(m_banner, &BannerView::DocumentComplete, this, &TForm1::bannerDocumentComplete);
     // The banner's links open in the desktop's browser, under the vendor menu's rules: a page
     // that came over plain HTTP gets no more say than the menu file does.
-    connect(WebBrowser1, &BannerView::LinkActivated, this, [this](const QString &address) {
+    connect(m_banner, &BannerView::LinkActivated, this, [this](const QString &address) {
         const MenuCommand command = classifyMenuCommand(address);
         if (command.kind == MenuCommand::OpenUrl && m_meter.platform().shell)
             m_meter.platform().shell->open(command.text);
@@ -91,11 +91,11 @@ void TForm1::createVendorControls() {
 
 void TForm1::bannerOffline() {
     m_bannerOnlinePending = false;
-    if (WebBrowser1) WebBrowser1->setOffline(true);
+    if (m_banner) m_banner->setOffline(true);
 }
 
 void TForm1::bannerOnline() {
-    if (!WebBrowser1) return;
+    if (!m_banner) return;
     // Going on line may start the web engine, which takes hundreds of milliseconds. The connect
     // transition asks for it between taking the connection's start and restarting the timer, so
     // it runs once the tick has returned: a late timer would make the elapsed seconds repeat or
@@ -104,11 +104,11 @@ void TForm1::bannerOnline() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (!m_bannerOnlinePending || !WebBrowser1) return;
+            if (!m_bannerOnlinePending || !m_banner) return;
             m_bannerOnlinePending = false;
             runGuarded([this] {
-                WebBrowser1->setOffline(false);
-                WebBrowser1->Navigate(bannerAddress());
+                m_banner->setOffline(false);
+                m_banner->Navigate(bannerAddress());
             });
         },
         Qt::QueuedConnection);
@@ -116,9 +116,9 @@ void TForm1::bannerOnline() {
 
 void TForm1::startBanner() {
     createVendorControls();
-    WebBrowser1->resize(261, WebBrowser1->height());
-    WebBrowser1->setOffline(true);
-    WebBrowser1->Navigate(bannerAddress());
+    m_banner->resize(261, m_banner->height());
+    m_banner->setOffline(true);
+    m_banner->Navigate(bannerAddress());
 }
 
 void TForm1::loadVendorMenu() {
@@ -126,7 +126,7 @@ void TForm1::loadVendorMenu() {
     // call returns here, and the next completed page refreshes the menu again.
     if (m_vendorDownloading) return;
     const QString path = vendorMenuPath();
-    if (m_meter.s.online && HttpClient1) downloadVendorMenu(path);
+    if (m_meter.s.online && m_vendorDownload) downloadVendorMenu(path);
     if (!QFile::exists(path)) return;
     requestVendorRebuild();
 }
@@ -141,19 +141,19 @@ void TForm1::downloadVendorMenu(const QString &path) {
         QFile::remove(part);
     });
     QFile::remove(part);
-    HttpClient1->InputFileMode = true;
-    HttpClient1->Body = part;
-    HttpClient1->Get(makerAddress(kMenuPath));
-    const int status = HttpClient1->ReplyNumber();
-    const qint64 announced = HttpClient1->BytesTotal();
+    m_vendorDownload->InputFileMode = true;
+    m_vendorDownload->Body = part;
+    m_vendorDownload->Get(makerAddress(kMenuPath));
+    const int status = m_vendorDownload->ReplyNumber();
+    const qint64 announced = m_vendorDownload->BytesTotal();
     const bool complete =
-        QFileInfo::exists(part) && (announced <= 0 || HttpClient1->BytesRecvd() >= announced);
+        QFileInfo::exists(part) && (announced <= 0 || m_vendorDownload->BytesRecvd() >= announced);
     if (status >= 200 && status <= 299 && complete) replaceFile(part, path);
 }
 
 void TForm1::requestVendorRebuild() {
     // Never free the items under an open menu or under a click that is still being handled.
-    if (PopupMenu2->isVisible() || m_vendorClickDepth > 0) {
+    if (m_vendorMenu->isVisible() || m_vendorClickDepth > 0) {
         m_vendorRebuildPending = true;
         return;
     }
@@ -162,7 +162,7 @@ void TForm1::requestVendorRebuild() {
 }
 
 void TForm1::runPendingVendorRebuild() {
-    if (!m_vendorRebuildPending || PopupMenu2->isVisible() || m_vendorClickDepth > 0) return;
+    if (!m_vendorRebuildPending || m_vendorMenu->isVisible() || m_vendorClickDepth > 0) return;
     runGuarded([this] {
         m_vendorRebuildPending = false;
         if (QFile::exists(vendorMenuPath())) rebuildVendorMenu();
@@ -172,23 +172,24 @@ void TForm1::runPendingVendorRebuild() {
 void TForm1::rebuildVendorMenu() {
     // The file is read before the old items go, so that an unreadable file leaves them in place.
     const QList<PopupItem> items = readPopupFile(vendorMenuPath());
-    const QList<QAction *> old = PopupMenu2->actions();
+    const QList<QAction *> old = m_vendorMenu->actions();
     for (auto it = old.crbegin(); it != old.crend(); ++it) {
-        PopupMenu2->removeAction(*it);
+        m_vendorMenu->removeAction(*it);
         delete *it;
     }
     for (const PopupItem &item : items) {
         QAction *action = makeVendorMenuItem(item, this);
-        connect(action, &QAction::triggered, this, [this, action] { TPOPMNClick(action); });
-        PopupMenu2->addAction(action);
+        connect(action, &QAction::triggered, this, [this, action] { vendorItemClick(action); });
+        m_vendorMenu->addAction(action);
     }
 }
 
-void TForm1::TPOPMNDrawItem(QAction *sender, QPainter *canvas, const QRect &rect, bool /*selected*/) {
-    drawVendorMenuItem(*canvas, rect, vendorItemCaption(sender), Image2 ? Image2->pixmap() : QPixmap());
+void TForm1::drawVendorItem(QAction *sender, QPainter *canvas, const QRect &rect, bool /*selected*/) {
+    drawVendorMenuItem(*canvas, rect, vendorItemCaption(sender),
+                       m_vendorStrip ? m_vendorStrip->pixmap() : QPixmap());
 }
 
-void TForm1::TPOPMNClick(QAction *sender) {
+void TForm1::vendorItemClick(QAction *sender) {
     ++m_vendorClickDepth;
     const auto done = qScopeGuard([this] {
         if (--m_vendorClickDepth == 0 && m_vendorRebuildPending)
@@ -212,25 +213,25 @@ void TForm1::runMenuCommand(const QString &command) {
     if (word == QLatin1String("exit"))
         emit exitRequested();
     else if (word == QLatin1String("hide"))
-        buttonMinClick();
+        hideButtonClick();
     // Every other word ("disconnect" among them) does nothing.
 }
 
-void TForm1::WebBrowser1DocumentComplete(QObject * /*sender*/, const QString &address) {
-    WebBrowser1->resize(261, WebBrowser1->height());
+void TForm1::bannerDocumentComplete(QObject * /*sender*/, const QString &address) {
+    m_banner->resize(261, m_banner->height());
     if (address.contains(QLatin1String(BannerView::internalScheme))) {
         // A failed load or one of the view's own pages: the view goes out of sight.
-        WebBrowser1->setOffline(false);
-        WebBrowser1->move(WebBrowser1->x(), 350);
-        WebBrowser1->hide();
-        WebBrowser1->resize(261, 0);
+        m_banner->setOffline(false);
+        m_banner->move(m_banner->x(), 350);
+        m_banner->hide();
+        m_banner->resize(261, 0);
         return;
     }
     loadVendorMenu();
     // While the statistics panel is open the view stays where the panel parked it.
-    if (!statsPanel || statsPanel->isHidden()) WebBrowser1->move(WebBrowser1->x(), 69);
-    WebBrowser1->resize(261, 168);
-    WebBrowser1->show();
+    if (!m_statsPanel || m_statsPanel->isHidden()) m_banner->move(m_banner->x(), 69);
+    m_banner->resize(261, 168);
+    m_banner->show();
 }
 
 } // namespace tarv

@@ -27,7 +27,7 @@ struct OptionsRig {
         QCoreApplication::processEvents();
         QApplication::setActiveWindow(form.get());
         dialog = std::make_unique<TfrmOptions>(form->meter(), form.get());
-        form->frmOptions = dialog.get();
+        form->setOtherWindows(dialog.get(), nullptr);
         writeFile(ledgerPath(), ledgerBytes());
     }
     ~OptionsRig() {

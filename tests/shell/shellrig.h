@@ -32,8 +32,7 @@ struct ShellRig {
         form->FormCreate();
         options = std::make_unique<TfrmOptions>(form->meter(), form.get());
         graph = std::make_unique<TfrmGraph>(&form->meter(), form.get());
-        form->frmOptions = options.get();
-        form->frmGraph = graph.get();
+        form->setOtherWindows(options.get(), graph.get());
         form->cursorPos = [this] { return cursor; };
         form->popupMenuAt = [this](QMenu *menu, const QPoint &at) { popups.append({menu, at}); };
     }

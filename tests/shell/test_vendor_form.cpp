@@ -5,6 +5,7 @@
 #include "shell/tform1.h"
 #include "shell/vendormenu.h"
 #include "stats/statspanel.h"
+#include "support/parts.h"
 #include "support/tempdir.h"
 #include "test_vendor_server.h"
 
@@ -20,6 +21,7 @@
 #include <gtest/gtest.h>
 
 using namespace tarv;
+using tarv::test::part;
 using tarv::test::ScriptedServer;
 
 namespace {
@@ -36,7 +38,7 @@ struct VendorRig {
         p.executablePath = dir.filePath(QStringLiteral("tarv"));
         p.makerUrl = server.url();
         form = std::make_unique<TForm1>(p);
-        form->bannerCacheFolder = dir.filePath(QStringLiteral("cache"));
+        form->setBannerCacheFolder(dir.filePath(QStringLiteral("cache")));
         if (create) form->FormCreate();
     }
     ~VendorRig() {
@@ -44,7 +46,7 @@ struct VendorRig {
         setErrorSink({});
     }
     QString menuPath() const { return dir.filePath(QStringLiteral("popup.txt")); }
-    QList<QAction *> items() const { return form->PopupMenu2->actions(); }
+    QList<QAction *> items() const { return part<QMenu>(form, "vendorMenu")->actions(); }
     QStringList captions() const {
         QStringList c;
         for (QAction *a : items())
@@ -53,7 +55,7 @@ struct VendorRig {
     }
     QAction *itemWithHint(const QString &hint) const {
         QAction *a = makeVendorMenuItem({QStringLiteral("x"), hint, false}, form.get());
-        QObject::connect(a, &QAction::triggered, form.get(), [this, a] { form->TPOPMNClick(a); });
+        QObject::connect(a, &QAction::triggered, form.get(), [this, a] { form->vendorItemClick(a); });
         return a;
     }
 
@@ -78,7 +80,7 @@ TEST(VendorForm, StartUpBuildsTheMenuFromTheFileOnDiskWithoutDownloading) {
 
 TEST(VendorForm, BannerWithoutSavedCopyEndsHiddenAtStartUp) {
     VendorRig rig(kMenu);
-    BannerView *view = rig.form->WebBrowser1;
+    BannerView *view = part<BannerView>(rig.form);
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->geometry(), QRect(11, 366, 261, 0));
     EXPECT_TRUE(view->Offline());
@@ -92,21 +94,21 @@ TEST(VendorForm, BannerWithoutSavedCopyEndsHiddenAtStartUp) {
 TEST(VendorForm, DocumentCompleteShowsTheViewUnlessParkedByTheStatisticsPanel) {
     VendorRig rig(kMenu);
     QTest::qWait(50);
-    BannerView *view = rig.form->WebBrowser1;
+    BannerView *view = part<BannerView>(rig.form);
     view->resize(100, 0);
-    rig.form->WebBrowser1DocumentComplete(view, rig.form->bannerAddress());
+    rig.form->bannerDocumentComplete(view, rig.form->bannerAddress());
     EXPECT_EQ(view->geometry(), QRect(11, 69, 261, 168));
     EXPECT_TRUE(view->Visible());
 
     // An internal page hides it again.
-    rig.form->WebBrowser1DocumentComplete(view, QStringLiteral("res://navigation-failed/#x"));
+    rig.form->bannerDocumentComplete(view, QStringLiteral("res://navigation-failed/#x"));
     EXPECT_EQ(view->geometry(), QRect(11, 350, 261, 0));
     EXPECT_FALSE(view->Visible());
 
     if (auto *panel = rig.form->findChild<StatsPanel *>()) {
         panel->show();
         view->move(11, 450);
-        rig.form->WebBrowser1DocumentComplete(view, rig.form->bannerAddress());
+        rig.form->bannerDocumentComplete(view, rig.form->bannerAddress());
         EXPECT_EQ(view->geometry(), QRect(11, 450, 261, 168));
         EXPECT_TRUE(view->Visible());
     }
@@ -115,12 +117,12 @@ TEST(VendorForm, DocumentCompleteShowsTheViewUnlessParkedByTheStatisticsPanel) {
 TEST(VendorForm, ARebuildWaitsUntilTheOpenMenuCloses) {
     VendorRig rig(kMenu);
     const QList<QAction *> before = rig.items();
-    rig.form->PopupMenu2->popup(QPoint(0, 0));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.form->PopupMenu2->isVisible(); }));
+    part<QMenu>(rig.form, "vendorMenu")->popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return part<QMenu>(rig.form, "vendorMenu")->isVisible(); }));
     test::writeFile(rig.menuPath(), "Only|http://a/\r\n");
     rig.form->loadVendorMenu();
     EXPECT_EQ(rig.items(), before) << "the items under the open menu stay";
-    rig.form->PopupMenu2->hide();
+    part<QMenu>(rig.form, "vendorMenu")->hide();
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.items().size() == 1; }));
     EXPECT_EQ(rig.captions(), QStringList{"Only   "});
 }
@@ -149,10 +151,10 @@ TEST(VendorForm, ChoosingAnItemOpensOnlyWebAddresses) {
 TEST(VendorForm, HideCommandHidesTheWindowAndSetsTheTrayCaption) {
     VendorRig rig(kMenu);
     rig.form->QWidget::show();
-    rig.form->show->setText(QStringLiteral("Απόκρυψη"));
+    part<QAction>(rig.form, "showItem")->setText(QStringLiteral("Απόκρυψη"));
     rig.itemWithHint(QStringLiteral(" MMhide "))->trigger();
     EXPECT_FALSE(rig.form->isVisible());
-    EXPECT_EQ(rig.form->show->text(), QStringLiteral("Εμφάνιση"));
+    EXPECT_EQ(part<QAction>(rig.form, "showItem")->text(), QStringLiteral("Εμφάνιση"));
 }
 
 TEST(VendorForm, ExitCommandRequestsTheExit) {
@@ -220,16 +222,16 @@ TEST(VendorForm, AFailedConnectionKeepsTheMenuAndRaises) {
     Platform p = rig.form->meter().platform();
     p.makerUrl = QStringLiteral("http://127.0.0.1:%1/").arg(closed);
     TForm1 other(p);
-    other.bannerCacheFolder = rig.dir.filePath(QStringLiteral("cache"));
+    other.setBannerCacheFolder(rig.dir.filePath(QStringLiteral("cache")));
     other.FormCreate();
     other.state().online = true;
-    ASSERT_EQ(other.PopupMenu2->actions().size(), 3);
+    ASSERT_EQ(part<QMenu>(other, "vendorMenu")->actions().size(), 3);
     try {
         other.loadVendorMenu();
         ADD_FAILURE() << "no error";
     } catch (const std::exception &e) {
         EXPECT_STREQ(e.what(), "Connection Failed");
     }
-    EXPECT_EQ(other.PopupMenu2->actions().size(), 3);
+    EXPECT_EQ(part<QMenu>(other, "vendorMenu")->actions().size(), 3);
     EXPECT_EQ(test::readFile(rig.menuPath()), kMenu);
 }

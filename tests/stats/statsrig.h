@@ -27,7 +27,7 @@ struct StatsRig {
         if (!ledgerBytes.isNull()) writeLedger(ledgerBytes);
         form = std::make_unique<TForm1>(p);
         graph = std::make_unique<TfrmGraph>(&form->meter(), form.get());
-        form->frmGraph = graph.get();
+        form->setOtherWindows(nullptr, graph.get());
         graph->screenSize = [] { return QSize(1024, 768); };
     }
     ~StatsRig() {

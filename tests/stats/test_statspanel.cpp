@@ -57,20 +57,19 @@ TEST(StatsPanel, OpensWithTheMonthNamesAndNoCurrentRowAndCloses) {
     f.toggle();
     f.closePanel();
     EXPECT_TRUE(f.isHidden());
-    // The statistics button of the window reaches the panel through its hook.
-    ASSERT_TRUE(rig.form->onButtonStats);
-    rig.form->onButtonStats();
+    // The window's statistics button opens it.
+    rig.form->statsButtonClick();
     EXPECT_FALSE(f.isHidden());
 }
 
 TEST(StatsPanel, TheOpenPanelParksTheBannerBelowTheWindow) {
     StatsRig rig(ledgerOf({}));
     StatsPanel &f = rig.panel();
-    QWidget *banner = rig.form->findChild<QWidget *>(QStringLiteral("WebBrowser1"));
+    QWidget *banner = rig.form->findChild<QWidget *>(QStringLiteral("banner"));
     std::unique_ptr<QWidget> own;
     if (!banner) {
         own = std::make_unique<QWidget>(rig.form.get());
-        own->setObjectName(QStringLiteral("WebBrowser1"));
+        own->setObjectName(QStringLiteral("banner"));
         banner = own.get();
     }
     banner->setGeometry(11, 69, 261, 150);
