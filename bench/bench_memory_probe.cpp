@@ -1,6 +1,6 @@
 // The program's windows as it creates them, with its data in a given folder, for the memory
-// benchmark. With --show-once the main window is shown (its banner loads its saved copy) and
-// hidden again after a few seconds, so that what remains in memory afterwards can be measured.
+// benchmark. With --show-for N the main window is shown (its banner loads its saved copy) and
+// hidden again after N seconds, so that what remains in memory afterwards can be measured.
 #include "framework/application.h"
 #include "app/startup.h"
 #include "shell/tform1.h"
@@ -15,9 +15,11 @@ int main(int argc, char **argv) {
     tarv::Platform platform = tarv::makeSystemPlatform();
     if (args.size() > 1) platform.dataFolder = args.at(1);
     tarv::Windows windows = tarv::createWindows(platform);
-    if (args.contains(QStringLiteral("--show-once"))) {
+    const qsizetype show = args.indexOf(QStringLiteral("--show-for"));
+    if (show > 0) {
         windows.Form1->QWidget::show();
-        QTimer::singleShot(4000, windows.Form1.get(), [&windows] { windows.Form1->hideButtonClick(); });
+        QTimer::singleShot(args.value(show + 1).toInt() * 1000, windows.Form1.get(),
+                           [&windows] { windows.Form1->hideButtonClick(); });
     }
     return app.exec();
 }

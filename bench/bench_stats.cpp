@@ -6,6 +6,7 @@
 #include "meter/ledger.h"
 #include "platform/fakes/fakes.h"
 #include "shell/tform1.h"
+#include "stats/ledgerstats.h"
 #include "stats/statspanel.h"
 #include "stats/tfrmgraph.h"
 
@@ -50,26 +51,33 @@ int main(int argc, char **argv) {
     graph.chartYear = 2003;
     graph.chartMonth = 3;
 
-    const double plain = bestOf(5, [&] {
+    const double plain = bestOf(40, [&] {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) return;
         volatile qint64 n = f.readAll().size();
         (void)n;
     });
-    const double lines = bestOf(5, [&] {
+    const double lines = bestOf(40, [&] {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) return;
         volatile qint64 n = 0;
         while (!f.atEnd())
             n = n + f.readLine().size();
     });
-    const double year = bestOf(5, [&] { panel.showYearTotals(); });
-    const double range = bestOf(5, [&] { panel.showRangeTotal(); });
-    const double chart = bestOf(5, [&] { graph.FormActivate(); });
+    // The readers alone, on bytes already in memory.
+    const double scanYear = bestOf(40, [&] { volatile double v = stats::monthlyTotals(bytes, QStringLiteral("2003"))[2]; (void)v; });
+    const double scanRange = bestOf(40, [&] { volatile double v = stats::rangeTotal(bytes, QDate(2000, 1, 1), QDate(2099, 12, 31)); (void)v; });
+    const double scanDays = bestOf(40, [&] { volatile double v = stats::dayValues(bytes, 2003, 3)[0]; (void)v; });
+    const double readFile = bestOf(40, [&] { volatile qsizetype n = stats::readLedgerFile(dir.path()).size(); (void)n; });
+    const double year = bestOf(40, [&] { panel.showYearTotals(); });
+    const double range = bestOf(40, [&] { panel.showRangeTotal(); });
+    const double chart = bestOf(40, [&] { graph.FormActivate(); });
 
     std::printf("ledger: %d records, %lld bytes\n", records, static_cast<long long>(bytes.size()));
     std::printf("plain sequential read      : %8.3f ms\n", plain);
     std::printf("plain read line by line    : %8.3f ms\n", lines);
+    std::printf("readLedgerFile             : %8.3f ms\n", readFile);
+    std::printf("scans alone (year/range/days): %.3f / %.3f / %.3f ms\n", scanYear, scanRange, scanDays);
     std::printf("showYearTotals (12 months) : %8.3f ms  (%.1f x plain read)\n", year, year / plain);
     std::printf("showRangeTotal (2000-2099) : %8.3f ms  (%.1f x plain read)\n", range, range / plain);
     std::printf("chart build (FormActivate) : %8.3f ms  (%.1f x plain read)\n", chart, chart / plain);

@@ -1,7 +1,11 @@
 #include "shell/bannerengine.h"
 
+#ifdef TARV_BANNER_BUILD_DIR
+#include "shell/bannerengine_remote.h"
+#endif
+
 #include <QCoreApplication>
-#include <QLibrary>
+#include <QFileInfo>
 #include <QStringList>
 #include <QWidget>
 
@@ -25,42 +29,29 @@ constexpr bool kEngineAvailable = true;
 
 #ifdef TARV_BANNER_BUILD_DIR
 // Beside the program, where it is installed, and where this build put it.
-QStringList moduleCandidates() {
+QString helperProgram() {
     const QString dir = QCoreApplication::applicationDirPath();
-    return {dir + QStringLiteral("/tarvbanner"), dir + QStringLiteral("/../lib/tarv/tarvbanner"),
-            QStringLiteral(TARV_BANNER_INSTALL_DIR "/tarvbanner"),
-            QStringLiteral(TARV_BANNER_BUILD_DIR "/tarvbanner")};
-}
-
-BannerEngineEntry resolveEntry() {
-    static BannerEngineEntry entry = []() -> BannerEngineEntry {
-        for (const QString &candidate : moduleCandidates()) {
-            QLibrary library(candidate);
-            if (!library.load()) continue;
-            // The module stays loaded for the rest of the run.
-            if (auto f = reinterpret_cast<BannerEngineEntry>(library.resolve(bannerEngineEntry))) return f;
-        }
-        qWarning("The banner's web engine module could not be loaded; the light view serves instead.");
-        return nullptr;
-    }();
-    return entry;
+    const QStringList candidates = {dir + QStringLiteral("/tarvbanner"), dir + QStringLiteral("/../lib/tarv/tarvbanner"),
+                                    QStringLiteral(TARV_BANNER_INSTALL_DIR "/tarvbanner"),
+                                    QStringLiteral(TARV_BANNER_BUILD_DIR "/tarvbanner")};
+    for (const QString &candidate : candidates)
+        if (QFileInfo(candidate).isExecutable()) return candidate;
+    return {};
 }
 #endif
-
-// The engine draws through shared graphics contexts, which can only be asked for before the
-// application object exists; the engine itself is loaded much later.
-const bool sharedContexts = [] {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    return true;
-}();
 
 } // namespace
 
 std::unique_ptr<BannerEngine> createBannerEngine(QWidget *parent) {
 #ifdef TARV_BANNER_BUILD_DIR
+    // The web engine runs in a helper program, started now and ended with the engine. Where it
+    // cannot run, or when the light view is asked for, the light view serves.
     const bool wanted = qEnvironmentVariable("TARV_BANNER_ENGINE") != QLatin1String("text");
-    if (kEngineAvailable && wanted) {
-        if (const BannerEngineEntry entry = resolveEntry()) return std::unique_ptr<BannerEngine>(entry(parent));
+    const QString program = kEngineAvailable && wanted ? helperProgram() : QString();
+    if (!program.isEmpty()) {
+        auto engine = std::make_unique<RemoteBannerEngine>(program, parent);
+        if (engine->started()) return engine;
+        qWarning("The banner's helper program did not start; the light view serves instead.");
     }
 #endif
     return createTextBannerEngine(parent);

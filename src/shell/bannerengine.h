@@ -9,9 +9,10 @@ class QWidget;
 
 namespace tarv {
 
-// The web engine behind the banner view. It lives in a module of its own that is loaded only
-// when the banner first needs it: merely linking the engine costs a tray program that waits
-// for a connection more memory than the rest of the program together.
+// The web engine behind the banner view. It runs in a helper program that is started only while
+// the banner needs it: merely loading the engine (and the graphics stack it draws with) costs a
+// tray program that waits for a connection more memory than the rest of the program together,
+// and a library once loaded never gives that memory back.
 class BannerEngine {
 public:
     virtual ~BannerEngine() = default;
@@ -42,16 +43,12 @@ inline bool isLocalScheme(const QUrl &url) {
            scheme == QLatin1String("about");
 }
 
-// Loads the engine module and creates an engine for parent. Where the module is missing or
-// cannot be loaded (and always on Windows, or when TARV_BANNER_ENGINE is "text") the light
-// view on Qt's rich-text browser serves instead.
+// Creates an engine for parent: the web engine in its helper program where it is built and can
+// run; elsewhere (always on Windows, or when TARV_BANNER_ENGINE is "text") the light view on
+// Qt's rich-text browser.
 std::unique_ptr<BannerEngine> createBannerEngine(QWidget *parent);
 // The light view: pages and pictures over the program's own HTTP client, links handed out
 // through onLinkActivated, saved copies in the same archive layout as the web engine's.
 std::unique_ptr<BannerEngine> createTextBannerEngine(QWidget *parent);
-
-// The name of the function the module exports.
-inline constexpr char bannerEngineEntry[] = "tarvCreateBannerEngine";
-using BannerEngineEntry = BannerEngine *(*)(QWidget *parent);
 
 } // namespace tarv

@@ -1,5 +1,5 @@
-// The banner's web engine module: a web view with an off-the-record profile whose requests are
-// blocked while off line, and which saves pages as MHTML.
+// The banner's web engine inside the helper program: a web view with an off-the-record profile
+// whose requests are blocked while off line, and which saves pages as MHTML.
 #include "shell/bannerengine.h"
 
 #include <QFile>
@@ -78,8 +78,8 @@ private:
 
 } // namespace
 
-} // namespace tarv
-
-extern "C" Q_DECL_EXPORT tarv::BannerEngine *tarvCreateBannerEngine(QWidget *parent) {
-    return new tarv::WebBannerEngine(parent);
+std::unique_ptr<BannerEngine> createWebBannerEngine(QWidget *parent) {
+    return std::make_unique<WebBannerEngine>(parent);
 }
+
+} // namespace tarv

@@ -7,6 +7,8 @@
 namespace tarv {
 
 BannerView::BannerView(const QString &cacheFolder, QWidget *parent) : QWidget(parent), m_cache(cacheFolder) {
+    m_releaseTimer.setSingleShot(true);
+    connect(&m_releaseTimer, &QTimer::timeout, this, &BannerView::releaseEngine);
     if (parent) {
         parent->window()->installEventFilter(this);
         m_windowShown = parent->window()->isVisible();
@@ -18,11 +20,12 @@ BannerView::~BannerView() = default;
 void BannerView::setOffline(bool offline) {
     m_offline = offline;
     if (m_engine) m_engine->setOffline(offline);
-    if (offline) releaseLater();
+    releaseLater();
 }
 
 void BannerView::Navigate(const QString &address) {
     m_deferred.clear();
+    m_restoring = false;
     if (!m_engine && m_offline) {
         if (!m_cache.contains(address)) {
             completeLater(internalPageFor(address));
@@ -60,19 +63,25 @@ void BannerView::createEngine() {
             m_cache.prune();
         else
             QFile::remove(path);
+        releaseLater();
     };
     QWidget *view = m_engine->widget();
     view->setGeometry(rect());
     view->show();
-    if (!m_deferred.isEmpty()) load(std::exchange(m_deferred, QString()));
+    if (!m_deferred.isEmpty()) load(std::exchange(m_deferred, QString()), std::exchange(m_restoring, false));
 }
 
-void BannerView::load(const QString &address) {
+void BannerView::load(const QString &address, bool restoring) {
     m_loading = address;
     m_programLoad = true;
-    if (m_offline) {
+    m_busy = true;
+    // The page that was on view comes back from its saved copy also on line: showing the
+    // window again costs the connection nothing.
+    if (m_offline || (restoring && m_cache.contains(address))) {
         if (!m_cache.contains(address)) {
             m_programLoad = false;
+            m_busy = false;
+            m_loading.clear();
             completeLater(internalPageFor(address));
             return;
         }
@@ -91,6 +100,7 @@ void BannerView::onLoadStarted() {
         m_loadingCopy = false;
     }
     m_programLoad = false;
+    m_busy = true;
 }
 
 void BannerView::onLoadFinished(bool ok) {
@@ -98,13 +108,17 @@ void BannerView::onLoadFinished(bool ok) {
     const bool fromCopy = m_loadingCopy;
     m_loading.clear();
     m_loadingCopy = false;
+    m_busy = false;
+    releaseLater();
     if (!ok) {
         completeLater(internalPageFor(address));
         return;
     }
-    if (!fromCopy && !m_offline) saveCopy(m_engine->url().toString());
-    m_lastPage = fromCopy ? address : m_engine->url().toString();
-    completeLater(m_lastPage);
+    // The copy is filed under the address that was asked for, which is the one an off-line
+    // start looks up: the maker may redirect it anywhere.
+    if (!fromCopy && !m_offline) saveCopy(address);
+    m_lastPage = address;
+    completeLater(fromCopy ? address : m_engine->url().toString());
 }
 
 void BannerView::saveCopy(const QString &address) {
@@ -113,6 +127,7 @@ void BannerView::saveCopy(const QString &address) {
     if (!m_cache.ensureFolder()) return;
     const QString part = m_cache.partPathFor(address);
     m_savingFor.insert(part, address);
+    m_saveDeadline.setRemainingTime(kSaveWaitMs);
     m_engine->save(part);
 }
 
@@ -139,25 +154,38 @@ bool BannerView::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void BannerView::releaseLater() {
-    QTimer::singleShot(0, this, [this] {
-        if (m_offline && !m_windowShown) releaseEngine();
-    });
+    // Once the event loop has turned, so that the engine never goes from within its own call.
+    if (m_engine && !m_releaseTimer.isActive()) m_releaseTimer.start(0);
 }
 
 void BannerView::releaseEngine() {
-    if (!m_engine) return;
+    // The engine stays while the window shows the banner or while a page loads on line (its
+    // copy is saved once it completes); otherwise nothing can change on view.
+    if (!m_engine || m_windowShown || (m_busy && !m_offline)) return;
     if (!m_savingFor.isEmpty()) {
-        // A page is still being saved: its copy is what the window shows next time.
-        QTimer::singleShot(1000, this, [this] { releaseLater(); });
-        return;
+        // A page is still being saved: its copy is what the window shows next time. A save
+        // that never reports back is given up, so that it cannot keep the engine for good.
+        if (!m_saveDeadline.hasExpired()) {
+            m_releaseTimer.start(kSaveCheckMs);
+            return;
+        }
+        for (auto it = m_savingFor.cbegin(); it != m_savingFor.cend(); ++it)
+            QFile::remove(it.key());
+        m_savingFor.clear();
     }
-    // Off line and out of sight nothing can change on view: the engine goes, and the page on
-    // view comes back from its saved copy when the window is shown again.
-    if (!isHidden() && !m_lastPage.isEmpty()) m_deferred = m_lastPage;
+    // A navigation cut short runs again, and otherwise the page on view comes back from its
+    // saved copy, when the window is shown again.
+    if (!m_loading.isEmpty()) {
+        m_deferred = m_loading;
+    } else if (!isHidden() && !m_lastPage.isEmpty()) {
+        m_deferred = m_lastPage;
+        m_restoring = true;
+    }
     m_engine.reset();
     m_engineTried = false;
     m_loading.clear();
     m_loadingCopy = false;
+    m_busy = false;
 }
 
 void BannerView::resizeEvent(QResizeEvent *event) {

@@ -3,7 +3,9 @@
 #include "shell/bannercache.h"
 #include "shell/bannerengine.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -15,8 +17,9 @@ namespace tarv {
 // The web engine behind it is heavy, and the program spends most of its life hidden in the
 // tray, so the engine exists only while it is needed: it is created at a navigation on line,
 // or when the window holding the view is shown while an off-line navigation waits for it, and
-// it goes again once the view is off line in a hidden window. An off-line navigation without a
-// saved copy needs no engine at all: it completes at once on an internal page.
+// it goes again once the window is hidden and no page is loading on line. An off-line
+// navigation without a saved copy needs no engine at all: it completes at once on an internal
+// page.
 class BannerView final : public QWidget {
     Q_OBJECT
 public:
@@ -56,7 +59,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void load(const QString &address);
+    void load(const QString &address, bool restoring = false);
     void releaseLater();
     void releaseEngine();
     void onLoadStarted();
@@ -70,14 +73,23 @@ private:
     bool m_windowShown = false;
     // A navigation made off line while no engine existed, run when the window is shown.
     QString m_deferred;
+    // The deferred navigation brings back the page that was on view when the engine went.
+    bool m_restoring = false;
     // The address of the last real page that completed.
     QString m_lastPage;
     // The address being loaded, and whether it comes from a saved copy.
     QString m_loading;
     bool m_loadingCopy = false;
     bool m_programLoad = false;
+    // A page is loading (the program's or a link followed inside the view).
+    bool m_busy = false;
     // Saved copies being written: the part file and the address it belongs to.
     QHash<QString, QString> m_savingFor;
+    // How long a release waits for saves that have not reported back, and how often it looks.
+    static constexpr int kSaveWaitMs = 10000;
+    static constexpr int kSaveCheckMs = 250;
+    QDeadlineTimer m_saveDeadline;
+    QTimer m_releaseTimer;
 
     bool m_engineTried = false;
     std::unique_ptr<BannerEngine> m_engine;

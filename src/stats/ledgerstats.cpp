@@ -1,11 +1,15 @@
 #include "stats/ledgerstats.h"
 
+#include "stats/ledgerscan.h"
+
 #include "framework/errors.h"
 #include "framework/textformat.h"
 
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 #include <charconv>
+#include <limits>
 
 namespace tarv::stats {
 
@@ -64,6 +68,46 @@ int intOrZero(QByteArrayView field) {
     return ok ? v : 0;
 }
 
+// The two digits at p as a number, or -1 when they are not two digits.
+int twoDigits(const char *p) {
+    return scan::isDigit(p[0]) && scan::isDigit(p[1]) ? (p[0] - '0') * 10 + (p[1] - '0') : -1;
+}
+
+// The amount of a record from its eighth character, the common case without building a text:
+// digits with at most one separator. The quotient of two exactly held integers is rounded once,
+// so the value is the same double that reading the decimal text gives.
+double recordAmount(const char *line, qsizetype size) {
+    static constexpr double kPowers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (size > 7 && size - 7 <= 16) {
+        qint64 mantissa = 0;
+        int digits = 0;
+        int decimals = -1;
+        bool plain = true;
+        for (qsizetype i = 7; i < size && plain; ++i) {
+            const char c = line[i];
+            if (scan::isDigit(c)) {
+                mantissa = mantissa * 10 + (c - '0');
+                ++digits;
+                if (decimals >= 0) ++decimals;
+            } else if ((c == ',' || c == '.') && decimals < 0) {
+                decimals = 0;
+            } else {
+                plain = false;
+            }
+        }
+        if (plain && digits > 0 && digits <= 15) return double(mantissa) / kPowers[std::max(decimals, 0)];
+    }
+    return amountOf(QByteArrayView(line, size));
+}
+
+// Whether day d of month m (both checked to be in range) exists in year y.
+bool dateExists(int y, int m, int d) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (d <= kDays[m - 1]) return true;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && d == 29 && leap;
+}
+
 } // namespace
 
 QByteArray readLedgerFile(const QString &folder) {
@@ -81,17 +125,8 @@ QByteArray readLedgerFile(const QString &folder) {
 }
 
 void forEachLine(QByteArrayView bytes, const std::function<void(qsizetype, QByteArrayView)> &visit) {
-    const qsizetype n = bytes.size();
-    qsizetype start = 0;
-    qsizetype index = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = bytes[i];
-        if (c != '\r' && c != '\n') continue;
-        visit(index++, bytes.sliced(start, i - start));
-        if (c == '\r' && i + 1 < n && bytes[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < n) visit(index, bytes.sliced(start));
+    scan::lines(bytes.data(), bytes.size(),
+              [&](qsizetype index, const char *line, qsizetype size) { visit(index, QByteArrayView(line, size)); });
 }
 
 std::array<double, 12> monthlyTotals(QByteArrayView ledger, const QString &yearText) {
@@ -100,12 +135,13 @@ std::array<double, 12> monthlyTotals(QByteArrayView ledger, const QString &yearT
     const QString yearKey = fmt::copyChars(yearText, 3, 2);
     if (yearKey.size() != 2) return sums;
     const QByteArray key = yearKey.toLatin1();
-    forEachLine(ledger, [&](qsizetype index, QByteArrayView line) {
-        if (index == 0 || !line.startsWith(key)) return; // the header never counts
-        const int month = fmt::toInt(textOf(chars(line, 3, 2)));
+    // The header never counts: only lines after a line end are looked at.
+    scan::keyedLines(ledger.data(), ledger.size(), key.constData(), 2, [&](const char *line, qsizetype size) {
+        int month = size >= 4 ? twoDigits(line + 2) : -1;
+        if (month < 0) month = fmt::toInt(textOf(chars(QByteArrayView(line, size), 3, 2)));
         // A damaged or hand-edited line may name a month that does not exist.
         if (month < 1 || month > 12) return;
-        sums[month - 1] += amountOf(line);
+        sums[month - 1] += recordAmount(line, size);
     });
     return sums;
 }
@@ -116,23 +152,60 @@ double rangeTotal(QByteArrayView ledger, const QDate &from, const QDate &to) {
     const auto ordinal = [](int y, int m, int d) { return y * 10000 + m * 100 + d; };
     const int first = ordinal(from.year(), from.month(), from.day());
     const int last = ordinal(to.year(), to.month(), to.day());
-    forEachLine(ledger, [&](qsizetype, QByteArrayView line) {
-        // Only a line of exactly 15 characters is a record: six key digits, "|" and eight
-        // amount characters. The header, blank and space-filled lines and amounts of 10000 or
-        // more never count.
-        if (line.size() != 15) return;
-        const int yy = intOrZero(line.sliced(0, 2));
-        const int mm = intOrZero(line.sliced(2, 2));
-        const int dd = intOrZero(line.sliced(4, 2));
+    // Records of the usual form add up exactly in thousandths; the others as they are read.
+    qint64 thousandths = 0;
+    // A record has six key digits, "|" and an amount of eight characters or, once the day's
+    // total has reached 10000, more: the monthly grid counts those too. The header, blank and
+    // space-filled lines never count.
+    const auto anyLine = [&](const char *line, qsizetype size) {
+        if (size < 15) return;
+        int yy = twoDigits(line);
+        int mm = twoDigits(line + 2);
+        int dd = twoDigits(line + 4);
+        const bool digits = yy >= 0 && mm >= 0 && dd >= 0;
+        if (!digits) {
+            const QByteArrayView view(line, size);
+            yy = intOrZero(view.sliced(0, 2));
+            mm = intOrZero(view.sliced(2, 2));
+            dd = intOrZero(view.sliced(4, 2));
+        }
         if (mm < 1 || mm > 12 || dd < 1 || dd > 31) return; // dated before any range
-        if (!QDate::isValid(2000 + yy, mm, dd))
-            throw EDateError(
-                QStringLiteral("Invalid date '%1' in the ledger").arg(textOf(line.sliced(0, 6))));
+        if (digits ? !dateExists(2000 + yy, mm, dd) : !QDate::isValid(2000 + yy, mm, dd))
+            throw EDateError(QStringLiteral("Invalid date '%1' in the ledger").arg(textOf(QByteArrayView(line, 6))));
         const int date = ordinal(2000 + yy, mm, dd);
-        if (date < first || date > last) return;
-        sum += amountOf(line);
-    });
-    return sum;
+        if (date >= first && date <= last) sum += recordAmount(line, size);
+    };
+    const char *data = ledger.data();
+    const qsizetype n = ledger.size();
+    // The header is line 0 and never counts.
+    qsizetype at = scan::nextLine(data, n, scan::lineEnd(data, n, 0));
+    // The range's ends as record keys: the six key characters of a record read as one number
+    // order the same way as the dates. Years outside 2000..2099 lie beyond every key.
+    const auto keyOf = [](const QDate &d, bool first) -> qint64 {
+        if (d.year() < 2000) return first ? 0 : -1;
+        if (d.year() > 2099) return first ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::max() - 1;
+        const QByteArray text = QByteArray::number(((d.year() - 2000) * 100 + d.month()) * 100 + d.day()).rightJustified(6, '0') + "  ";
+        return qint64(qFromBigEndian<quint64>(text.constData()) >> 16 & 0xFFFFFFFFFFFFULL);
+    };
+    const qint64 firstKey = keyOf(from, true);
+    const qint64 lastKey = keyOf(to, false);
+    scan::PlainRecord r;
+    while (at < n) {
+        if (scan::plainRecord(data + at, n - at, r)) {
+            // The usual record, read without a detour.
+            if (r.mm >= 1 && r.mm <= 12 && r.dd >= 1 && r.dd <= 31) {
+                if (r.dd > 28 && !dateExists(2000 + (data[at] - '0') * 10 + (data[at + 1] - '0'), r.mm, r.dd))
+                    throw EDateError(QStringLiteral("Invalid date '%1' in the ledger").arg(textOf(QByteArrayView(data + at, 6))));
+                if (qint64(r.key) >= firstKey && qint64(r.key) <= lastKey) thousandths += r.thousandths;
+            }
+            at += 17;
+            continue;
+        }
+        const qsizetype end = scan::lineEnd(data, n, at);
+        anyLine(data + at, end - at);
+        at = scan::nextLine(data, n, end);
+    }
+    return sum + double(thousandths) / 1000.0;
 }
 
 QByteArray monthKey(int year, int month) {
@@ -145,12 +218,13 @@ QByteArray monthKey(int year, int month) {
 std::array<double, 31> dayValues(QByteArrayView ledger, int year, int month) {
     std::array<double, 31> values{};
     const QByteArray key = monthKey(year, month);
-    forEachLine(ledger, [&](qsizetype index, QByteArrayView line) {
-        if (index == 0 || !line.startsWith(key)) return; // the header is never a record
-        const int day = fmt::toInt(textOf(chars(line, 5, 2)));
+    // The header is never a record: only lines after a line end are looked at.
+    scan::keyedLines(ledger.data(), ledger.size(), key.constData(), int(key.size()), [&](const char *line, qsizetype size) {
+        int day = size >= 6 ? twoDigits(line + 4) : -1;
+        if (day < 0) day = fmt::toInt(textOf(chars(QByteArrayView(line, size), 5, 2)));
         // A damaged or hand-edited line may name a day that no month has.
         if (day < 1 || day > 31) return;
-        values[day - 1] = amountOf(line);
+        values[day - 1] = recordAmount(line, size);
     });
     return values;
 }

@@ -81,7 +81,7 @@ TfrmGraph::TfrmGraph(const Meter *meter, QWidget *mainWindow, QWidget *parent)
     initStatsResources();
 
     askSaveFileName = [this]() -> QString {
-        if (SavePictureDialog1->exec() != QDialog::Accepted) return {};
+        if (saveDialog()->exec() != QDialog::Accepted) return {};
         return SavePictureDialog1->selectedFiles().value(0);
     };
     askOverwrite = [this] {
@@ -108,21 +108,6 @@ TfrmGraph::TfrmGraph(const Meter *meter, QWidget *mainWindow, QWidget *parent)
 TfrmGraph::~TfrmGraph() = default;
 
 void TfrmGraph::FormCreate() {
-    createChart();
-
-    buttonTile = new ClickLabel(QStringLiteral("group"), Chart1);
-    buttonTile->setGeometry(9, 9, 55, 16);
-    buttonTile->setAlignment(Qt::AlignCenter);
-    buttonTile->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    buttonTile->setLineWidth(1);
-    buttonTile->setAutoFillBackground(true);
-    QPalette tilePalette = buttonTile->palette();
-    tilePalette.setColor(QPalette::Window, Qt::black);
-    tilePalette.setColor(QPalette::WindowText, Qt::white);
-    buttonTile->setPalette(tilePalette);
-    buttonTile->setCursor(Qt::PointingHandCursor);
-    buttonTile->onClick = [this] { buttonTileClick(); };
-
     Bevel1 = new Bevel(this);
     Bevel1->setGeometry(0, 315, 529, 31);
     buttonClip = makeButton(this, QStringLiteral("Copy to Clipboard"), {5, 320, 119, 22});
@@ -134,7 +119,10 @@ void TfrmGraph::FormCreate() {
     connect(buttonSaveBitmap, &QPushButton::clicked, this, &TfrmGraph::buttonSaveBitmapClick);
     connect(buttonPrint, &QPushButton::clicked, this, &TfrmGraph::buttonPrintClick);
     connect(buttonClose, &QPushButton::clicked, this, &TfrmGraph::buttonCloseClick);
+}
 
+QFileDialog *TfrmGraph::saveDialog() {
+    if (SavePictureDialog1) return SavePictureDialog1;
     SavePictureDialog1 = new QFileDialog(this);
     SavePictureDialog1->setAcceptMode(QFileDialog::AcceptSave);
     SavePictureDialog1->setFileMode(QFileDialog::AnyFile);
@@ -142,6 +130,11 @@ void TfrmGraph::FormCreate() {
     SavePictureDialog1->setNameFilter(QStringLiteral("Bitmaps (*.bmp)"));
     // The program asks its own overwrite question.
     SavePictureDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+    return SavePictureDialog1;
+}
+
+void TfrmGraph::ensureChart() const {
+    if (!m_chart) const_cast<TfrmGraph *>(this)->createChart();
 }
 
 void TfrmGraph::createChart() {
@@ -208,10 +201,25 @@ void TfrmGraph::createChart() {
 
     Chart1 = new ChartView(m_chart, this);
     Chart1->setGeometry(0, 0, 529, 316);
+    // Made after the buttons, but below them as if made first.
+    Chart1->lower();
     Chart1->setBackgroundPicture(QPixmap(QStringLiteral(":/stats/chart_background.jpg")));
     Chart1->onMouseDown = [this](const QPoint &p) { Chart1MouseDown(p); };
     Chart1->onMouseMove = [this](const QPoint &p) { Chart1MouseMove(p); };
     Chart1->onMouseUp = [this](const QPoint &p) { Chart1MouseUp(p); };
+
+    buttonTile = new ClickLabel(QStringLiteral("group"), Chart1);
+    buttonTile->setGeometry(9, 9, 55, 16);
+    buttonTile->setAlignment(Qt::AlignCenter);
+    buttonTile->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    buttonTile->setLineWidth(1);
+    buttonTile->setAutoFillBackground(true);
+    QPalette tilePalette = buttonTile->palette();
+    tilePalette.setColor(QPalette::Window, Qt::black);
+    tilePalette.setColor(QPalette::WindowText, Qt::white);
+    buttonTile->setPalette(tilePalette);
+    buttonTile->setCursor(Qt::PointingHandCursor);
+    buttonTile->onClick = [this] { buttonTileClick(); };
 }
 
 void TfrmGraph::plotAreaChanged(const QRectF &plot) {
@@ -232,6 +240,7 @@ void TfrmGraph::setDayLabelsColor(const QColor &color) {
 }
 
 QBarSeries *TfrmGraph::series() const {
+    ensureChart();
     const auto all = m_chart->series();
     return all.isEmpty() ? nullptr : qobject_cast<QBarSeries *>(all.first());
 }
@@ -242,6 +251,7 @@ QString TfrmGraph::chartTitle(int year, int month) {
 }
 
 void TfrmGraph::showChart() {
+    ensureChart();
     m_builtForShowing = true;
     if (!isVisible()) show();
     raise();
@@ -294,6 +304,7 @@ void TfrmGraph::focusWindowChanged(QWindow *window) {
 }
 
 void TfrmGraph::FormActivate() {
+    ensureChart();
     m_chart->removeAllSeries();
     m_chart->setTitle(chartTitle(chartYear, chartMonth));
     m_axisY->setTitleText(m_meter ? m_meter->s.currencyLabel : QString());
@@ -363,6 +374,7 @@ void TfrmGraph::centreMain() {
 }
 
 void TfrmGraph::buttonTileClick() {
+    ensureChart();
     const QSize screen = screenSize();
     if (buttonTile->text() == QLatin1String("group")) {
         buttonTile->setText(QStringLiteral("ungroup"));
@@ -380,6 +392,7 @@ void TfrmGraph::buttonTileClick() {
 }
 
 void TfrmGraph::buttonCloseClick() {
+    ensureChart();
     windowsGrouped = false;
     buttonTile->setText(QStringLiteral("group"));
     centreMain();

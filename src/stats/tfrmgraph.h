@@ -97,13 +97,13 @@ public:
     // The screen's size in pixels.
     std::function<QSize()> screenSize;
 
-    // Controls.
-    QChart *chart() const { return m_chart; }
+    // Controls. The chart and its view are built when first needed (see ensureChart()).
+    QChart *chart() const { return ensureChart(), m_chart; }
     QBarSeries *series() const;
-    QBarCategoryAxis *axisX() const { return m_axisX; }
-    QValueAxis *axisY() const { return m_axisY; }
+    QBarCategoryAxis *axisX() const { return ensureChart(), m_axisX; }
+    QValueAxis *axisY() const { return ensureChart(), m_axisY; }
     // The day numbers under the bars ("1" to "31") and their colour.
-    QList<QGraphicsSimpleTextItem *> dayLabels() const { return m_dayLabels; }
+    QList<QGraphicsSimpleTextItem *> dayLabels() const { return ensureChart(), m_dayLabels; }
     QColor dayLabelsColor() const { return m_dayLabelsColor; }
     void setDayLabelsColor(const QColor &color);
     ChartView *Chart1 = nullptr;
@@ -113,13 +113,18 @@ public:
     QPushButton *buttonSaveBitmap = nullptr;
     QPushButton *buttonPrint = nullptr;
     QPushButton *buttonClose = nullptr;
+    // Made when saving first asks for a file name.
     QFileDialog *SavePictureDialog1 = nullptr;
+    QFileDialog *saveDialog();
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void FormCreate();
+    // The chart, its scene and its view cost more than the rest of the window together and
+    // most runs never open the window: they are made the first time anything needs them.
+    void ensureChart() const;
     void createChart();
     void focusWindowChanged(QWindow *window);
     void printChart(QPrinter &printer);

@@ -15,6 +15,7 @@
 namespace tarv {
 
 QImage TfrmGraph::chartBitmap() const {
+    ensureChart();
     QImage image(Chart1->size(), QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -67,6 +68,7 @@ void TfrmGraph::printChart(QPrinter &printer) {
     QPainter painter;
     if (!painter.begin(&printer))
         throw EPrinterError(QStringLiteral("Cannot print on \"%1\"").arg(printer.printerName()));
+    ensureChart();
     // One page: the chart across the page's width, its proportions kept, on white paper.
     const QRect page = painter.viewport();
     const QRectF source = Chart1->sceneRect();
@@ -80,6 +82,7 @@ void TfrmGraph::printChart(QPrinter &printer) {
 void TfrmGraph::buttonPrintClick() {
     // The chart is printed with black titles and labels, which read on white paper; the window's
     // own colours come back whatever happens.
+    ensureChart();
     struct Colours {
         QBrush title, axisYTitle, axisXTitle;
         QColor axisYLabels, dayLabels;

@@ -1,13 +1,15 @@
+#include "shell/bannerengine_remote.h"
 #include "shell/bannerview.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <unistd.h>
 
 using namespace tarv;
@@ -29,7 +31,15 @@ public:
             while (QTcpSocket *s = server.nextPendingConnection()) {
                 connect(s, &QTcpSocket::readyRead, s, [this, s] {
                     const QByteArray request = s->readAll();
-                    paths << QString::fromLatin1(request.split(' ').value(1));
+                    const QByteArray path = request.split(' ').value(1);
+                    // The site's icon is asked for on line after the page completed, at a
+                    // moment of the engine's own choosing: it is no page of the banner.
+                    if (path != "/favicon.ico") paths << QString::fromLatin1(path);
+                    if (path.startsWith("/moved")) {
+                        s->write("HTTP/1.0 302 Found\r\nLocation: /landing\r\nContent-Length: 0\r\n\r\n");
+                        s->disconnectFromHost();
+                        return;
+                    }
                     const QByteArray body =
                         "<html><body style='background:#204080'>Banner page</body></html>";
                     s->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
@@ -104,9 +114,9 @@ TEST(BannerView, SavesOnlinePagesAndShowsThemOfflineWithoutTheNetwork) {
     EXPECT_EQ(w.nextComplete(), page);
 
     // A link followed inside the view while off line is blocked and ends on an internal page.
-    auto *web = qobject_cast<QWebEngineView *>(w.view->engineWidget());
+    auto *web = qobject_cast<RemoteBannerWidget *>(w.view->engineWidget());
     ASSERT_NE(web, nullptr);
-    web->page()->load(QUrl(server.url(QStringLiteral("/other"))));
+    web->followLink(QUrl(server.url(QStringLiteral("/other"))));
     EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
     // So is a navigation to an address that has no saved copy.
     w.view->Navigate(server.url(QStringLiteral("/never")));
@@ -138,4 +148,73 @@ TEST(BannerView, AFailedOnlineLoadEndsOnAnInternalPage) {
     const QString address = w.nextComplete();
     EXPECT_TRUE(address.contains(QLatin1String("res:"))) << address.toStdString();
     EXPECT_FALSE(w.view->cache().contains(address));
+}
+
+TEST(BannerView, ARedirectedPageIsSavedUnderTheAddressAskedFor) {
+    QTemporaryDir cache;
+    PageServer server;
+    const QString page = server.url(QStringLiteral("/moved?tarv=10"));
+    {
+        BannerWindow w(cache.path());
+        w.view->Navigate(page);
+        EXPECT_EQ(w.nextComplete(), server.url(QStringLiteral("/landing")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w.view->cache().contains(page); }, 20000));
+    }
+    BannerWindow w(cache.path());
+    w.view->setOffline(true);
+    w.view->Navigate(page);
+    w.window.show();
+    EXPECT_FALSE(w.nextComplete().contains(QLatin1String("res:")));
+}
+
+TEST(BannerView, TheEngineGoesOnceTheWindowIsHiddenWhateverTheLastLoadDid) {
+    QTemporaryDir cache;
+    PageServer server;
+    BannerWindow w(cache.path());
+    // A load on line keeps the engine until it completes and its copy is saved.
+    w.view->Navigate(server.url(QStringLiteral("/services/tarv/index.asp?tarv=10")));
+    EXPECT_FALSE(w.nextComplete().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.view->engineCreated(); }, 20000));
+    // A failed load leaves the view on line, as the main window sets it: the engine still goes.
+    w.view->Navigate(QStringLiteral("http://127.0.0.1:9/"));
+    EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
+    w.view->setOffline(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.view->engineCreated(); }, 5000));
+}
+
+TEST(BannerView, LoadsAfterTheHelperDiedEndOnAnInternalPage) {
+    QTemporaryDir cache;
+    PageServer server;
+    BannerWindow w(cache.path());
+    w.window.show();
+    w.view->Navigate(server.url(QStringLiteral("/services/tarv/index.asp?tarv=10")));
+    EXPECT_FALSE(w.nextComplete().contains(QLatin1String("res:")));
+    // The helper is this process's child named after its program.
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray text = stat.readAll();
+        if (text.contains("(tarvbanner)") && text.mid(text.lastIndexOf(')') + 2).split(' ').value(1).toInt() == getpid())
+            ::kill(entry.toInt(), SIGKILL);
+    }
+    QTest::qWait(500);
+    w.view->Navigate(server.url(QStringLiteral("/again")));
+    EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
+}
+
+TEST(BannerView, ShowingTheWindowAgainOnLineBringsThePageBackFromItsCopy) {
+    QTemporaryDir cache;
+    PageServer server;
+    const QString page = server.url(QStringLiteral("/services/tarv/index.asp?tarv=10"));
+    BannerWindow w(cache.path());
+    w.window.show();
+    w.view->Navigate(page);
+    EXPECT_EQ(w.nextComplete(), page);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.view->cache().contains(page); }, 20000));
+    const int requests = server.paths.size();
+    w.window.hide();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.view->engineCreated(); }, 5000));
+    w.window.show();
+    EXPECT_EQ(w.nextComplete(), page);
+    EXPECT_EQ(server.paths.size(), requests);
 }

@@ -1,5 +1,6 @@
 #include "framework/errors.h"
 #include "stats/ledgerstats.h"
+#include <QDate>
 #include <gtest/gtest.h>
 #include <numeric>
 
@@ -20,6 +21,20 @@ QByteArray ledger(const QList<QByteArray> &records, const QByteArray &head = hea
     for (const QByteArray &r : records)
         bytes += "\r\n" + r;
     return bytes;
+}
+
+// The lines of bytes, split the simple way.
+QList<QByteArray> splitLines(const QByteArray &bytes) {
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+        lines << bytes.mid(start, i - start);
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < bytes.size()) lines << bytes.mid(start);
+    return lines;
 }
 
 } // namespace
@@ -86,11 +101,11 @@ INSTANTIATE_TEST_SUITE_P(
     Ranges, RangeTotal,
     ::testing::Values(RangeCase{"OneDayWithARecord", {2001, 3, 16}, {2001, 3, 16}, 20.5},
                       RangeCase{"OneDayWithoutARecord", {2001, 3, 18}, {2001, 3, 18}, 0},
-                      RangeCase{"DaysWithoutRecordsAddNothing", {2001, 3, 1}, {2001, 3, 31}, 30.5},
+                      RangeCase{"DaysWithoutRecordsAddNothing", {2001, 3, 1}, {2001, 3, 31}, 12375.5},
                       RangeCase{"AcrossAYearEnd", {2001, 12, 31}, {2002, 1, 1}, 1100},
-                      // A record of 10000 or more is longer than 15 characters: it never counts.
-                      RangeCase{"WideRecordsNeverCount", {2001, 3, 17}, {2001, 3, 17}, 0},
-                      RangeCase{"Everything", {2000, 1, 1}, {2099, 12, 31}, 1131.5}),
+                      // A day's total of 10000 or more widens its record; the grid counts it too.
+                      RangeCase{"WideRecordsCount", {2001, 3, 17}, {2001, 3, 17}, 12345},
+                      RangeCase{"Everything", {2000, 1, 1}, {2099, 12, 31}, 13476.5}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(RangeTotalLines, TheHeaderAndFillerLinesNeverContribute) {
@@ -134,4 +149,81 @@ TEST(DayValues, DaysOutsideOneToThirtyOneArePassedOver) {
     EXPECT_THROW(dayValues(ledger({"0402xy|0001,000"}), 2004, 2), EConvertError);
     // A header that begins with four digits is still no record.
     EXPECT_NO_THROW(dayValues(ledger({}, header("0402|22|270|540|9|\xC4\xF1\xF7")), 2004, 2));
+}
+
+TEST(Readers, AgreeOnWidenedRecords) {
+    // The meter widens a record in place once the day's total reaches 10000.
+    const QByteArray bytes = ledger({"010315|0010,000", "010317|12345,000", "010401|0001,000", "020101|0003,000"});
+    const auto months = monthlyTotals(bytes, QStringLiteral("2001"));
+    EXPECT_DOUBLE_EQ(std::accumulate(months.begin(), months.end(), 0.0),
+                     rangeTotal(bytes, {2001, 1, 1}, {2001, 12, 31}));
+    EXPECT_DOUBLE_EQ(dayValues(bytes, 2001, 3)[16], 12345);
+}
+
+TEST(Readers, SplitLinesAtEveryKindOfLineEndWhereverItFalls) {
+    // Line ends at every position of the reader's blocks, CR LF pairs split across them.
+    quint32 seed = 12345;
+    for (int round = 0; round < 400; ++round) {
+        QByteArray bytes;
+        const int size = round % 70;
+        for (int i = 0; i < size; ++i) {
+            seed = seed * 1103515245 + 12345;
+            bytes += "ab\r\n"[(seed >> 16) % 4];
+        }
+        QList<QByteArray> lines;
+        forEachLine(bytes, [&](qsizetype index, QByteArrayView line) {
+            EXPECT_EQ(index, lines.size());
+            lines << line.toByteArray();
+        });
+        ASSERT_EQ(lines, splitLines(bytes)) << bytes.toPercentEncoding().constData();
+    }
+}
+
+TEST(Readers, AmountsReadAsTheirDecimalText) {
+    quint32 seed = 7;
+    for (int i = 0; i < 2000; ++i) {
+        seed = seed * 1103515245 + 12345;
+        const QByteArray amount = QByteArray::number(seed % 100000000 / 1000.0, 'f', 3 + i % 4);
+        QByteArray record = "050101|" + amount;
+        record.replace('.', ',');
+        EXPECT_EQ(monthlyTotals(ledger({record}), QStringLiteral("2005"))[0], amount.toDouble()) << record.constData();
+    }
+}
+
+TEST(Readers, MatchAPlainReadingOfRandomLedgers) {
+    // Records of two years with months and days in and out of range, widened amounts, both
+    // separators and every kind of line end, read the simple way beside the readers.
+    quint32 seed = 99;
+    const auto next = [&seed](quint32 n) {
+        seed = seed * 1103515245 + 12345;
+        return (seed >> 8) % n;
+    };
+    for (int round = 0; round < 40; ++round) {
+        QByteArray bytes = header() + "\r\n";
+        for (int i = 0; i < 200; ++i) {
+            bytes += QByteArrayList{"\r\n", "\n", "\r"}.at(next(10) < 8 ? 0 : 1 + next(2));
+            const QByteArray amount = QByteArray::number(next(12000000) / 1000.0, 'f', 3).rightJustified(8, '0');
+            bytes += QByteArray::number(3 + next(2)).rightJustified(2, '0') + QByteArray::number(next(14)).rightJustified(2, '0') +
+                     QByteArray::number(1 + next(28)).rightJustified(2, '0') + "|" +
+                     QByteArray(amount).replace('.', next(2) ? ',' : '.');
+        }
+        std::array<double, 12> months{};
+        std::array<double, 31> days{};
+        double range = 0;
+        const QList<QByteArray> lines = splitLines(bytes);
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QByteArray &line = lines.at(i);
+            const int yy = line.left(2).toInt(), mm = line.mid(2, 2).toInt(), dd = line.mid(4, 2).toInt();
+            const double amount = QByteArray(line.mid(7)).replace(',', '.').toDouble();
+            if (mm < 1 || mm > 12) continue;
+            if (yy == 3) months[mm - 1] += amount;
+            if (yy == 4 && mm == 2) days[dd - 1] = amount;
+            if (QDate(2000 + yy, mm, dd) >= QDate(2003, 5, 10) && QDate(2000 + yy, mm, dd) <= QDate(2004, 2, 20)) range += amount;
+        }
+        const auto gotMonths = monthlyTotals(bytes, QStringLiteral("2003"));
+        for (int m = 0; m < 12; ++m)
+            EXPECT_NEAR(gotMonths[m], months[m], 1e-6);
+        EXPECT_EQ(dayValues(bytes, 2004, 2), days);
+        EXPECT_NEAR(rangeTotal(bytes, {2003, 5, 10}, {2004, 2, 20}), range, 1e-6);
+    }
 }
