@@ -4,7 +4,9 @@
 #include "framework/clickarea.h"
 #include "framework/shapecircle.h"
 #include "framework/textformat.h"
+#include "shell/bannerdriver.h"
 #include "shell/trayicon.h"
+#include "shell/vendormenuloader.h"
 #include "stats/statspanel.h"
 #include "stats/tfrmgraph.h"
 
@@ -14,6 +16,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QStandardPaths>
 #include <QWindow>
 
 namespace tarv {
@@ -180,8 +183,9 @@ void TForm1::FormCreate() {
     m_statsPanel->setCalcDates(m_meter.platform().clock->now().date());
     // The banner starts off line, and the vendor menu is built from the file left on disk.
     runGuarded([this] {
-        startBanner();
-        loadVendorMenu();
+        createVendorParts();
+        m_bannerDriver->start();
+        m_vendorLoader->load();
     });
     runGuarded([this] {
         m_trayIcon->setIcon(QApplication::windowIcon());
@@ -190,6 +194,34 @@ void TForm1::FormCreate() {
         m_trayIcon->ShowIcon();
     });
     m_tickTimer->start();
+}
+
+void TForm1::createVendorParts() {
+    if (m_bannerDriver) return;
+    const Platform &platform = m_meter.platform();
+    m_vendorLoader = new VendorMenuLoader(
+        m_vendorMenu, m_vendorStrip->pixmap(), platform.dataFolder, makerUrl(), platform.shell,
+        [this] { return m_meter.s.online; }, this);
+    connect(m_vendorLoader, &VendorMenuLoader::exitRequested, this, &TForm1::exitRequested);
+    connect(m_vendorLoader, &VendorMenuLoader::hideRequested, this, &TForm1::hideButtonClick);
+
+    if (m_bannerCacheFolder.isEmpty())
+        m_bannerCacheFolder =
+            QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/banner");
+    static constexpr char kBannerPath[] = "/services/tarv/index.asp?tarv=10";
+    m_bannerDriver = new BannerDriver(this, m_bannerCacheFolder, makerServiceAddress(makerUrl(), kBannerPath),
+                                      platform.shell);
+    m_bannerDriver->parked = [this] { return !m_statsPanel->isHidden(); };
+    // Every completed page of the maker's site refreshes the vendor menu.
+    connect(m_bannerDriver, &BannerDriver::pageLoaded, m_vendorLoader, &VendorMenuLoader::load);
+}
+
+void TForm1::bannerOffline() {
+    if (m_bannerDriver) m_bannerDriver->goOffline();
+}
+
+void TForm1::bannerOnline() {
+    if (m_bannerDriver) m_bannerDriver->goOnline();
 }
 
 void TForm1::timerTick() {

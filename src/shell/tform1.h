@@ -16,8 +16,6 @@
 class QLabel;
 class QMenu;
 class QAction;
-class QPainter;
-class QRect;
 
 namespace tarv {
 
@@ -26,8 +24,8 @@ class Bevel;
 class ClickArea;
 class PictureBox;
 class TTrayIcon;
-class THttpClient;
-class BannerView;
+class BannerDriver;
+class VendorMenuLoader;
 class TfrmOptions;
 class TfrmGraph;
 class StatsPanel;
@@ -115,17 +113,6 @@ public:
     // program drags the window itself.
     std::function<bool()> startSystemMove;
 
-    // The vendor menu and the banner (tform1_vendor.cpp).
-    // Downloads popup.txt while on line and rebuilds the vendor menu from the file on disk.
-    void loadVendorMenu();
-    void drawVendorItem(QAction *sender, QPainter *canvas, const QRect &rect, bool selected);
-    void vendorItemClick(QAction *sender);
-    void runMenuCommand(const QString &command);
-    void startBanner();
-    void bannerDocumentComplete(QObject *sender, const QString &address);
-    QString bannerAddress() const;
-    QString vendorMenuPath() const;
-
     // MeterView
     void setClockText(const QString &text) override;
     void setStatusText(const QString &text) override;
@@ -198,29 +185,18 @@ private:
     bool m_firstActivation = false;
     bool m_positioned = false;
 
-    // The vendor menu and the banner (tform1_vendor.cpp): the menu's left strip (hidden), the
-    // menu, filled by its loader, the menu file's download and the banner view.
+    // The vendor menu's left strip (hidden) and the menu, which its loader fills; the banner and
+    // its driver. Both are made by the creation steps.
     QLabel *m_vendorStrip = nullptr;
     QMenu *m_vendorMenu = nullptr;
-    THttpClient *m_vendorDownload = nullptr;
-    BannerView *m_banner = nullptr;
+    VendorMenuLoader *m_vendorLoader = nullptr;
+    BannerDriver *m_bannerDriver = nullptr;
     QString m_bannerCacheFolder;
-    void createVendorControls();
-    QString makerAddress(const char *path) const;
-    void downloadVendorMenu(const QString &path);
-    void requestVendorRebuild();
-    void runPendingVendorRebuild();
-    void rebuildVendorMenu();
-    bool m_vendorDownloading = false;
-    bool m_vendorRebuildPending = false;
-    int m_vendorClickDepth = 0;
+    void createVendorParts();
 
     Meter m_meter;
     // The tick's errors: one that repeats every second is shown once.
     ErrorLatch m_tickErrors;
-    // The banner's switch to on line waits for the end of the connecting tick; a switch back to
-    // off line before then cancels it.
-    bool m_bannerOnlinePending = false;
 };
 
 } // namespace tarv

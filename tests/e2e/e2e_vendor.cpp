@@ -4,6 +4,7 @@
 #include "framework/application.h"
 #include "framework/textformat.h"
 #include "platform/fakes/fakes.h"
+#include "shell/bannerdriver.h"
 #include "shell/bannerview.h"
 #include "shell/tform1.h"
 #include "shell/vendormenu.h"
@@ -160,7 +161,7 @@ TEST_F(VendorEndToEnd, AConnectionLoadsTheBannerAndRefreshesTheMenu) {
     // With the server down, a completed page's refresh fails: the menu stays, the error is shown.
     server->stop();
     BannerView *view = part<BannerView>(w.form);
-    const QString address = w.form->bannerAddress();
+    const QString address = part<BannerDriver>(w.form)->address();
     QMetaObject::invokeMethod(
         view, [view, address] { emit view->DocumentComplete(view, address); }, Qt::QueuedConnection);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !errors.isEmpty(); }, 10000));
@@ -175,7 +176,11 @@ TEST_F(VendorEndToEnd, AStartWithASavedCopyShowsTheBannerWithoutTheServer) {
         first.connect();
         ASSERT_TRUE(QTest::qWaitFor([&] { return first.bannerShown(); }, 30000));
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return part<BannerView>(first.form)->cache().contains(first.form->bannerAddress()); },
+            [&] {
+                return part<BannerView>(first.form)
+                    ->cache()
+                    .contains(part<BannerDriver>(first.form)->address());
+            },
             20000));
     }
     const QStringList before = server->requests();

@@ -1,9 +1,11 @@
 #include "framework/application.h"
 #include "framework/errors.h"
 #include "platform/fakes/fakes.h"
+#include "shell/bannerdriver.h"
 #include "shell/bannerview.h"
 #include "shell/tform1.h"
 #include "shell/vendormenu.h"
+#include "shell/vendormenuloader.h"
 #include "stats/statspanel.h"
 #include "support/parts.h"
 #include "support/tempdir.h"
@@ -46,6 +48,7 @@ struct VendorRig {
         setErrorSink({});
     }
     QString menuPath() const { return dir.filePath(QStringLiteral("popup.txt")); }
+    VendorMenuLoader *loader() const { return part<VendorMenuLoader>(form); }
     QList<QAction *> items() const { return part<QMenu>(form, "vendorMenu")->actions(); }
     QStringList captions() const {
         QStringList c;
@@ -55,7 +58,8 @@ struct VendorRig {
     }
     QAction *itemWithHint(const QString &hint) const {
         QAction *a = makeVendorMenuItem({QStringLiteral("x"), hint, false}, form.get());
-        QObject::connect(a, &QAction::triggered, form.get(), [this, a] { form->vendorItemClick(a); });
+        QObject::connect(a, &QAction::triggered, form.get(),
+                         [this, a] { part<VendorMenuLoader>(form)->itemClick(a); });
         return a;
     }
 
@@ -96,19 +100,19 @@ TEST(VendorForm, DocumentCompleteShowsTheViewUnlessParkedByTheStatisticsPanel) {
     QTest::qWait(50);
     BannerView *view = part<BannerView>(rig.form);
     view->resize(100, 0);
-    rig.form->bannerDocumentComplete(view, rig.form->bannerAddress());
+    emit view->DocumentComplete(view, part<BannerDriver>(rig.form)->address());
     EXPECT_EQ(view->geometry(), QRect(11, 69, 261, 168));
     EXPECT_TRUE(view->Visible());
 
     // An internal page hides it again.
-    rig.form->bannerDocumentComplete(view, QStringLiteral("res://navigation-failed/#x"));
+    emit view->DocumentComplete(view, QStringLiteral("res://navigation-failed/#x"));
     EXPECT_EQ(view->geometry(), QRect(11, 350, 261, 0));
     EXPECT_FALSE(view->Visible());
 
     if (auto *panel = rig.form->findChild<StatsPanel *>()) {
         panel->show();
         view->move(11, 450);
-        rig.form->bannerDocumentComplete(view, rig.form->bannerAddress());
+        emit view->DocumentComplete(view, part<BannerDriver>(rig.form)->address());
         EXPECT_EQ(view->geometry(), QRect(11, 450, 261, 168));
         EXPECT_TRUE(view->Visible());
     }
@@ -120,7 +124,7 @@ TEST(VendorForm, ARebuildWaitsUntilTheOpenMenuCloses) {
     part<QMenu>(rig.form, "vendorMenu")->popup(QPoint(0, 0));
     ASSERT_TRUE(QTest::qWaitFor([&] { return part<QMenu>(rig.form, "vendorMenu")->isVisible(); }));
     test::writeFile(rig.menuPath(), "Only|http://a/\r\n");
-    rig.form->loadVendorMenu();
+    rig.loader()->load();
     EXPECT_EQ(rig.items(), before) << "the items under the open menu stay";
     part<QMenu>(rig.form, "vendorMenu")->hide();
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.items().size() == 1; }));
@@ -130,12 +134,12 @@ TEST(VendorForm, ARebuildWaitsUntilTheOpenMenuCloses) {
 TEST(VendorForm, AnUnreadableOrMissingFileKeepsTheItems) {
     VendorRig rig(kMenu);
     QFile::remove(rig.menuPath());
-    rig.form->loadVendorMenu();
+    rig.loader()->load();
     EXPECT_EQ(rig.items().size(), 3);
 
     // A folder in the file's place cannot be read: the error goes to the caller.
     QDir(rig.dir.path()).mkdir(QStringLiteral("popup.txt"));
-    EXPECT_THROW(rig.form->loadVendorMenu(), EInOutError);
+    EXPECT_THROW(rig.loader()->load(), EInOutError);
     EXPECT_EQ(rig.items().size(), 3);
 }
 
@@ -170,7 +174,7 @@ TEST(VendorForm, DownloadReplacesTheMenuOnlyWithACompleteSuccessfulBody) {
     const QString path = QStringLiteral("/services/tarv/popup.txt");
 
     rig.server.answer = {"200 OK", "New|http://n/\r\n"};
-    rig.form->loadVendorMenu();
+    rig.loader()->load();
     EXPECT_EQ(rig.server.paths, QStringList{path});
     EXPECT_EQ(rig.captions(), QStringList{"New   "});
     EXPECT_EQ(test::readFile(rig.menuPath()), QByteArray("New|http://n/\r\n"));
@@ -187,7 +191,7 @@ TEST(VendorForm, DownloadReplacesTheMenuOnlyWithACompleteSuccessfulBody) {
     };
     for (const Bad &b : bad) {
         rig.server.answer = b.answer;
-        rig.form->loadVendorMenu();
+        rig.loader()->load();
         EXPECT_EQ(rig.captions(), QStringList{"New   "}) << b.name;
         EXPECT_EQ(test::readFile(rig.menuPath()), QByteArray("New|http://n/\r\n")) << b.name;
         EXPECT_FALSE(QFile::exists(rig.menuPath() + QStringLiteral(".part"))) << b.name;
@@ -200,10 +204,10 @@ TEST(VendorForm, ACallDuringTheDownloadReturnsAtOnce) {
     rig.server.answer = {"200 OK", "New|http://n/\r\n", -1, false, 400};
     bool nestedReturned = false;
     rig.server.whileAnswering = [&] {
-        rig.form->loadVendorMenu();
+        rig.loader()->load();
         nestedReturned = true;
     };
-    rig.form->loadVendorMenu();
+    rig.loader()->load();
     EXPECT_TRUE(nestedReturned);
     EXPECT_EQ(rig.server.paths.size(), 1);
     EXPECT_EQ(rig.captions(), QStringList{"New   "});
@@ -227,7 +231,7 @@ TEST(VendorForm, AFailedConnectionKeepsTheMenuAndRaises) {
     other.state().online = true;
     ASSERT_EQ(part<QMenu>(other, "vendorMenu")->actions().size(), 3);
     try {
-        other.loadVendorMenu();
+        part<VendorMenuLoader>(other)->load();
         ADD_FAILURE() << "no error";
     } catch (const std::exception &e) {
         EXPECT_STREQ(e.what(), "Connection Failed");
