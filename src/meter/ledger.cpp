@@ -7,7 +7,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace tarv {
 
@@ -83,7 +87,12 @@ void setDiskSync(bool on) {
 }
 
 void syncToDisk(int fd) {
+#ifdef _WIN32
+    // The C runtime's flush of a descriptor to the disk (FlushFileBuffers underneath).
+    if (g_diskSync && fd >= 0) ::_commit(fd);
+#else
     if (g_diskSync && fd >= 0) ::fsync(fd);
+#endif
 }
 
 QList<QByteArray> ledgerLines(const QByteArray &bytes) {

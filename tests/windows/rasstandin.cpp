@@ -1,7 +1,8 @@
 // A stand-in for the remote-access library, built as rasapi32.dll and put beside the test program.
 // Each call reads its script from the environment variable TARV_RASSTUB, for example
 // "count=2;states=8192,0;device=modem;enum=0;status=0", and appends what it was given to
-// TARV_RASSTUB_SEEN. The record layouts are written out here by hand, byte offset by byte offset,
+// TARV_RASSTUB_SEEN. With TARV_RASSTUB_FILE set, the script is that file's first line instead,
+// read again at every call, so that a test can change the connection while the program runs. The record layouts are written out here by hand, byte offset by byte offset,
 // so that a mistake in the program's own declarations cannot hide itself.
 // Built three times: complete, without the status query (TARV_STANDIN_NO_STATUS) and without
 // either function (TARV_STANDIN_NO_FUNCTIONS).
@@ -41,9 +42,23 @@ std::string env(const char *name) {
     return n < sizeof buffer ? std::string(buffer, n) : std::string();
 }
 
+// The script file's first line; empty when it cannot be read.
+std::string scriptFileLine(const std::string &path) {
+    std::string line;
+    if (FILE *f = std::fopen(path.c_str(), "rb")) {
+        char buffer[1024] = {};
+        if (std::fgets(buffer, sizeof buffer, f)) line = buffer;
+        std::fclose(f);
+    }
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    return line;
+}
+
 [[maybe_unused]] Script script() {
     Script s;
-    const std::string text = env("TARV_RASSTUB");
+    const std::string file = env("TARV_RASSTUB_FILE");
+    const std::string text = file.empty() ? env("TARV_RASSTUB") : scriptFileLine(file);
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find(';', pos);

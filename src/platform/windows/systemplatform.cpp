@@ -1,36 +1,37 @@
 #include "platform/platform.h"
 
 #include "platform/linux/systemclock.h"
+#include "platform/windows/datafolder.h"
 #include "platform/windows/rasdialupservice.h"
 #include "platform/windows/runkeyautostartstore.h"
 #include "platform/windows/shellexecuteopener.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QStandardPaths>
-#include <QTemporaryFile>
+
+#include <shlobj.h>
 
 namespace tarv {
 
 namespace {
 
-// Whether files can be created in a folder. Qt does not look at NTFS permissions by default, so
-// the folder is tried instead of asked.
-bool canWriteIn(const QString &folder) {
-    QTemporaryFile probe(folder + QStringLiteral("/tarv-XXXXXX"));
-    return probe.open();
+// The user's roaming application data folder (%APPDATA%), empty if the shell has none.
+QString roamingAppData() {
+    PWSTR path = nullptr;
+    QString folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &path)))
+        folder = QDir::fromNativeSeparators(QString::fromWCharArray(path));
+    CoTaskMemFree(path);
+    return folder;
 }
 
 } // namespace
 
 QString systemDataFolder(bool create) {
-    const QString appFolder = QCoreApplication::applicationDirPath();
-    // A program installed under Program Files cannot write beside itself: its ledger and vendor
-    // menu then live in the user's data folder instead. The probe file is removed at once.
-    if (canWriteIn(appFolder)) return appFolder;
-    const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (!create || QDir().mkpath(userFolder)) return userFolder;
-    return appFolder;
+    const QString folder = windowsDataFolder(QCoreApplication::applicationDirPath(), roamingAppData());
+    // The folder is made for the program; a failure shows when the ledger is first written.
+    if (create) QDir().mkpath(folder);
+    return folder;
 }
 
 Platform makeSystemPlatform() {
@@ -42,7 +43,9 @@ Platform makeSystemPlatform() {
     p.dataFolder = systemDataFolder(true);
     // The Run key holds the path as Windows writes it, with backslashes.
     p.executablePath = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
-    p.makerUrl = QStringLiteral(TARV_MAKER_URL);
+    // The end-to-end tests point the program at a server on this machine instead of the maker's.
+    const QString makerOverride = qEnvironmentVariable("TARV_MAKER_URL");
+    p.makerUrl = makerOverride.isEmpty() ? QStringLiteral(TARV_MAKER_URL) : makerOverride;
     return p;
 }
 

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# The installed Windows program end to end under Wine, as a new user meets it:
+#   e2e_program.sh <tarv-setup.exe> <stand-in rasapi32.dll> <screenshot folder>
+# Runs in the Wine prefix and on the X display the caller set up (WINEPREFIX, DISPLAY).
+set -euo pipefail
+SETUP="$1"
+STANDIN="$2"
+SHOTS="$3"
+mkdir -p "$SHOTS"
+INST="$WINEPREFIX/drive_c/Program Files/Tarv"
+INST_WIN='C:\Program Files\Tarv'
+DATA="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Tarv"
+RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+WORK="$(mktemp -d /tmp/tarv-e2e.XXXXXX)"
+PROGRAM_PID=""
+
+fail() {
+    echo "e2e_program.sh: $*" >&2
+    # What the screen showed, for whoever reads the failure.
+    import -window root "$SHOTS/failure.png" 2>/dev/null || true
+    [ -f "$WORK/tarv.log" ] && tail -20 "$WORK/tarv.log" >&2
+    exit 1
+}
+wait_for() {
+    local condition="$1" seconds="$2" i
+    for ((i = 0; i < seconds * 2; i++)); do
+        eval "$condition" && return 0
+        sleep 0.5
+    done
+    return 1
+}
+stop_program() {
+    wineserver -k >/dev/null 2>&1 || true
+    [ -n "$PROGRAM_PID" ] && wait "$PROGRAM_PID" 2>/dev/null || true
+    PROGRAM_PID=""
+}
+cleanup() {
+    stop_program
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'echo "e2e_program.sh: a step failed at line $LINENO" >&2' ERR
+
+# The stand-in reads its script from this file at every call: the connection changes as it is rewritten.
+RAS="$WORK/ras.txt"
+echo "count=0" >"$RAS"
+TARV_RASSTUB_FILE="$(winepath -w "$RAS" 2>/dev/null)"
+export TARV_RASSTUB_FILE
+start_program() {
+    (cd "$INST" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rasapi32=n" timeout 600 wine "$INST_WIN\\tarv.exe" \
+        >>"$WORK/tarv.log" 2>&1) &
+    PROGRAM_PID=$!
+}
+# The amount of a day's record in the ledger ("0009,000"), or nothing.
+amount_of() {
+    grep -a -o "$2|[0-9]*,[0-9]*" "$1" 2>/dev/null | tail -1 | cut -d'|' -f2 || true
+}
+# Writes a ledger: the header (printf escapes allowed) padded to 100 bytes, then today's empty record.
+ledger() {
+    printf "$2" >"$1"
+    printf '%*s\r\n\r\n%s|0000,000' $((100 - $(stat -c %s "$1"))) '' "$DAY" >>"$1"
+}
+main_window() {
+    # xdotool compares names bytewise in the C locale, so the Greek part of the title stays out.
+    xdotool search --onlyvisible --name "Internet by Pelmo$" 2>/dev/null | head -1
+}
+
+echo "e2e_program.sh: silent install"
+timeout 180 wine "$SETUP" /S >/dev/null 2>&1 || fail "the installer failed"
+for f in tarv.exe tarv.installed uninstall.exe Qt6Core.dll platforms/qwindows.dll; do
+    [ -f "$INST/$f" ] || fail "the installer did not install $f"
+done
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarv' /v UninstallString 2>/dev/null |
+    grep -q 'uninstall.exe' || fail "the uninstaller is not registered"
+[ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarv.lnk" ] ||
+    fail "no Start-menu shortcut"
+cp "$STANDIN" "$INST/rasapi32.dll"
+
+echo "e2e_program.sh: first run"
+DAY="$(date +%y%m%d)"
+start_program
+wait_for '[ -s "$DATA/data.dat" ]' 90 || fail "no ledger in %APPDATA%\\Tarv"
+[ ! -e "$INST/data.dat" ] || fail "the installed program wrote its ledger beside itself"
+ledger "$WORK/expected.dat" '8|22|270|540|9|\xC4\xF1\xF7' # the currency "Δρχ" in code page 1253
+cmp "$DATA/data.dat" "$WORK/expected.dat" || {
+    xxd "$DATA/data.dat" | head -8 >&2
+    fail "the first-run ledger is not the expected 119 bytes"
+}
+wait_for "wine reg query '$RUN_KEY' /v Tarv 2>/dev/null | grep -qF 'C:\\Program Files\\Tarv\\tarv.exe'" 30 ||
+    fail "the Run-key value Tarv does not hold the program's path"
+
+echo "e2e_program.sh: a double click on the notify icon"
+TRAY="$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -1)"
+[ -n "$TRAY" ] || fail "no notification area"
+eval "$(xdotool getwindowgeometry --shell "$TRAY")"
+wait_for 'import -window root -crop 24x24+$X+$Y +repage "$WORK/icon.png" 2>/dev/null &&
+    [ "$(convert "$WORK/icon.png" -format "%k" info:)" -gt 2 ]' 30 || fail "no icon in the notification area"
+import -window root -crop 160x24+$X+$Y +repage "$SHOTS/tray.png"
+# The program starts in the notification area only.
+[ -z "$(main_window)" ] || fail "the main window showed before the icon was clicked"
+xdotool mousemove $((X + 8)) $((Y + 8)) click --repeat 2 --delay 100 1
+wait_for '[ -n "$(main_window)" ]' 20 || fail "a double click on the icon did not show the main window"
+sleep 1
+MAIN="$(main_window)"
+[ -n "$MAIN" ] || fail "the main window did not stay"
+import -window "$MAIN" "$SHOTS/main.png"
+
+echo "e2e_program.sh: the statistics panel and the chart"
+eval "$(xdotool getwindowgeometry --shell "$MAIN")"
+MX=$X
+MY=$Y
+xdotool mousemove $((MX + 159)) $((MY + 271)) click 1
+sleep 3
+import -window "$MAIN" "$SHOTS/statistics.png"
+# January's row of the panel's year grid opens that month's chart.
+xdotool mousemove $((MX + 45)) $((MY + 37)) click 1
+wait_for '[ "$(xdotool search --onlyvisible --name "Internet by Pelmo$" 2>/dev/null | wc -l)" -ge 2 ]' 15 ||
+    fail "the chart window did not open"
+sleep 2
+import -window root "$SHOTS/chart.png"
+
+echo "e2e_program.sh: units while connected"
+stop_program
+# Short units (2 s by day, 3 s by night) so that several fall due within the test.
+ledger "$DATA/data.dat" '8|22|2|3|9|EUR'
+start_program
+sleep 10
+[ "$(amount_of "$DATA/data.dat" "$DAY")" = "0000,000" ] || fail "charged before a connection"
+echo "count=1;states=8192;device=modem" >"$RAS"
+CONNECTED=$SECONDS
+wait_for '[ "$(amount_of "$DATA/data.dat" "$DAY")" != "0000,000" ]' 6 || fail "the first unit was not charged at once"
+FIRST=$((SECONDS - CONNECTED))
+[ "$(amount_of "$DATA/data.dat" "$DAY")" = "0009,000" ] || fail "the first unit is not 9"
+sleep 12
+echo "count=0" >"$RAS"
+sleep 3
+AMOUNT="$(amount_of "$DATA/data.dat" "$DAY")"
+UNITS=$((10#${AMOUNT%%,*} / 9))
+HOUR=$((10#$(date +%H)))
+UNIT=3
+[ "$HOUR" -ge 8 ] && [ "$HOUR" -lt 22 ] && UNIT=2
+echo "e2e_program.sh: first unit after ${FIRST} s, $UNITS units in about $((12 + FIRST)) s of $UNIT-second units"
+# The tick is about a second; Wine's timers add some slack.
+[ "$UNITS" -ge $((12 / UNIT - 1)) ] && [ "$UNITS" -le $(((15 + FIRST) / UNIT + 2)) ] ||
+    fail "$UNITS units charged while connected"
+sleep 4
+[ "$(amount_of "$DATA/data.dat" "$DAY")" = "$AMOUNT" ] || fail "charged after the connection ended"
+
+echo "e2e_program.sh: silent uninstall"
+stop_program
+cp "$DATA/data.dat" "$WORK/ledger-before"
+rm -f "$INST/rasapi32.dll"
+timeout 120 wine "$INST_WIN\\uninstall.exe" /S >/dev/null 2>&1 || fail "the uninstaller failed"
+wait_for '[ ! -e "$INST/tarv.exe" ]' 30 || fail "the uninstaller left tarv.exe"
+! wine reg query "$RUN_KEY" /v Tarv >/dev/null 2>&1 || fail "the Run-key value outlived the program"
+cmp -s "$DATA/data.dat" "$WORK/ledger-before" || fail "the uninstaller touched the ledger"
+echo "e2e_program.sh: passed"
