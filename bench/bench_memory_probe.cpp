@@ -2,7 +2,7 @@
 // benchmark. With --show-for N the main window is shown (its banner loads its saved copy) and
 // hidden again after N seconds, so that what remains in memory afterwards can be measured.
 #include "framework/application.h"
-#include "meter/startup.h"
+#include "app/startup.h"
 #include "shell/tform1.h"
 
 #include <QTimer>
@@ -19,7 +19,7 @@ int main(int argc, char **argv) {
     if (show > 0) {
         windows.Form1->QWidget::show();
         QTimer::singleShot(args.value(show + 1).toInt() * 1000, windows.Form1.get(),
-                           [&windows] { windows.Form1->buttonMinClick(); });
+                           [&windows] { windows.Form1->hideButtonClick(); });
     }
     return app.exec();
 }

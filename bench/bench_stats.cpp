@@ -1,5 +1,5 @@
 // Times the statistics views on a ledger of 100,000 day records: the monthly totals
-// (boxYearChange), the range total (calcRange) and the chart's build, each beside one plain
+// (showYearTotals), the range total (showRangeTotal) and the chart's build, each beside one plain
 // sequential read of the same file, and prints the figures.
 #include "benchsupport.h"
 #include "framework/textformat.h"
@@ -7,6 +7,7 @@
 #include "platform/fakes/fakes.h"
 #include "shell/tform1.h"
 #include "stats/ledgerstats.h"
+#include "stats/statspanel.h"
 #include "stats/tfrmgraph.h"
 
 #include <QApplication>
@@ -41,11 +42,12 @@ int main(int argc, char **argv) {
 
     Platform p = fakePlatform(dir.path(), std::make_shared<FakeClock>(QDateTime(QDate(2003, 3, 15), QTime(12, 0))));
     TForm1 form(p);
-    TfrmGraph graph(&form);
-    form.frmGraph = &graph;
-    form.boxYear->setText(QStringLiteral("2003"));
-    form.setCalcDates(QDate(2000, 1, 1));
-    form.DatePick2->setDate(QDate(2099, 12, 31));
+    TfrmGraph graph(&form.meter(), &form);
+    form.setOtherWindows(nullptr, &graph);
+    StatsPanel &panel = *form.findChild<StatsPanel *>();
+    panel.findChild<QLineEdit *>(QStringLiteral("yearBox"))->setText(QStringLiteral("2003"));
+    panel.setCalcDates(QDate(2000, 1, 1));
+    panel.findChild<QDateEdit *>(QStringLiteral("toPicker"))->setDate(QDate(2099, 12, 31));
     graph.chartYear = 2003;
     graph.chartMonth = 3;
 
@@ -67,8 +69,8 @@ int main(int argc, char **argv) {
     const double scanRange = bestOf(40, [&] { volatile double v = stats::rangeTotal(bytes, QDate(2000, 1, 1), QDate(2099, 12, 31)); (void)v; });
     const double scanDays = bestOf(40, [&] { volatile double v = stats::dayValues(bytes, 2003, 3)[0]; (void)v; });
     const double readFile = bestOf(40, [&] { volatile qsizetype n = stats::readLedgerFile(dir.path()).size(); (void)n; });
-    const double year = bestOf(40, [&] { form.boxYearChange(); });
-    const double range = bestOf(40, [&] { form.calcRange(); });
+    const double year = bestOf(40, [&] { panel.showYearTotals(); });
+    const double range = bestOf(40, [&] { panel.showRangeTotal(); });
     const double chart = bestOf(40, [&] { graph.FormActivate(); });
 
     std::printf("ledger: %d records, %lld bytes\n", records, static_cast<long long>(bytes.size()));
@@ -76,8 +78,8 @@ int main(int argc, char **argv) {
     std::printf("plain read line by line    : %8.3f ms\n", lines);
     std::printf("readLedgerFile             : %8.3f ms\n", readFile);
     std::printf("scans alone (year/range/days): %.3f / %.3f / %.3f ms\n", scanYear, scanRange, scanDays);
-    std::printf("boxYearChange (12 months)  : %8.3f ms  (%.1f x plain read)\n", year, year / plain);
-    std::printf("calcRange (2000 to 2099)   : %8.3f ms  (%.1f x plain read)\n", range, range / plain);
+    std::printf("showYearTotals (12 months) : %8.3f ms  (%.1f x plain read)\n", year, year / plain);
+    std::printf("showRangeTotal (2000-2099) : %8.3f ms  (%.1f x plain read)\n", range, range / plain);
     std::printf("chart build (FormActivate) : %8.3f ms  (%.1f x plain read)\n", chart, chart / plain);
     return 0;
 }

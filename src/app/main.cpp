@@ -1,5 +1,5 @@
 #include "framework/processenv.h"
-#include "meter/startup.h"
+#include "app/startup.h"
 
 int main(int argc, char **argv) {
     tarv::prepareProcessEnvironment();

@@ -36,7 +36,7 @@ public:
     // The banner goes off line / goes on line and navigates to its page.
     virtual void bannerOffline() = 0;
     virtual void bannerOnline() = 0;
-    // Stops and starts the one-second timer (Timer1).
+    // Stops and starts the one-second timer.
     virtual void stopTimer() = 0;
     virtual void startTimer() = 0;
     // Called after every write of the day total (the statistics panel recomputes its year).

@@ -3,7 +3,6 @@
 #include "framework/application.h"
 #include "framework/regions.h"
 #include "framework/shapecircle.h"
-#include "shell/tform1.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -52,7 +51,8 @@ template <typename F> auto guarded(F f) {
 
 qint32 priceScale = 10;
 
-TfrmOptions::TfrmOptions(TForm1 *mainForm, QWidget *parent) : QDialog(parent), m_main(mainForm) {
+TfrmOptions::TfrmOptions(Meter &meter, QWidget *mainWindow, QWidget *parent)
+    : QDialog(parent), m_meter(meter), m_main(mainWindow) {
     registerOptionsResources();
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Επιλογές χρέωσης"));

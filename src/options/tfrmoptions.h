@@ -13,7 +13,7 @@ class QPushButton;
 
 namespace tarv {
 
-class TForm1;
+class Meter;
 class Bevel;
 
 // The number of price stepper positions per currency unit: 100 while the currency text is
@@ -32,7 +32,9 @@ inline const QString kAutostartName = QStringLiteral("Tarv");
 class TfrmOptions final : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmOptions(TForm1 *mainForm, QWidget *parent = nullptr);
+    // The dialog edits the meter's state, its ledger's header and the autostart entry of its
+    // platform; it centres itself over mainWindow the first time it shows.
+    TfrmOptions(Meter &meter, QWidget *mainWindow, QWidget *parent = nullptr);
     ~TfrmOptions() override;
 
     // Shows the dialog without a modal loop and brings it to the front. Every showing (this one or
@@ -101,7 +103,8 @@ private:
     // A window of the program other than this dialog has become the active one.
     void otherWindowActivated(QWidget *window);
 
-    TForm1 *m_main = nullptr;
+    Meter &m_meter;
+    QWidget *m_main = nullptr;
     QPixmap m_background;
     bool m_placed = false;
     // The dialog is the program's active window: set when it becomes active, kept while another

@@ -1,9 +1,9 @@
 // The options dialog's handlers: filling it from the meter state, the hour mirroring, the price
 // stepper and the currency, and storing on OK.
 #include "framework/textformat.h"
+#include "meter/meter.h"
 #include "options/headerslot.h"
 #include "options/tfrmoptions.h"
-#include "shell/tform1.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,7 +22,7 @@ qint32 scaleFor(const QString &currency) {
 } // namespace
 
 void TfrmOptions::FormActivate() {
-    const MeterState &s = m_main->state();
+    const MeterState &s = m_meter.s;
     // The steppers never change a field's text when the program sets their positions or bounds,
     // so bounds left over from a cancelled edit cannot get in the way here; checkTimes below
     // derives the bounds from the final hours in any case.
@@ -47,7 +47,7 @@ void TfrmOptions::FormActivate() {
     boxcur->setEditText(s.currencyLabel);
     checkTimes();
 
-    checkreg->setChecked(!m_main->meter().platform().autostart->read(kAutostartName).isEmpty());
+    checkreg->setChecked(!m_meter.platform().autostart->read(kAutostartName).isEmpty());
 }
 
 void TfrmOptions::FormDeactivate() {
@@ -104,7 +104,7 @@ void TfrmOptions::boxcurChange(const QString &text) {
 }
 
 void TfrmOptions::BitBtn1Click() {
-    MeterState &s = m_main->state();
+    MeterState &s = m_meter.s;
     s.zoneAFrom = fmt::toInt(tmAfrom->text());
     s.zoneATo = fmt::toInt(tmAto->text());
     s.zoneASeconds = fmt::toInt(tmAsec->text());
@@ -112,7 +112,7 @@ void TfrmOptions::BitBtn1Click() {
     s.unitPrice = fmt::toDouble(boxprice->text());
     s.currencyLabel = boxcur->currentText();
 
-    const Platform &platform = m_main->meter().platform();
+    const Platform &platform = m_meter.platform();
     if (checkreg->isChecked())
         platform.autostart->write(kAutostartName, platform.executablePath);
     else
@@ -121,7 +121,7 @@ void TfrmOptions::BitBtn1Click() {
     const QString header = tmAfrom->text() + QLatin1Char('|') + tmAto->text() + QLatin1Char('|') +
                            tmAsec->text() + QLatin1Char('|') + tmBsec->text() + QLatin1Char('|') +
                            boxprice->text() + QLatin1Char('|') + boxcur->currentText();
-    m_main->meter().ledger().writeHeader(headerSlot(header));
+    m_meter.ledger().writeHeader(headerSlot(header));
     hide();
 }
 

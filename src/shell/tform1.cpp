@@ -4,7 +4,11 @@
 #include "framework/clickarea.h"
 #include "framework/shapecircle.h"
 #include "framework/textformat.h"
+#include "shell/bannerdriver.h"
 #include "shell/trayicon.h"
+#include "shell/vendormenuloader.h"
+#include "stats/statspanel.h"
+#include "stats/tfrmgraph.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +16,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QStandardPaths>
 #include <QWindow>
 
 namespace tarv {
@@ -28,7 +33,8 @@ ClickArea *makeClickArea(QWidget *parent, const QRect &geometry, const QString &
     return area;
 }
 
-QLabel *makeLabel(QWidget *parent, const QString &text, const QRect &geometry, const QColor &color, int pixelSize) {
+QLabel *makeLabel(QWidget *parent, const QString &text, const QRect &geometry, const QColor &color,
+                  int pixelSize) {
     auto *label = new QLabel(text, parent);
     label->setGeometry(geometry);
     label->setAttribute(Qt::WA_TranslucentBackground);
@@ -55,8 +61,8 @@ TForm1::TForm1(Platform platform, QWidget *parent) : QWidget(parent), m_meter(st
     setAutoFillBackground(true);
     // The layout is in fixed pixels: the font is given in pixels, not scaled with the system's.
     QFont font = this->font();
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("DejaVu Sans")});
+    font.setFamilies(
+        {QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     font.setPixelSize(11);
     setFont(font);
     cursorPos = [] { return QCursor::pos(); };
@@ -73,130 +79,234 @@ TForm1::~TForm1() = default;
 
 void TForm1::createControls() {
     // From back to front: later controls lie over earlier ones and take the mouse where they lie.
-    Image1 = new PictureBox(this);
-    Image1->setGeometry(-3, -3, 297, 311);
-    Image1->setPicture(QPixmap(QStringLiteral(":/pictures/frame.jpg")));
-    Image1->onMouseDown = [this] { Image1MouseDown(); };
-    Image1->onMouseMove = [this] { Image1MouseMove(); };
-    Image1->onMouseUp = [this] { Image1MouseUp(); };
-    labelStatus = makeLabel(this, QStringLiteral("Σύνδεση: Ανενεργή"), {16, 18, 249, 20}, Qt::white, 12);
-    buttonExit = makeClickArea(this, {245, 256, 25, 25}, QStringLiteral("Έξοδος"));
-    buttonOptions = makeClickArea(this, {104, 256, 36, 30}, QStringLiteral("Επιλογές"));
-    buttonStats = makeClickArea(this, {141, 256, 36, 30}, QStringLiteral("Στατιστικά"));
-    labelZone = makeLabel(this, QStringLiteral("Ζώνη:"), {16, 33, 249, 20}, Qt::white, 12);
-    labelTime = makeLabel(this, QStringLiteral("Χρόνος:"), {130, 33, 138, 20}, Qt::white, 12);
-    labelCost = makeLabel(this, QStringLiteral("Κόστος:"), {16, 48, 114, 20}, Qt::white, 12);
-    boxTime = makeLabel(this, QStringLiteral("12:00"), {33, 239, 233, 16}, QColor(192, 192, 192), 12);
-    boxTime->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    Bevel1 = new Bevel(this);
-    Bevel1->setGeometry(11, 238, 261, 16);
-    ledaki = new ShapeCircle(this);
-    ledaki->setGeometry(15, 240, 12, 12);
-    buttonpelmo = makeClickArea(this, {14, 256, 60, 17}, makerUrl());
-    buttonMin = makeClickArea(this, {261, 1, 10, 12}, kHide);
-    labelCostToday = makeLabel(this, QStringLiteral("Σήμερα:"), {16, 48, 142, 20}, QColor(112, 112, 32), 12);
-    Image2 = new QLabel(this);
-    Image2->setGeometry(3, 3, 15, 250);
-    Image2->setPixmap(QPixmap(QStringLiteral(":/pictures/strip.png")));
-    Image2->hide();
-    labelZone->hide();
-    labelTime->hide();
-    labelCost->hide();
+    m_frame = new PictureBox(this);
+    m_frame->setGeometry(-3, -3, 297, 311);
+    m_frame->setPicture(QPixmap(QStringLiteral(":/pictures/frame.jpg")));
+    m_frame->onMouseDown = [this] { frameMouseDown(); };
+    m_frame->onMouseMove = [this] { frameMouseMove(); };
+    m_frame->onMouseUp = [this] { frameMouseUp(); };
+    m_statusLabel = makeLabel(this, QStringLiteral("Σύνδεση: Ανενεργή"), {16, 18, 249, 20}, Qt::white, 12);
+    m_exitButton = makeClickArea(this, {245, 256, 25, 25}, QStringLiteral("Έξοδος"));
+    m_optionsButton = makeClickArea(this, {104, 256, 36, 30}, QStringLiteral("Επιλογές"));
+    m_statsButton = makeClickArea(this, {141, 256, 36, 30}, QStringLiteral("Στατιστικά"));
+    m_zoneLabel = makeLabel(this, QStringLiteral("Ζώνη:"), {16, 33, 249, 20}, Qt::white, 12);
+    m_timeLabel = makeLabel(this, QStringLiteral("Χρόνος:"), {130, 33, 138, 20}, Qt::white, 12);
+    m_costLabel = makeLabel(this, QStringLiteral("Κόστος:"), {16, 48, 114, 20}, Qt::white, 12);
+    m_clockLabel = makeLabel(this, QStringLiteral("12:00"), {33, 239, 233, 16}, QColor(192, 192, 192), 12);
+    m_clockLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    m_clockBevel = new Bevel(this);
+    m_clockBevel->setGeometry(11, 238, 261, 16);
+    m_lamp = new ShapeCircle(this);
+    m_lamp->setGeometry(15, 240, 12, 12);
+    m_vendorLabel = makeClickArea(this, {14, 256, 60, 17}, makerUrl());
+    m_hideButton = makeClickArea(this, {261, 1, 10, 12}, kHide);
+    m_todayLabel = makeLabel(this, QStringLiteral("Σήμερα:"), {16, 48, 142, 20}, QColor(112, 112, 32), 12);
+    m_vendorStrip = new QLabel(this);
+    m_vendorStrip->setGeometry(3, 3, 15, 250);
+    m_vendorStrip->setPixmap(QPixmap(QStringLiteral(":/pictures/strip.png")));
+    m_vendorStrip->hide();
+    m_zoneLabel->hide();
+    m_timeLabel->hide();
+    m_costLabel->hide();
     createButtons();
 
-    ImageList1 = {QIcon(QStringLiteral(":/pictures/phone_idle.png")),
-                  QIcon(QStringLiteral(":/pictures/phone_connected.png"))};
+    m_phoneIcons = {QIcon(QStringLiteral(":/pictures/phone_idle.png")),
+                    QIcon(QStringLiteral(":/pictures/phone_connected.png"))};
 
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(1000);
+    m_tickTimer = new QTimer(this);
+    m_tickTimer->setInterval(1000);
     // A precise timer never fires early, so every tick lands just after a whole second of the
     // connection; a coarse one may fire a few milliseconds early and see a second twice.
-    Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    m_tickTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_tickTimer, &QTimer::timeout, this, &TForm1::timerTick);
 
-    PopupMenu1 = new QMenu(this);
-    show = PopupMenu1->addAction(kShow);
-    N1 = PopupMenu1->addSeparator();
-    mnexit = PopupMenu1->addAction(QStringLiteral("Έξοδος"));
-    connect(PopupMenu1, &QMenu::aboutToShow, this, &TForm1::PopupMenu1Popup);
-    connect(show, &QAction::triggered, this, &TForm1::showClick);
-    connect(mnexit, &QAction::triggered, this, &TForm1::exitClick);
-    PopupMenu2 = new QMenu(this);
+    m_trayMenu = new QMenu(this);
+    m_showItem = m_trayMenu->addAction(kShow);
+    m_separatorItem = m_trayMenu->addSeparator();
+    m_exitItem = m_trayMenu->addAction(QStringLiteral("Έξοδος"));
+    connect(m_trayMenu, &QMenu::aboutToShow, this, &TForm1::trayMenuPopup);
+    connect(m_showItem, &QAction::triggered, this, &TForm1::showItemClick);
+    connect(m_exitItem, &QAction::triggered, this, &TForm1::exitItemClick);
+    m_vendorMenu = new QMenu(this);
 
-    TrayIcon1 = new TTrayIcon(this);
-    TrayIcon1->OnDblClick = [this](QObject *) { TrayIcon1DblClick(); };
+    m_trayIcon = new TTrayIcon(this);
+    m_trayIcon->OnDblClick = [this](QObject *) { trayIconDoubleClick(); };
+
+    // The names by which the window's parts are found from outside (the tests among them).
+    const std::pair<QObject *, const char *> names[] = {
+        {m_frame, "frame"},
+        {m_statusLabel, "statusLabel"},
+        {m_zoneLabel, "zoneLabel"},
+        {m_timeLabel, "timeLabel"},
+        {m_costLabel, "costLabel"},
+        {m_todayLabel, "todayLabel"},
+        {m_clockLabel, "clockLabel"},
+        {m_clockBevel, "clockBevel"},
+        {m_lamp, "lamp"},
+        {m_exitButton, "exitButton"},
+        {m_optionsButton, "optionsButton"},
+        {m_statsButton, "statsButton"},
+        {m_vendorLabel, "vendorLabel"},
+        {m_hideButton, "hideButton"},
+        {m_vendorStrip, "vendorStrip"},
+        {m_tickTimer, "tickTimer"},
+        {m_trayMenu, "trayMenu"},
+        {m_showItem, "showItem"},
+        {m_separatorItem, "separatorItem"},
+        {m_exitItem, "exitItem"},
+        {m_vendorMenu, "vendorMenu"},
+    };
+    for (const auto &[object, name] : names)
+        object->setObjectName(QLatin1String(name));
 }
 
 void TForm1::createButtons() {
-    buttonExit->onClick = [this] { buttonExitClick(); };
-    buttonOptions->onClick = [this] { buttonOptionsClick(); };
-    buttonStats->onClick = [this] {
-        if (onButtonStats) onButtonStats();
-    };
-    buttonpelmo->onClick = [this] { buttonpelmoClick(); };
-    buttonpelmo->onMouseMove = [this] { buttonpelmoMouseMove(); };
-    buttonMin->onClick = [this] { buttonMinClick(); };
+    m_exitButton->onClick = [this] { exitButtonClick(); };
+    m_optionsButton->onClick = [this] { optionsButtonClick(); };
+    m_statsButton->onClick = [this] { statsButtonClick(); };
+    m_vendorLabel->onClick = [this] { vendorLabelClick(); };
+    m_vendorLabel->onMouseMove = [this] { vendorLabelMouseMove(); };
+    m_hideButton->onClick = [this] { hideButtonClick(); };
 }
 
 void TForm1::FormCreate() {
-    firstActivation = true;
+    m_firstActivation = true;
     // An error in the ledger steps is shown, and the program still gets its icon and its timer,
     // so that it never runs without a visible presence or without metering.
     runGuarded([this] {
-        boxTime->setText(fmt::longTime(m_meter.platform().clock->now().time()));
+        m_clockLabel->setText(fmt::longTime(m_meter.platform().clock->now().time()));
         m_meter.initState();
         m_meter.readData(m_meter.s.currentDay);
     });
     m_meter.s.statusSuffix.clear();
     // The calculator's range starts as today, both ends.
-    setCalcDates(m_meter.platform().clock->now().date());
+    m_statsPanel->setCalcDates(m_meter.platform().clock->now().date());
     // The banner starts off line, and the vendor menu is built from the file left on disk.
     runGuarded([this] {
-        startBanner();
-        loadVendorMenu();
+        createVendorParts();
+        m_bannerDriver->start();
+        m_vendorLoader->load();
     });
     runGuarded([this] {
-        TrayIcon1->setIcon(QApplication::windowIcon());
-        TrayIcon1->setIcon(ImageList1.value(0));
-        TrayIcon1->setPopupMenu(PopupMenu1);
-        TrayIcon1->ShowIcon();
+        m_trayIcon->setIcon(QApplication::windowIcon());
+        m_trayIcon->setIcon(m_phoneIcons.value(0));
+        m_trayIcon->setPopupMenu(m_trayMenu);
+        m_trayIcon->ShowIcon();
     });
-    Timer1->start();
+    m_tickTimer->start();
 }
 
-void TForm1::Timer1Timer() {
+void TForm1::createVendorParts() {
+    if (m_bannerDriver) return;
+    const Platform &platform = m_meter.platform();
+    m_vendorLoader = new VendorMenuLoader(
+        m_vendorMenu, m_vendorStrip->pixmap(), platform.dataFolder, makerUrl(), platform.shell,
+        [this] { return m_meter.s.online; }, this);
+    connect(m_vendorLoader, &VendorMenuLoader::exitRequested, this, &TForm1::exitRequested);
+    connect(m_vendorLoader, &VendorMenuLoader::hideRequested, this, &TForm1::hideButtonClick);
+
+    if (m_bannerCacheFolder.isEmpty())
+        m_bannerCacheFolder =
+            QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/banner");
+    static constexpr char kBannerPath[] = "/services/tarv/index.asp?tarv=10";
+    m_bannerDriver = new BannerDriver(this, m_bannerCacheFolder, makerServiceAddress(makerUrl(), kBannerPath),
+                                      platform.shell);
+    m_bannerDriver->parked = [this] { return !m_statsPanel->isHidden(); };
+    // Every completed page of the maker's site refreshes the vendor menu.
+    connect(m_bannerDriver, &BannerDriver::pageLoaded, m_vendorLoader, &VendorMenuLoader::load);
+}
+
+void TForm1::bannerOffline() {
+    if (m_bannerDriver) m_bannerDriver->goOffline();
+}
+
+void TForm1::bannerOnline() {
+    if (m_bannerDriver) m_bannerDriver->goOnline();
+}
+
+void TForm1::timerTick() {
     m_tickErrors.run([this] { m_meter.Timer1Timer(); });
 }
 
-void TForm1::setClockText(const QString &text) { boxTime->setText(text); }
-void TForm1::setStatusText(const QString &text) { labelStatus->setText(text); }
-void TForm1::setZoneText(const QString &text) { labelZone->setText(text); }
-void TForm1::setTimeText(const QString &text) { labelTime->setText(text); }
-void TForm1::setCostText(const QString &text) { labelCost->setText(text); }
-void TForm1::setCostTodayText(const QString &text) { labelCostToday->setText(text); }
+void TForm1::setClockText(const QString &text) {
+    m_clockLabel->setText(text);
+}
+void TForm1::setStatusText(const QString &text) {
+    m_statusLabel->setText(text);
+}
+void TForm1::setZoneText(const QString &text) {
+    m_zoneLabel->setText(text);
+}
+void TForm1::setTimeText(const QString &text) {
+    m_timeLabel->setText(text);
+}
+void TForm1::setCostText(const QString &text) {
+    m_costLabel->setText(text);
+}
+void TForm1::setCostTodayText(const QString &text) {
+    m_todayLabel->setText(text);
+}
 
 void TForm1::setConnectionLinesVisible(bool visible) {
-    labelTime->setVisible(visible);
-    labelZone->setVisible(visible);
-    labelCost->setVisible(visible);
-    labelCostToday->move(visible ? 129 : 16, labelCostToday->y());
+    m_timeLabel->setVisible(visible);
+    m_zoneLabel->setVisible(visible);
+    m_costLabel->setVisible(visible);
+    m_todayLabel->move(visible ? 129 : 16, m_todayLabel->y());
 }
 
-void TForm1::setLampColor(const Rgb &color) { ledaki->setBrushColor(QColor(color.r, color.g, color.b)); }
+void TForm1::setLampColor(const Rgb &color) {
+    m_lamp->setBrushColor(QColor(color.r, color.g, color.b));
+}
 
 void TForm1::setIconImage(int index) {
-    const QIcon icon = ImageList1.value(index);
+    const QIcon icon = m_phoneIcons.value(index);
     QApplication::setWindowIcon(icon);
-    TrayIcon1->setIcon(icon);
+    m_trayIcon->setIcon(icon);
 }
 
-void TForm1::setTrayTip(const QString &tip) { TrayIcon1->setTip(tip); }
+void TForm1::setTrayTip(const QString &tip) {
+    m_trayIcon->setTip(tip);
+}
 
-void TForm1::stopTimer() { Timer1->stop(); }
-void TForm1::startTimer() { Timer1->start(); }
+void TForm1::stopTimer() {
+    m_tickTimer->stop();
+}
+void TForm1::startTimer() {
+    m_tickTimer->start();
+}
 
 void TForm1::ledgerWritten() {
-    boxYearChange();
+    m_statsPanel->showYearTotals();
+}
+
+void TForm1::createStatsPanel() {
+    m_statsPanel = new StatsPanel(
+        m_meter.platform().dataFolder, [this] { return m_meter.s.currencyLabel; }, this);
+    m_statsPanel->setGeometry(12, 350, 259, 226);
+    connect(m_statsPanel, &StatsPanel::opening, this, &TForm1::parkBanner);
+    connect(m_statsPanel, &StatsPanel::closed, this, &TForm1::restoreBanner);
+    connect(m_statsPanel, &StatsPanel::monthChosen, this, &TForm1::showMonthChart);
+}
+
+QWidget *TForm1::statsBanner() const {
+    return findChild<QWidget *>(QStringLiteral("banner"));
+}
+
+void TForm1::parkBanner() {
+    // The banner is parked below the window's visible area while the panel is open.
+    if (QWidget *banner = statsBanner()) banner->move(banner->x(), 450);
+}
+
+void TForm1::restoreBanner() {
+    QWidget *banner = statsBanner();
+    if (banner && !banner->isHidden()) banner->move(banner->x(), 69);
+}
+
+void TForm1::showMonthChart(int year, int month) {
+    if (!m_chartWindow) return;
+    m_chartWindow->chartMonth = month;
+    m_chartWindow->chartYear = year;
+    m_chartWindow->showChart();
 }
 
 } // namespace tarv

@@ -16,13 +16,6 @@
 class QLabel;
 class QMenu;
 class QAction;
-class QPainter;
-class QRect;
-class QDateEdit;
-class QFrame;
-class QLineEdit;
-class QPushButton;
-class QTableWidget;
 
 namespace tarv {
 
@@ -31,14 +24,16 @@ class Bevel;
 class ClickArea;
 class PictureBox;
 class TTrayIcon;
-class THttpClient;
-class BannerView;
+class BannerDriver;
+class VendorMenuLoader;
 class TfrmOptions;
 class TfrmGraph;
-class ClickLabel;
-class UpDown;
+class StatsPanel;
 
-// The main window: the meter's display, the status lamp, the tray icon and its menu.
+// The main window: the meter's display, the status lamp, the clock, the buttons, the tray icon
+// and its menu. It holds the statistics panel, the vendor menu and the banner as its children.
+// Its controls are found by their object names ("statusLabel", "lamp", "tickTimer", "trayMenu",
+// "showItem", "separatorItem", "exitItem", "frame", "exitButton", "vendorMenu", ...).
 class TForm1 final : public QWidget, public MeterView {
     Q_OBJECT
 public:
@@ -49,14 +44,32 @@ public:
     // a step is shown and the steps that give the program its icon and its timer still run.
     void FormCreate();
 
+    // The options dialog and the chart window, once they exist: the window hides them with
+    // itself, opens the one and drags the other along when they are grouped.
+    void setOtherWindows(TfrmOptions *options, TfrmGraph *chart);
+    // Where the banner keeps its saved pages: the user's cache unless set before FormCreate.
+    void setBannerCacheFolder(const QString &folder) { m_bannerCacheFolder = folder; }
+
     // The meter's state and operations.
     Meter &meter() { return m_meter; }
     MeterState &state() { return m_meter.s; }
     void readData(const QDate &day) { m_meter.readData(day); }
     void saveData() { m_meter.saveData(); }
 
+    // The tray icon's two telephones: idle and connected.
+    QIcon phoneIcon(int index) const { return m_phoneIcons.value(index); }
+    // A drag by the frame picture is under way.
+    bool isDragging() const { return m_dragging; }
+    // The next activation is the first, which gives the window its outline.
+    bool awaitsFirstActivation() const { return m_firstActivation; }
+
 public slots:
-    void Timer1Timer();
+    void timerTick();
+
+signals:
+    // The user asked to end the program (the exit button, the tray menu's exit item or the
+    // vendor menu's "exit"); whoever put the program together asks the exit question.
+    void exitRequested();
 
 public:
     // The window's outline for a width: a rounded top, tall rounded lower corners and a notched
@@ -70,57 +83,27 @@ public:
     void FormHide();
 
     // Dragging the window by its frame picture, with any button.
-    void Image1MouseDown();
-    void Image1MouseMove();
-    void Image1MouseUp();
+    void frameMouseDown();
+    void frameMouseMove();
+    void frameMouseUp();
 
     // Shows or hides the window; the tray menu's first caption decides which, and follows.
     void toggleMainWindow();
-    void showClick();
-    void TrayIcon1DblClick();
+    // Brings the window to the front, shown the way the tray menu shows it.
+    void bringToFront();
+    void showItemClick();
+    void trayIconDoubleClick();
     // Before the tray menu opens: its first caption from the window's visibility.
-    void PopupMenu1Popup();
-    void buttonMinClick();
-    void buttonOptionsClick();
-    void buttonExitClick();
-    void exitClick();
+    void trayMenuPopup();
+    void hideButtonClick();
+    void optionsButtonClick();
+    void statsButtonClick();
+    void exitButtonClick();
+    void exitItemClick();
     // The vendor label: a movement opens the vendor menu above it; a click with an empty menu
     // opens the maker's site.
-    void buttonpelmoMouseMove();
-    void buttonpelmoClick();
-
-public:
-    // Controls, named as the rest of the program knows them.
-    QLabel *labelStatus = nullptr;
-    QLabel *labelZone = nullptr;
-    QLabel *labelTime = nullptr;
-    QLabel *labelCost = nullptr;
-    QLabel *labelCostToday = nullptr;
-    QLabel *boxTime = nullptr;
-    Bevel *Bevel1 = nullptr;
-    ShapeCircle *ledaki = nullptr;
-    QList<QIcon> ImageList1;
-    QTimer *Timer1 = nullptr;
-    TTrayIcon *TrayIcon1 = nullptr;
-    QMenu *PopupMenu1 = nullptr;
-    QAction *show = nullptr;
-    QAction *N1 = nullptr;
-    QAction *mnexit = nullptr;
-    PictureBox *Image1 = nullptr;
-    ClickArea *buttonExit = nullptr;
-    ClickArea *buttonOptions = nullptr;
-    ClickArea *buttonStats = nullptr;
-    ClickArea *buttonpelmo = nullptr;
-    ClickArea *buttonMin = nullptr;
-    // The vendor menu's left strip (hidden) and the vendor menu, filled by its loader.
-    QLabel *Image2 = nullptr;
-    QMenu *PopupMenu2 = nullptr;
-
-    // Dragging and the outline.
-    bool dragging = false;
-    qint32 dragCursorX = 0, dragCursorY = 0;
-    qint32 dragStartLeft = 0, dragStartTop = 0;
-    bool firstActivation = false;
+    void vendorLabelMouseMove();
+    void vendorLabelClick();
 
     // The platform's cursor position and popping a menu up at a screen point (it returns when
     // the menu closes); tests replace them.
@@ -129,58 +112,6 @@ public:
     // Hands a drag to the compositor where only it places windows (Wayland); false where the
     // program drags the window itself.
     std::function<bool()> startSystemMove;
-
-    // The other two windows, set at start-up once they exist (null until then).
-    TfrmOptions *frmOptions = nullptr;
-    TfrmGraph *frmGraph = nullptr;
-
-    // The vendor menu and the banner (tform1_vendor.cpp).
-    THttpClient *HttpClient1 = nullptr;
-    BannerView *WebBrowser1 = nullptr;
-    // Where the banner keeps its saved pages: the user's cache unless set before FormCreate.
-    QString bannerCacheFolder;
-    // Downloads popup.txt while on line and rebuilds the vendor menu from the file on disk.
-    void loadVendorMenu();
-    void TPOPMNDrawItem(QAction *sender, QPainter *canvas, const QRect &rect, bool selected);
-    void TPOPMNClick(QAction *sender);
-    void runMenuCommand(const QString &command);
-    void startBanner();
-    void WebBrowser1DocumentComplete(QObject *sender, const QString &address);
-    QString bannerAddress() const;
-    QString vendorMenuPath() const;
-
-    // The statistics panel and its date-range calculator (src/stats/tform1_stats.cpp).
-    QFrame *Panel1 = nullptr;
-    ClickLabel *buttonStatsClose = nullptr;
-    QTableWidget *StringGrid1 = nullptr;
-    QLineEdit *boxYear = nullptr;
-    UpDown *UpDown1 = nullptr;
-    QFrame *panelCalc = nullptr;
-    QPushButton *buttonShowCalc = nullptr;
-    QLabel *Label4 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *Label3 = nullptr;
-    QDateEdit *datePick1 = nullptr;
-    QDateEdit *DatePick2 = nullptr;
-    QLineEdit *CalcBox = nullptr;
-    // Builds the panel, hidden; sets both pickers of the calculator to day.
-    void createStatsPanel();
-    void setCalcDates(const QDate &day);
-    // Opens the panel when hidden, closes it when shown; "x" closes it.
-    void buttonStatsClick();
-    void buttonStatsCloseClick();
-    // The twelve monthly totals of the year in boxYear; also run after every ledger write.
-    void boxYearChange();
-    // Shows the chart of the month of the grid's current row.
-    void StringGrid1Click();
-    void buttonShowCalcClick();
-    void datePick1Change();
-    void DatePick2Change();
-    // The total of the days from datePick1 to DatePick2 into CalcBox.
-    void calcRange();
-    // The statistics button's click.
-    std::function<void()> onButtonStats;
 
     // MeterView
     void setClockText(const QString &text) override;
@@ -206,32 +137,66 @@ protected:
 
 private:
     void createControls();
+    void createButtons();
+    void createStatsPanel();
     // The banner view that the open statistics panel parks out of sight (null while none).
     QWidget *statsBanner() const;
-    void createButtons();
+    void parkBanner();
+    void restoreBanner();
+    void showMonthChart(int year, int month);
     void setShowCaption(bool windowShown);
     // The maker's home page: the vendor label's hint and the page its click opens.
     QString makerUrl() const;
 
+    // The display.
+    QLabel *m_statusLabel = nullptr;
+    QLabel *m_zoneLabel = nullptr;
+    QLabel *m_timeLabel = nullptr;
+    QLabel *m_costLabel = nullptr;
+    QLabel *m_todayLabel = nullptr;
+    QLabel *m_clockLabel = nullptr;
+    Bevel *m_clockBevel = nullptr;
+    ShapeCircle *m_lamp = nullptr;
+    PictureBox *m_frame = nullptr;
+    ClickArea *m_exitButton = nullptr;
+    ClickArea *m_optionsButton = nullptr;
+    ClickArea *m_statsButton = nullptr;
+    ClickArea *m_vendorLabel = nullptr;
+    ClickArea *m_hideButton = nullptr;
+    StatsPanel *m_statsPanel = nullptr;
+
+    // The tick and the tray.
+    QList<QIcon> m_phoneIcons;
+    QTimer *m_tickTimer = nullptr;
+    TTrayIcon *m_trayIcon = nullptr;
+    QMenu *m_trayMenu = nullptr;
+    QAction *m_showItem = nullptr;
+    QAction *m_separatorItem = nullptr;
+    QAction *m_exitItem = nullptr;
+
+    // The other two windows (null until set).
+    TfrmOptions *m_optionsWindow = nullptr;
+    TfrmGraph *m_chartWindow = nullptr;
+
+    // Dragging and the outline.
+    bool m_dragging = false;
+    QPoint m_dragCursor;
+    QPoint m_dragStart;
+    bool m_firstActivation = false;
     bool m_positioned = false;
 
-    // The vendor menu and the banner (tform1_vendor.cpp).
-    void createVendorControls();
-    QString makerAddress(const char *path) const;
-    void downloadVendorMenu(const QString &path);
-    void requestVendorRebuild();
-    void runPendingVendorRebuild();
-    void rebuildVendorMenu();
-    bool m_vendorDownloading = false;
-    bool m_vendorRebuildPending = false;
-    int m_vendorClickDepth = 0;
+    // The vendor menu's left strip (hidden) and the menu, which its loader fills; the banner and
+    // its driver. Both are made by the creation steps.
+    QLabel *m_vendorStrip = nullptr;
+    QMenu *m_vendorMenu = nullptr;
+    VendorMenuLoader *m_vendorLoader = nullptr;
+    BannerDriver *m_bannerDriver = nullptr;
+    QString m_bannerCacheFolder;
+    void createVendorParts();
 
     Meter m_meter;
     // The tick's errors: one that repeats every second is shown once.
     ErrorLatch m_tickErrors;
-    // The banner's switch to on line waits for the end of the connecting tick; a switch back to
-    // off line before then cancels it.
-    bool m_bannerOnlinePending = false;
 };
 
 } // namespace tarv

@@ -1,9 +1,9 @@
 // The main window as a window: its outline, dragging, showing and hiding, and its buttons.
 #include "framework/clickarea.h"
 #include "framework/regions.h"
-#include "meter/startup.h"
 #include "options/tfrmoptions.h"
 #include "shell/tform1.h"
+#include "stats/statspanel.h"
 #include "stats/tfrmgraph.h"
 
 #include <QAction>
@@ -42,14 +42,14 @@ void TForm1::shapeForm() {
 }
 
 void TForm1::FormActivate() {
-    if (!firstActivation) return;
-    firstActivation = false;
+    if (!m_firstActivation) return;
+    m_firstActivation = false;
     shapeForm();
 }
 
 void TForm1::FormHide() {
-    if (frmOptions) frmOptions->hide();
-    if (frmGraph) frmGraph->hide();
+    if (m_optionsWindow) m_optionsWindow->hide();
+    if (m_chartWindow) m_chartWindow->hide();
 }
 
 void TForm1::changeEvent(QEvent *event) {
@@ -74,39 +74,37 @@ void TForm1::showEvent(QShowEvent *event) {
     }
 }
 
-void TForm1::Image1MouseDown() {
+void TForm1::frameMouseDown() {
     // On Wayland a client can neither move its window nor read the pointer's place on the
     // screen; the compositor drags the window for it (the grouped chart window stays put).
     if (startSystemMove && startSystemMove()) return;
     const QPoint cursor = cursorPos();
-    dragCursorX = cursor.x();
-    dragCursorY = cursor.y();
-    dragStartLeft = x();
-    dragStartTop = y();
-    dragging = true;
+    m_dragCursor = cursor;
+    m_dragStart = pos();
+    m_dragging = true;
 }
 
-void TForm1::Image1MouseMove() {
-    if (!dragging) return;
+void TForm1::frameMouseMove() {
+    if (!m_dragging) return;
     // The cursor's screen position, not the event's: the window moves under the pointer.
     const QPoint cursor = cursorPos();
-    const int left = cursor.x() - dragCursorX + dragStartLeft;
-    const int top = cursor.y() - dragCursorY + dragStartTop;
+    const int left = cursor.x() - m_dragCursor.x() + m_dragStart.x();
+    const int top = cursor.y() - m_dragCursor.y() + m_dragStart.y();
     move(left, top);
-    if (frmGraph && frmGraph->windowsGrouped) frmGraph->move(left + width() - 10, top);
+    if (m_chartWindow && m_chartWindow->windowsGrouped) m_chartWindow->move(left + width() - 10, top);
 }
 
-void TForm1::Image1MouseUp() {
-    dragging = false;
+void TForm1::frameMouseUp() {
+    m_dragging = false;
 }
 
 void TForm1::setShowCaption(bool windowShown) {
-    show->setText(windowShown ? kHideCaption : kShowCaption);
+    m_showItem->setText(windowShown ? kHideCaption : kShowCaption);
 }
 
 void TForm1::toggleMainWindow() {
     // The caption, not the window's visibility, says which way to go.
-    if (show->text() == kShowCaption) {
+    if (m_showItem->text() == kShowCaption) {
         setVisible(true);
         raise();
         activateWindow();
@@ -117,36 +115,55 @@ void TForm1::toggleMainWindow() {
     }
 }
 
-void TForm1::showClick() {
+void TForm1::bringToFront() {
+    // The tray menu's show path: the caption is brought in step first, then toggled.
+    if (!isVisible()) {
+        trayMenuPopup();
+        toggleMainWindow();
+    }
+    raise();
+    activateWindow();
+}
+
+void TForm1::showItemClick() {
     toggleMainWindow();
 }
 
-void TForm1::TrayIcon1DblClick() {
+void TForm1::trayIconDoubleClick() {
     toggleMainWindow();
 }
 
-void TForm1::PopupMenu1Popup() {
+void TForm1::trayMenuPopup() {
     setShowCaption(isVisible());
 }
 
-void TForm1::buttonMinClick() {
+void TForm1::hideButtonClick() {
     setVisible(false);
     setShowCaption(false);
 }
 
-void TForm1::buttonOptionsClick() {
-    if (!frmOptions) return;
-    frmOptions->show();
-    frmOptions->raise();
-    frmOptions->activateWindow();
+void TForm1::setOtherWindows(TfrmOptions *options, TfrmGraph *chart) {
+    m_optionsWindow = options;
+    m_chartWindow = chart;
 }
 
-void TForm1::buttonExitClick() {
-    exitConfirm(this);
+void TForm1::statsButtonClick() {
+    m_statsPanel->toggle();
 }
 
-void TForm1::exitClick() {
-    exitConfirm(this);
+void TForm1::optionsButtonClick() {
+    if (!m_optionsWindow) return;
+    m_optionsWindow->show();
+    m_optionsWindow->raise();
+    m_optionsWindow->activateWindow();
+}
+
+void TForm1::exitButtonClick() {
+    emit exitRequested();
+}
+
+void TForm1::exitItemClick() {
+    emit exitRequested();
 }
 
 QString TForm1::makerUrl() const {
@@ -154,16 +171,16 @@ QString TForm1::makerUrl() const {
     return url.isEmpty() ? QStringLiteral(TARV_MAKER_URL) : url;
 }
 
-void TForm1::buttonpelmoMouseMove() {
-    const auto n = PopupMenu2->actions().size();
+void TForm1::vendorLabelMouseMove() {
+    const auto n = m_vendorMenu->actions().size();
     if (n <= 0) return;
     // The program counts 16 pixels per item, so the menu opens upwards from the label.
-    const QPoint at = mapToGlobal(QPoint(buttonpelmo->x(), buttonpelmo->y() - 16 * static_cast<int>(n)));
-    popupMenuAt(PopupMenu2, at);
+    const QPoint at = mapToGlobal(QPoint(m_vendorLabel->x(), m_vendorLabel->y() - 16 * static_cast<int>(n)));
+    popupMenuAt(m_vendorMenu, at);
 }
 
-void TForm1::buttonpelmoClick() {
-    if (!PopupMenu2->actions().isEmpty()) return;
+void TForm1::vendorLabelClick() {
+    if (!m_vendorMenu->actions().isEmpty()) return;
     m_meter.platform().shell->open(makerUrl());
 }
 

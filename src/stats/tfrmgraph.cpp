@@ -1,7 +1,7 @@
 #include "stats/tfrmgraph.h"
 
 #include "framework/shapecircle.h"
-#include "shell/tform1.h"
+#include "meter/meter.h"
 #include "stats/chartview.h"
 #include "stats/clicklabel.h"
 #include "stats/ledgerstats.h"
@@ -73,7 +73,8 @@ int roundHalfEven(double v) {
 
 } // namespace
 
-TfrmGraph::TfrmGraph(TForm1 *mainForm, QWidget *parent) : QWidget(parent), m_main(mainForm) {
+TfrmGraph::TfrmGraph(const Meter *meter, QWidget *mainWindow, QWidget *parent)
+    : QWidget(parent), m_meter(meter), m_main(mainWindow) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setWindowTitle(QStringLiteral("Χρέωση Internet by Pelmo"));
     setFixedSize(529, 347);
@@ -306,10 +307,10 @@ void TfrmGraph::FormActivate() {
     ensureChart();
     m_chart->removeAllSeries();
     m_chart->setTitle(chartTitle(chartYear, chartMonth));
-    m_axisY->setTitleText(m_main ? m_main->state().currencyLabel : QString());
+    m_axisY->setTitleText(m_meter ? m_meter->s.currencyLabel : QString());
 
     // A ledger that cannot be read leaves the chart without a series.
-    const QString folder = m_main ? m_main->meter().platform().dataFolder : QString();
+    const QString folder = m_meter ? m_meter->platform().dataFolder : QString();
     const std::array<double, 31> values =
         stats::dayValues(stats::readLedgerFile(folder), chartYear, chartMonth);
 

@@ -23,7 +23,7 @@ namespace tarv {
 class Bevel;
 class ChartView;
 class ClickLabel;
-class TForm1;
+class Meter;
 
 // Printing could not start: no default printer, or the printer refused the job.
 class EPrinterError final : public Exception {
@@ -37,7 +37,9 @@ public:
 class TfrmGraph final : public QWidget {
     Q_OBJECT
 public:
-    explicit TfrmGraph(TForm1 *mainForm, QWidget *parent = nullptr);
+    // The chart reads the meter's ledger in its currency; mainWindow is the window it groups with
+    // and centres (either may be null).
+    TfrmGraph(const Meter *meter, QWidget *mainWindow, QWidget *parent = nullptr);
     ~TfrmGraph() override;
 
     // The month and year to chart; the statistics panel sets them before showing the window.
@@ -132,7 +134,8 @@ private:
     void moveMain(int left, int top);
     void centreMain();
 
-    TForm1 *m_main = nullptr;
+    const Meter *m_meter = nullptr;
+    QWidget *m_main = nullptr;
     QChart *m_chart = nullptr;
     QBarCategoryAxis *m_axisX = nullptr;
     QValueAxis *m_axisY = nullptr;

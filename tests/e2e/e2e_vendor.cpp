@@ -4,9 +4,11 @@
 #include "framework/application.h"
 #include "framework/textformat.h"
 #include "platform/fakes/fakes.h"
+#include "shell/bannerdriver.h"
 #include "shell/bannerview.h"
 #include "shell/tform1.h"
 #include "shell/vendormenu.h"
+#include "support/parts.h"
 #include "support/tempdir.h"
 
 #include <QAction>
@@ -19,6 +21,7 @@
 
 using namespace tarv;
 using tarv::test::LocalNginx;
+using tarv::test::part;
 
 namespace {
 
@@ -59,22 +62,23 @@ struct Window {
         p.executablePath = folder + QStringLiteral("/tarv");
         p.makerUrl = makerUrl;
         form = std::make_unique<TForm1>(p);
-        form->bannerCacheFolder = folder + QStringLiteral("/cache");
+        form->setBannerCacheFolder(folder + QStringLiteral("/cache"));
         form->FormCreate();
-        form->Timer1->stop(); // the test runs the tick itself
+        part<QTimer>(form, "tickTimer")->stop(); // the test runs the tick itself
     }
     QStringList captions() const {
         QStringList c;
-        for (QAction *a : form->PopupMenu2->actions())
+        for (QAction *a : part<QMenu>(form, "vendorMenu")->actions())
             c << vendorItemCaption(a);
         return c;
     }
     bool bannerShown() const {
-        return form->WebBrowser1->Visible() && form->WebBrowser1->geometry() == QRect(11, 69, 261, 168);
+        return part<BannerView>(form)->Visible() &&
+               part<BannerView>(form)->geometry() == QRect(11, 69, 261, 168);
     }
     void connect() {
         dialup->setSingle(DialState::Connected);
-        form->Timer1Timer();
+        form->timerTick();
     }
 
     std::shared_ptr<FakeDialupService> dialup = std::make_shared<FakeDialupService>();
@@ -88,7 +92,7 @@ void saveScreenshots(TForm1 &form) {
     window.save(dir + QStringLiteral("/vendor-banner.png"));
 
     // The vendor menu opens upwards from the maker's label, over the window.
-    QMenu *menu = form.PopupMenu2;
+    QMenu *menu = part<QMenu>(form, "vendorMenu");
     menu->popup(form.mapToGlobal(QPoint(14, 256 - 16 * int(menu->actions().size()))));
     if (!QTest::qWaitFor([menu] { return menu->isVisible(); })) return;
     QTest::qWait(100);
@@ -156,8 +160,8 @@ TEST_F(VendorEndToEnd, AConnectionLoadsTheBannerAndRefreshesTheMenu) {
 
     // With the server down, a completed page's refresh fails: the menu stays, the error is shown.
     server->stop();
-    BannerView *view = w.form->WebBrowser1;
-    const QString address = w.form->bannerAddress();
+    BannerView *view = part<BannerView>(w.form);
+    const QString address = part<BannerDriver>(w.form)->address();
     QMetaObject::invokeMethod(
         view, [view, address] { emit view->DocumentComplete(view, address); }, Qt::QueuedConnection);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !errors.isEmpty(); }, 10000));
@@ -172,7 +176,12 @@ TEST_F(VendorEndToEnd, AStartWithASavedCopyShowsTheBannerWithoutTheServer) {
         first.connect();
         ASSERT_TRUE(QTest::qWaitFor([&] { return first.bannerShown(); }, 30000));
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return first.form->WebBrowser1->cache().contains(first.form->bannerAddress()); }, 20000));
+            [&] {
+                return part<BannerView>(first.form)
+                    ->cache()
+                    .contains(part<BannerDriver>(first.form)->address());
+            },
+            20000));
     }
     const QStringList before = server->requests();
     test::writeFile(dataDir.path() + QStringLiteral("/popup.txt"), kOldMenu);
@@ -180,10 +189,10 @@ TEST_F(VendorEndToEnd, AStartWithASavedCopyShowsTheBannerWithoutTheServer) {
     Window w(dataDir.path(), server->url());
     EXPECT_EQ(w.captions(), QStringList{"Old   "}) << "built from the file on disk";
     QTest::qWait(200);
-    EXPECT_FALSE(w.form->WebBrowser1->engineCreated()) << "no engine while the window is hidden";
+    EXPECT_FALSE(part<BannerView>(w.form)->engineCreated()) << "no engine while the window is hidden";
     w.form->QWidget::show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.bannerShown(); }, 30000));
-    EXPECT_TRUE(w.form->WebBrowser1->Offline());
+    EXPECT_TRUE(part<BannerView>(w.form)->Offline());
     QTest::qWait(500);
     EXPECT_EQ(server->requests(), before) << "no request reached the server";
     EXPECT_EQ(w.captions(), QStringList{"Old   "});

@@ -32,7 +32,7 @@ int main(int argc, char **argv) {
     form.state().unitPrice = 7.5;
     form.move(40, 40);
     form.setVisible(true);
-    TfrmOptions dialog(&form);
+    TfrmOptions dialog(form.meter(), &form);
 
     int status = 0;
     QTimer::singleShot(500, [&] { dialog.showOptions(); });

@@ -26,8 +26,8 @@ struct OptionsRig {
         // The main window is the active one when its Options button is clicked.
         QCoreApplication::processEvents();
         QApplication::setActiveWindow(form.get());
-        dialog = std::make_unique<TfrmOptions>(form.get());
-        form->frmOptions = dialog.get();
+        dialog = std::make_unique<TfrmOptions>(form->meter(), form.get());
+        form->setOtherWindows(dialog.get(), nullptr);
         writeFile(ledgerPath(), ledgerBytes());
     }
     ~OptionsRig() {

@@ -30,10 +30,9 @@ struct ShellRig {
         p.makerUrl = QStringLiteral("http://www.pelmo.example/");
         form = std::make_unique<TForm1>(p);
         form->FormCreate();
-        options = std::make_unique<TfrmOptions>(form.get());
-        graph = std::make_unique<TfrmGraph>(form.get());
-        form->frmOptions = options.get();
-        form->frmGraph = graph.get();
+        options = std::make_unique<TfrmOptions>(form->meter(), form.get());
+        graph = std::make_unique<TfrmGraph>(&form->meter(), form.get());
+        form->setOtherWindows(options.get(), graph.get());
         form->cursorPos = [this] { return cursor; };
         form->popupMenuAt = [this](QMenu *menu, const QPoint &at) { popups.append({menu, at}); };
     }

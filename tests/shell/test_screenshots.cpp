@@ -1,5 +1,6 @@
 #include "framework/shapecircle.h"
 #include "shellrig.h"
+#include "support/parts.h"
 
 #include <QDir>
 #include <QImage>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace tarv;
+using tarv::test::part;
 using tarv::test::ShellRig;
 
 namespace {
@@ -30,17 +32,17 @@ TEST(Screenshots, MainWindowConnected) {
     rig.form->toggleMainWindow();
     rig.form->FormActivate();
     rig.dialup->setSingle(DialState::Connected);
-    rig.form->Timer1Timer();
+    rig.form->timerTick();
     rig.clock->advance(125'000);
-    rig.form->Timer1Timer();
-    ASSERT_TRUE(rig.form->labelTime->isVisible());
+    rig.form->timerTick();
+    ASSERT_TRUE(part<QLabel>(rig.form, "timeLabel")->isVisible());
 
     const QImage shot = renderShaped(*rig.form);
     ASSERT_TRUE(QDir().mkpath(QStringLiteral(TARV_SCREENSHOT_DIR)));
     EXPECT_TRUE(shot.save(QStringLiteral(TARV_SCREENSHOT_DIR "/main_connected.png")));
 
     // The lamp is green, the corners and the rows from 303 down are cut away, the display black.
-    const QColor lamp = shot.pixelColor(rig.form->ledaki->geometry().center());
+    const QColor lamp = shot.pixelColor(part<ShapeCircle>(rig.form, "lamp")->geometry().center());
     EXPECT_GT(lamp.green(), 100);
     EXPECT_GT(lamp.green(), lamp.red() + 60) << lamp.name().toStdString();
     EXPECT_EQ(shot.pixelColor(0, 0), QColor(Qt::white));

@@ -1,10 +1,13 @@
 #include "framework/application.h"
 #include "framework/errors.h"
-#include "meter/startup.h"
 #include "platform/fakes/fakes.h"
+#include "shell/bannerdriver.h"
 #include "shell/bannerview.h"
 #include "shell/tform1.h"
 #include "shell/vendormenu.h"
+#include "shell/vendormenuloader.h"
+#include "stats/statspanel.h"
+#include "support/parts.h"
 #include "support/tempdir.h"
 #include "test_vendor_server.h"
 
@@ -14,11 +17,13 @@
 #include <QFrame>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
 using namespace tarv;
+using tarv::test::part;
 using tarv::test::ScriptedServer;
 
 namespace {
@@ -35,7 +40,7 @@ struct VendorRig {
         p.executablePath = dir.filePath(QStringLiteral("tarv"));
         p.makerUrl = server.url();
         form = std::make_unique<TForm1>(p);
-        form->bannerCacheFolder = dir.filePath(QStringLiteral("cache"));
+        form->setBannerCacheFolder(dir.filePath(QStringLiteral("cache")));
         if (create) form->FormCreate();
     }
     ~VendorRig() {
@@ -43,7 +48,8 @@ struct VendorRig {
         setErrorSink({});
     }
     QString menuPath() const { return dir.filePath(QStringLiteral("popup.txt")); }
-    QList<QAction *> items() const { return form->PopupMenu2->actions(); }
+    VendorMenuLoader *loader() const { return part<VendorMenuLoader>(form); }
+    QList<QAction *> items() const { return part<QMenu>(form, "vendorMenu")->actions(); }
     QStringList captions() const {
         QStringList c;
         for (QAction *a : items())
@@ -52,7 +58,8 @@ struct VendorRig {
     }
     QAction *itemWithHint(const QString &hint) const {
         QAction *a = makeVendorMenuItem({QStringLiteral("x"), hint, false}, form.get());
-        QObject::connect(a, &QAction::triggered, form.get(), [this, a] { form->TPOPMNClick(a); });
+        QObject::connect(a, &QAction::triggered, form.get(),
+                         [this, a] { part<VendorMenuLoader>(form)->itemClick(a); });
         return a;
     }
 
@@ -77,7 +84,7 @@ TEST(VendorForm, StartUpBuildsTheMenuFromTheFileOnDiskWithoutDownloading) {
 
 TEST(VendorForm, BannerWithoutSavedCopyEndsHiddenAtStartUp) {
     VendorRig rig(kMenu);
-    BannerView *view = rig.form->WebBrowser1;
+    BannerView *view = part<BannerView>(rig.form);
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->geometry(), QRect(11, 366, 261, 0));
     EXPECT_TRUE(view->Offline());
@@ -91,21 +98,21 @@ TEST(VendorForm, BannerWithoutSavedCopyEndsHiddenAtStartUp) {
 TEST(VendorForm, DocumentCompleteShowsTheViewUnlessParkedByTheStatisticsPanel) {
     VendorRig rig(kMenu);
     QTest::qWait(50);
-    BannerView *view = rig.form->WebBrowser1;
+    BannerView *view = part<BannerView>(rig.form);
     view->resize(100, 0);
-    rig.form->WebBrowser1DocumentComplete(view, rig.form->bannerAddress());
+    emit view->DocumentComplete(view, part<BannerDriver>(rig.form)->address());
     EXPECT_EQ(view->geometry(), QRect(11, 69, 261, 168));
     EXPECT_TRUE(view->Visible());
 
     // An internal page hides it again.
-    rig.form->WebBrowser1DocumentComplete(view, QStringLiteral("res://navigation-failed/#x"));
+    emit view->DocumentComplete(view, QStringLiteral("res://navigation-failed/#x"));
     EXPECT_EQ(view->geometry(), QRect(11, 350, 261, 0));
     EXPECT_FALSE(view->Visible());
 
-    if (rig.form->Panel1) {
-        rig.form->Panel1->show();
+    if (auto *panel = rig.form->findChild<StatsPanel *>()) {
+        panel->show();
         view->move(11, 450);
-        rig.form->WebBrowser1DocumentComplete(view, rig.form->bannerAddress());
+        emit view->DocumentComplete(view, part<BannerDriver>(rig.form)->address());
         EXPECT_EQ(view->geometry(), QRect(11, 450, 261, 168));
         EXPECT_TRUE(view->Visible());
     }
@@ -114,12 +121,12 @@ TEST(VendorForm, DocumentCompleteShowsTheViewUnlessParkedByTheStatisticsPanel) {
 TEST(VendorForm, ARebuildWaitsUntilTheOpenMenuCloses) {
     VendorRig rig(kMenu);
     const QList<QAction *> before = rig.items();
-    rig.form->PopupMenu2->popup(QPoint(0, 0));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.form->PopupMenu2->isVisible(); }));
+    part<QMenu>(rig.form, "vendorMenu")->popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return part<QMenu>(rig.form, "vendorMenu")->isVisible(); }));
     test::writeFile(rig.menuPath(), "Only|http://a/\r\n");
-    rig.form->loadVendorMenu();
+    rig.loader()->load();
     EXPECT_EQ(rig.items(), before) << "the items under the open menu stay";
-    rig.form->PopupMenu2->hide();
+    part<QMenu>(rig.form, "vendorMenu")->hide();
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.items().size() == 1; }));
     EXPECT_EQ(rig.captions(), QStringList{"Only   "});
 }
@@ -127,12 +134,12 @@ TEST(VendorForm, ARebuildWaitsUntilTheOpenMenuCloses) {
 TEST(VendorForm, AnUnreadableOrMissingFileKeepsTheItems) {
     VendorRig rig(kMenu);
     QFile::remove(rig.menuPath());
-    rig.form->loadVendorMenu();
+    rig.loader()->load();
     EXPECT_EQ(rig.items().size(), 3);
 
     // A folder in the file's place cannot be read: the error goes to the caller.
     QDir(rig.dir.path()).mkdir(QStringLiteral("popup.txt"));
-    EXPECT_THROW(rig.form->loadVendorMenu(), EInOutError);
+    EXPECT_THROW(rig.loader()->load(), EInOutError);
     EXPECT_EQ(rig.items().size(), 3);
 }
 
@@ -148,23 +155,17 @@ TEST(VendorForm, ChoosingAnItemOpensOnlyWebAddresses) {
 TEST(VendorForm, HideCommandHidesTheWindowAndSetsTheTrayCaption) {
     VendorRig rig(kMenu);
     rig.form->QWidget::show();
-    rig.form->show->setText(QStringLiteral("Απόκρυψη"));
+    part<QAction>(rig.form, "showItem")->setText(QStringLiteral("Απόκρυψη"));
     rig.itemWithHint(QStringLiteral(" MMhide "))->trigger();
     EXPECT_FALSE(rig.form->isVisible());
-    EXPECT_EQ(rig.form->show->text(), QStringLiteral("Εμφάνιση"));
+    EXPECT_EQ(part<QAction>(rig.form, "showItem")->text(), QStringLiteral("Εμφάνιση"));
 }
 
-TEST(VendorForm, ExitCommandAsksFirst) {
+TEST(VendorForm, ExitCommandRequestsTheExit) {
     VendorRig rig(kMenu);
-    QString asked;
-    QTimer::singleShot(0, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) return;
-        asked = box->text();
-        box->button(QMessageBox::No)->click();
-    });
+    QSignalSpy requests(rig.form.get(), &TForm1::exitRequested);
     rig.itemWithHint(QStringLiteral("MMexit"))->trigger();
-    EXPECT_EQ(asked, exitConfirmText());
+    EXPECT_EQ(requests.size(), 1);
 }
 
 TEST(VendorForm, DownloadReplacesTheMenuOnlyWithACompleteSuccessfulBody) {
@@ -173,7 +174,7 @@ TEST(VendorForm, DownloadReplacesTheMenuOnlyWithACompleteSuccessfulBody) {
     const QString path = QStringLiteral("/services/tarv/popup.txt");
 
     rig.server.answer = {"200 OK", "New|http://n/\r\n"};
-    rig.form->loadVendorMenu();
+    rig.loader()->load();
     EXPECT_EQ(rig.server.paths, QStringList{path});
     EXPECT_EQ(rig.captions(), QStringList{"New   "});
     EXPECT_EQ(test::readFile(rig.menuPath()), QByteArray("New|http://n/\r\n"));
@@ -190,7 +191,7 @@ TEST(VendorForm, DownloadReplacesTheMenuOnlyWithACompleteSuccessfulBody) {
     };
     for (const Bad &b : bad) {
         rig.server.answer = b.answer;
-        rig.form->loadVendorMenu();
+        rig.loader()->load();
         EXPECT_EQ(rig.captions(), QStringList{"New   "}) << b.name;
         EXPECT_EQ(test::readFile(rig.menuPath()), QByteArray("New|http://n/\r\n")) << b.name;
         EXPECT_FALSE(QFile::exists(rig.menuPath() + QStringLiteral(".part"))) << b.name;
@@ -203,10 +204,10 @@ TEST(VendorForm, ACallDuringTheDownloadReturnsAtOnce) {
     rig.server.answer = {"200 OK", "New|http://n/\r\n", -1, false, 400};
     bool nestedReturned = false;
     rig.server.whileAnswering = [&] {
-        rig.form->loadVendorMenu();
+        rig.loader()->load();
         nestedReturned = true;
     };
-    rig.form->loadVendorMenu();
+    rig.loader()->load();
     EXPECT_TRUE(nestedReturned);
     EXPECT_EQ(rig.server.paths.size(), 1);
     EXPECT_EQ(rig.captions(), QStringList{"New   "});
@@ -225,16 +226,16 @@ TEST(VendorForm, AFailedConnectionKeepsTheMenuAndRaises) {
     Platform p = rig.form->meter().platform();
     p.makerUrl = QStringLiteral("http://127.0.0.1:%1/").arg(closed);
     TForm1 other(p);
-    other.bannerCacheFolder = rig.dir.filePath(QStringLiteral("cache"));
+    other.setBannerCacheFolder(rig.dir.filePath(QStringLiteral("cache")));
     other.FormCreate();
     other.state().online = true;
-    ASSERT_EQ(other.PopupMenu2->actions().size(), 3);
+    ASSERT_EQ(part<QMenu>(other, "vendorMenu")->actions().size(), 3);
     try {
-        other.loadVendorMenu();
+        part<VendorMenuLoader>(other)->load();
         ADD_FAILURE() << "no error";
     } catch (const std::exception &e) {
         EXPECT_STREQ(e.what(), "Connection Failed");
     }
-    EXPECT_EQ(other.PopupMenu2->actions().size(), 3);
+    EXPECT_EQ(part<QMenu>(other, "vendorMenu")->actions().size(), 3);
     EXPECT_EQ(test::readFile(rig.menuPath()), kMenu);
 }

@@ -1,10 +1,17 @@
 #pragma once
 
+#include "framework/updown.h"
 #include "platform/fakes/fakes.h"
 #include "shell/tform1.h"
+#include "stats/statspanel.h"
 #include "stats/tfrmgraph.h"
 #include "support/tempdir.h"
 
+#include <QDateEdit>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -19,14 +26,29 @@ struct StatsRig {
         Platform p = fakePlatform(dir.path(), clock);
         if (!ledgerBytes.isNull()) writeLedger(ledgerBytes);
         form = std::make_unique<TForm1>(p);
-        graph = std::make_unique<TfrmGraph>(form.get());
-        form->frmGraph = graph.get();
+        graph = std::make_unique<TfrmGraph>(&form->meter(), form.get());
+        form->setOtherWindows(nullptr, graph.get());
         graph->screenSize = [] { return QSize(1024, 768); };
     }
     ~StatsRig() {
         graph.reset();
         form.reset();
     }
+
+    // The main window's statistics panel and its controls, found by their names.
+    StatsPanel &panel() const { return *form->findChild<StatsPanel *>(); }
+    template <typename T>
+    T *part(const char *name) const {
+        return panel().findChild<T *>(QLatin1String(name));
+    }
+    QTableWidget *monthGrid() const { return part<QTableWidget>("monthGrid"); }
+    QLineEdit *yearBox() const { return part<QLineEdit>("yearBox"); }
+    UpDown *yearStepper() const { return part<UpDown>("yearStepper"); }
+    QFrame *calcTab() const { return part<QFrame>("calcTab"); }
+    QPushButton *calcToggle() const { return part<QPushButton>("calcToggle"); }
+    QLineEdit *rangeTotal() const { return part<QLineEdit>("rangeTotal"); }
+    QDateEdit *fromPicker() const { return part<QDateEdit>("fromPicker"); }
+    QDateEdit *toPicker() const { return part<QDateEdit>("toPicker"); }
 
     QString ledgerPath() const { return dir.filePath(QStringLiteral("data.dat")); }
     void writeLedger(const QByteArray &bytes) const { writeFile(ledgerPath(), bytes); }

@@ -1,7 +1,7 @@
 // The report command's figures, forms and errors on prepared ledgers, and its agreement with
 // what the statistics windows show for the same ledger.
 
-#include "meter/commandline.h"
+#include "app/commandline.h"
 #include "stats/ledgerreport.h"
 #include "statsrig.h"
 
@@ -101,17 +101,17 @@ TEST(LedgerReport, MonthAndRangeInEachForm) {
 // (widened records included), both show the same figures.
 TEST(LedgerReport, ShowsWhatTheStatisticsWindowsShow) {
     StatsRig rig(kLedger);
-    TForm1 &f = *rig.form;
-    f.boxYear->setText(QStringLiteral("2003"));
-    f.boxYearChange();
+    StatsPanel &f = rig.panel();
+    rig.yearBox()->setText(QStringLiteral("2003"));
+    f.showYearTotals();
     const QStringList lines = run(rig.dir.path(), {"--report", "--year", "2003"}).out.split(QLatin1Char('\n'));
     for (int m = 1; m <= 12; ++m)
-        EXPECT_TRUE(lines[m].endsWith(QLatin1Char(' ') + f.StringGrid1->item(m - 1, 1)->text())) << m;
+        EXPECT_TRUE(lines[m].endsWith(QLatin1Char(' ') + rig.monthGrid()->item(m - 1, 1)->text())) << m;
 
     f.setCalcDates(QDate(2003, 3, 1));
-    f.DatePick2->setDate(QDate(2003, 3, 31));
+    rig.toPicker()->setDate(QDate(2003, 3, 31));
     const Outcome range = run(rig.dir.path(), {"--report", "--from", "2003-03-01", "--to", "2003-03-31"});
-    EXPECT_TRUE(range.out.trimmed().endsWith(QLatin1Char(' ') + f.CalcBox->text())) << qPrintable(range.out);
+    EXPECT_TRUE(range.out.trimmed().endsWith(QLatin1Char(' ') + rig.rangeTotal()->text())) << qPrintable(range.out);
 
     rig.graph->chartYear = 2003;
     rig.graph->chartMonth = 3;

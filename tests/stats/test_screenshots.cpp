@@ -26,21 +26,21 @@ TEST(Screenshots, PanelCalculatorAndChart) {
             << "030115|0250,500"
             << "030210|0075,000";
     StatsRig rig(ledgerOf(records));
-    TForm1 &f = *rig.form;
+    StatsPanel &f = rig.panel();
     const QString folder = QStringLiteral(TARV_SCREENSHOT_DIR);
     ASSERT_TRUE(QDir().mkpath(folder));
 
     f.setCalcDates(QDate(2003, 3, 1));
-    f.QWidget::show();
-    f.buttonStatsClick();
-    while (f.UpDown1->position() < 2003)
-        f.UpDown1->step(UpDown::Button::Up);
+    rig.form->QWidget::show();
+    f.toggle();
+    while (rig.yearStepper()->position() < 2003)
+        rig.yearStepper()->step(UpDown::Button::Up);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(f.grab().save(folder + QStringLiteral("/stats_panel.png")));
+    EXPECT_TRUE(rig.form->grab().save(folder + QStringLiteral("/stats_panel.png")));
 
-    f.buttonShowCalc->click();
+    rig.calcToggle()->click();
     QCoreApplication::processEvents();
-    EXPECT_TRUE(f.grab().save(folder + QStringLiteral("/stats_calculator.png")));
+    EXPECT_TRUE(rig.form->grab().save(folder + QStringLiteral("/stats_calculator.png")));
 
     rig.graph->chartYear = 2003;
     rig.graph->chartMonth = 3;

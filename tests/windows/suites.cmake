@@ -16,7 +16,7 @@ endfunction()
 
 tarv_add_windows_test(test_meter
     ${_t}/meter/test_textformat.cpp ${_t}/meter/test_ledger.cpp ${_t}/meter/test_tick.cpp LIBS tarvcore)
-tarv_add_windows_test(test_startup ${_t}/meter/test_startup.cpp LIBS tarvgui)
+tarv_add_windows_test(test_startup ${_t}/app/test_startup.cpp LIBS tarvapp)
 tarv_add_windows_test(test_ledgerstats ${_t}/stats/test_ledgerstats.cpp LIBS tarvcore)
 tarv_add_windows_test(test_stats
     ${_t}/stats/test_statspanel.cpp ${_t}/stats/test_graph.cpp ${_t}/stats/test_screenshots.cpp LIBS tarvgui)

@@ -1,15 +1,19 @@
+#include "app/startup.h"
 #include "framework/application.h"
 #include "framework/errors.h"
-#include "meter/startup.h"
 #include "options/tfrmoptions.h"
-#include "stats/tfrmgraph.h"
 #include "platform/fakes/fakes.h"
 #include "shell/tform1.h"
 #include "shell/trayicon.h"
+#include "stats/tfrmgraph.h"
+#include "support/parts.h"
 #include "support/tempdir.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +21,7 @@
 #include <gtest/gtest.h>
 
 using namespace tarv;
+using tarv::test::part;
 using tarv::test::readFile;
 using tarv::test::writeFile;
 
@@ -58,16 +63,16 @@ TEST(Startup, WindowsAreCreatedHiddenWithTheIconAndTheTimer) {
     EXPECT_FALSE(w.Form1->isVisible());
     EXPECT_FALSE(w.frmOptions->isVisible());
     EXPECT_FALSE(w.frmGraph->isVisible());
-    EXPECT_TRUE(w.Form1->TrayIcon1->Active());
-    EXPECT_TRUE(w.Form1->Timer1->isActive());
-    EXPECT_EQ(w.Form1->Timer1->interval(), 1000);
+    EXPECT_TRUE(part<TTrayIcon>(w.Form1)->Active());
+    EXPECT_TRUE(part<QTimer>(w.Form1, "tickTimer")->isActive());
+    EXPECT_EQ(part<QTimer>(w.Form1, "tickTimer")->interval(), 1000);
     EXPECT_EQ(readFile(rig.ledgerPath()).size(), 119);
-    EXPECT_EQ(w.Form1->labelCostToday->text(), QStringLiteral("Σήμερα: 0 Δρχ"));
+    EXPECT_EQ(part<QLabel>(w.Form1, "todayLabel")->text(), QStringLiteral("Σήμερα: 0 Δρχ"));
     EXPECT_TRUE(rig.errors.isEmpty());
 
     // The first tick sets the idle tip.
-    w.Form1->Timer1Timer();
-    EXPECT_EQ(w.Form1->TrayIcon1->Tip(), QStringLiteral("Σύνδεση: Ανενεργή "));
+    w.Form1->timerTick();
+    EXPECT_EQ(part<TTrayIcon>(w.Form1)->Tip(), QStringLiteral("Σύνδεση: Ανενεργή "));
 }
 
 TEST(Startup, AFailedLedgerStillGivesTheIconAndTheTimer) {
@@ -76,8 +81,8 @@ TEST(Startup, AFailedLedgerStillGivesTheIconAndTheTimer) {
     Windows w = createWindows(rig.platform);
     ASSERT_EQ(rig.errors.size(), 1);
     EXPECT_TRUE(rig.errors.first().contains(QStringLiteral("'abc'")));
-    EXPECT_TRUE(w.Form1->TrayIcon1->Active());
-    EXPECT_TRUE(w.Form1->Timer1->isActive());
+    EXPECT_TRUE(part<TTrayIcon>(w.Form1)->Active());
+    EXPECT_TRUE(part<QTimer>(w.Form1, "tickTimer")->isActive());
     ASSERT_TRUE(w.frmOptions && w.frmGraph);
 }
 
@@ -90,10 +95,10 @@ TEST(Startup, AnErrorOfEveryTickIsShownOnceAndTheProgramCarriesOn) {
     // Every tick asks the dial-up service once.
     int &ticks = rig.dialup->enumerations;
     ticks = 0;
-    w.Form1->Timer1->setInterval(5);
+    part<QTimer>(w.Form1, "tickTimer")->setInterval(5);
     // The connect transition fails at every tick, but the timer runs on; the error shows once.
     ASSERT_TRUE(spinUntil([&] { return ticks >= 10; }));
-    EXPECT_TRUE(w.Form1->Timer1->isActive());
+    EXPECT_TRUE(part<QTimer>(w.Form1, "tickTimer")->isActive());
     ASSERT_EQ(rig.errors.size(), 1);
     // Once the cause has gone (a tick without error) and comes back, it shows again.
     rig.dialup->setSingle(-1);
@@ -108,10 +113,29 @@ TEST(Startup, AnErrorOfEveryTickIsShownOnceAndTheProgramCarriesOn) {
     EXPECT_EQ(rig.errors.at(1), rig.errors.at(0));
 }
 
+TEST(Startup, TheMainWindowsExitRequestAsksTheQuestionAndNoKeepsTheProgram) {
+    FormRig rig;
+    Windows w = createWindows(rig.platform);
+    w.Form1->toggleMainWindow();
+    QString asked;
+    // Answers No as soon as the question is up; the question runs its own loop.
+    QTimer::singleShot(0, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            asked = box->text();
+            box->button(QMessageBox::No)->click();
+        }
+    });
+    emit w.Form1->exitRequested();
+    EXPECT_EQ(asked, exitConfirmText());
+    EXPECT_TRUE(w.Form1->isVisible());
+    EXPECT_TRUE(part<QTimer>(w.Form1, "tickTimer")->isActive());
+}
+
 TEST(Startup, ExitQuestionIsThreeLinesJoinedByCarriageReturns) {
     const QString text = exitConfirmText();
     EXPECT_EQ(text.count(QLatin1Char('\r')), 2);
     EXPECT_FALSE(text.contains(QLatin1Char('\n')));
-    EXPECT_TRUE(text.startsWith(QStringLiteral("Αν κλείσετε το πρόγραμμα, η μέτρηση θα σταματήσει.\rΜπορείτε")));
+    EXPECT_TRUE(
+        text.startsWith(QStringLiteral("Αν κλείσετε το πρόγραμμα, η μέτρηση θα σταματήσει.\rΜπορείτε")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("επάνω δεξιά\rΘέλετε το πρόγραμμα να τερματιστεί;")));
 }

@@ -28,7 +28,7 @@ struct Windows {
 QString exitConfirmText();
 
 // Asks the exit question in a modal warning box with Yes and No; on Yes the application
-// terminates. Shared by the exit button, the tray menu's exit item and the vendor menu's "exit".
+// terminates. Asked whenever the main window reports that the user wants to end the program.
 void exitConfirm(QWidget *parent);
 
 // Creates the main window, the options dialog and the chart window in that order, with the

@@ -1,8 +1,8 @@
-#include "meter/startup.h"
+#include "app/startup.h"
 
+#include "app/commandline.h"
 #include "framework/application.h"
 #include "framework/singleinstance.h"
-#include "meter/commandline.h"
 #include "meter/meterstatus.h"
 #include "options/tfrmoptions.h"
 #include "shell/tform1.h"
@@ -20,7 +20,8 @@ Windows &Windows::operator=(Windows &&) noexcept = default;
 
 QString exitConfirmText() {
     return QStringLiteral("Αν κλείσετε το πρόγραμμα, η μέτρηση θα σταματήσει.") + QLatin1Char('\r') +
-           QStringLiteral("Μπορείτε αν θέλετε απλώς να το αποκρύψετε, πατώντας το κόκκινο κουμπί επάνω δεξιά") +
+           QStringLiteral(
+               "Μπορείτε αν θέλετε απλώς να το αποκρύψετε, πατώντας το κόκκινο κουμπί επάνω δεξιά") +
            QLatin1Char('\r') + QStringLiteral("Θέλετε το πρόγραμμα να τερματιστεί;");
 }
 
@@ -34,15 +35,12 @@ Windows createWindows(const Platform &platform) {
     Windows w;
     w.Form1 = std::make_unique<TForm1>(platform);
     w.Form1->FormCreate();
-    runGuarded([&] {
-        w.frmOptions = std::make_unique<TfrmOptions>(w.Form1.get());
-        w.Form1->frmOptions = w.frmOptions.get();
-    });
-    runGuarded([&] {
-        w.frmGraph = std::make_unique<TfrmGraph>(w.Form1.get());
-        w.Form1->frmGraph = w.frmGraph.get();
-    });
-    w.Form1->setVisible(false);
+    TForm1 *form = w.Form1.get();
+    QObject::connect(form, &TForm1::exitRequested, form, [form] { exitConfirm(form); });
+    runGuarded([&] { w.frmOptions = std::make_unique<TfrmOptions>(form->meter(), form); });
+    runGuarded([&] { w.frmGraph = std::make_unique<TfrmGraph>(&form->meter(), form); });
+    form->setOtherWindows(w.frmOptions.get(), w.frmGraph.get());
+    form->setVisible(false);
     return w;
 }
 
@@ -69,15 +67,7 @@ int runProgram(int argc, char **argv) {
         const Meter &m = form->meter();
         return statusJson(meterStatus(m.s, m.statusLine(), m.platform().clock->now()));
     });
-    QObject::connect(&instance, &SingleInstance::showRequested, form, [form] {
-        // The tray menu's show path: the caption is brought in step first, then toggled.
-        if (!form->isVisible()) {
-            form->PopupMenu1Popup();
-            form->toggleMainWindow();
-        }
-        form->raise();
-        form->activateWindow();
-    });
+    QObject::connect(&instance, &SingleInstance::showRequested, form, &TForm1::bringToFront);
     return app.exec();
 }
 

@@ -1,4 +1,4 @@
-#include "meter/commandline.h"
+#include "app/commandline.h"
 
 #include "framework/singleinstance.h"
 #include "meter/meterstatus.h"
