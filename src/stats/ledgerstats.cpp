@@ -189,15 +189,35 @@ double rangeTotal(QByteArrayView ledger, const QDate &from, const QDate &to) {
     };
     const qint64 firstKey = keyOf(from, true);
     const qint64 lastKey = keyOf(to, false);
-    scan::PlainRecord r;
+    // The amounts of the usual records in the range add up digit by digit: each byte of
+    // digitSums holds the sum of one amount digit over at most 28 records (28 x 9 < 256), and
+    // is weighed by its place when it is emptied. No record needs a multiplication of its own.
+    quint64 digitSums = 0;
+    int pending = 0;
+    const auto empty = [&] {
+        static constexpr qint64 kPlaces[8] = {1000000, 100000, 10000, 1000, 0, 100, 10, 1};
+        for (int k = 0; k < 8; ++k)
+            thousandths += qint64((digitSums >> (8 * k)) & 0xFF) * kPlaces[k];
+        digitSums = 0;
+        pending = 0;
+    };
+    const std::array<quint8, 10000> &kinds = scan::dateKinds();
     while (at < n) {
-        if (scan::plainRecord(data + at, n - at, r)) {
-            // The usual record, read without a detour.
-            if (r.mm >= 1 && r.mm <= 12 && r.dd >= 1 && r.dd <= 31) {
-                if (r.dd > 28 && !dateExists(2000 + (data[at] - '0') * 10 + (data[at + 1] - '0'), r.mm, r.dd))
-                    throw EDateError(QStringLiteral("Invalid date '%1' in the ledger").arg(textOf(QByteArrayView(data + at, 6))));
-                if (qint64(r.key) >= firstKey && qint64(r.key) <= lastKey) thousandths += r.thousandths;
+        const char *p = data + at;
+        scan::RecordWords w;
+        if (scan::recordWords(p, n - at, w)) {
+            // The usual record, read without a detour: its month and day say at once whether
+            // it is dated, and only the rare day that some years lack needs its year.
+            int kind = kinds[scan::monthDay(w)];
+            if (kind == scan::kCheckYear) {
+                if (!dateExists(2000 + (p[0] - '0') * 10 + (p[1] - '0'), (p[2] - '0') * 10 + (p[3] - '0'), (p[4] - '0') * 10 + (p[5] - '0')))
+                    throw EDateError(QStringLiteral("Invalid date '%1' in the ledger").arg(textOf(QByteArrayView(p, 6))));
+                kind = scan::kDated;
             }
+            const qint64 key = qint64(scan::recordKey(p));
+            const bool take = (kind == scan::kDated) & (key >= firstKey) & (key <= lastKey);
+            digitSums += scan::amountDigits(w) & (quint64(0) - quint64(take));
+            if (++pending == 28) empty();
             at += 17;
             continue;
         }
@@ -205,6 +225,7 @@ double rangeTotal(QByteArrayView ledger, const QDate &from, const QDate &to) {
         anyLine(data + at, end - at);
         at = scan::nextLine(data, n, end);
     }
+    empty();
     return sum + double(thousandths) / 1000.0;
 }
 

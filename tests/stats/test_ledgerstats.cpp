@@ -126,6 +126,20 @@ TEST(RangeTotalLines, AnImpossibleDateRaisesADateErrorWhateverTheRange) {
     EXPECT_THROW(rangeTotal(bytes, {2005, 1, 1}, {2005, 1, 2}), EDateError);
 }
 
+TEST(RangeTotalLines, TheLastDaysOfMonthsAmidTheLedger) {
+    // Records followed by others, as in every ledger but at its very end.
+    const QList<QByteArray> days = {"000229|0001,000", "040229|0002,000", "030131|0004,000", "031231|0008,000",
+                                    "030430|0016,000", "991231|0032,000", "030101|0064,000"};
+    EXPECT_DOUBLE_EQ(rangeTotal(ledger(days), {2000, 1, 1}, {2099, 12, 31}), 127);
+    EXPECT_DOUBLE_EQ(rangeTotal(ledger(days), {2003, 1, 31}, {2004, 2, 29}), 30);
+    for (const char *bad : {"030229", "040230", "030431", "031131"}) {
+        const QByteArray bytes = ledger({"030101|0001,000", QByteArray(bad) + "|0001,000", "030101|0001,000"});
+        EXPECT_THROW(rangeTotal(bytes, {2001, 1, 1}, {2001, 1, 2}), EDateError) << bad;
+    }
+    // A line end in place of the bar makes two short lines, neither of them a record.
+    EXPECT_DOUBLE_EQ(rangeTotal(ledger({"030101\n0001,000", "030101|0002,000"}), {2000, 1, 1}, {2099, 12, 31}), 2);
+}
+
 TEST(RangeTotalLines, AnAmountThatDoesNotConvertRaisesOnlyInsideTheRange) {
     const QByteArray bytes = ledger({"010315|00x2,000"});
     EXPECT_NO_THROW(rangeTotal(bytes, {2001, 3, 16}, {2001, 3, 31}));
