@@ -70,15 +70,14 @@ template <typename Visit> void lines(const char *data, qsizetype n, Visit &&visi
 // it stopped.
 template <typename Hit>
 __attribute__((target("avx2"))) qsizetype keyedBlocks32(const char *data, qsizetype n, const char *key, int keySize, Hit &hit) {
-    const __m256i cr = _mm256_set1_epi8('\r');
-    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i belowCr = _mm256_set1_epi8('\r' + 1);
     __m256i k[4];
     for (int j = 0; j < keySize; ++j)
         k[j] = _mm256_set1_epi8(key[j]);
     qsizetype i = 0;
     for (; i + 32 + keySize <= n; i += 32) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i));
-        __m256i m = _mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf));
+        __m256i m = _mm256_cmpgt_epi8(belowCr, v);
         for (int j = 0; j < keySize; ++j)
             m = _mm256_and_si256(
                 m, _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + 1 + j)), k[j]));
@@ -100,6 +99,9 @@ inline bool hasAvx2() {
 // byte of the file with it.
 template <typename Visit> void keyedLines(const char *data, qsizetype n, const char *key, int keySize, Visit &&visit) {
     const auto hit = [&](qsizetype end) {
+        // The blocks below mark every control byte up to CR and every byte from 0x80 on, in
+        // one comparison instead of two; only a real line end counts.
+        if (!isLineEnd(data[end])) return;
         // end is a line end; a line follows it unless it is the CR of a CR LF, whose LF cannot
         // match a key of digits.
         const qsizetype start = end + 1;
@@ -113,14 +115,13 @@ template <typename Visit> void keyedLines(const char *data, qsizetype n, const c
 #endif
 #if defined(__SSE2__)
     if (keySize >= 1 && keySize <= 4) {
-        const __m128i cr = _mm_set1_epi8('\r');
-        const __m128i lf = _mm_set1_epi8('\n');
+        const __m128i belowCr = _mm_set1_epi8('\r' + 1);
         __m128i k[4];
         for (int j = 0; j < searched; ++j)
             k[j] = _mm_set1_epi8(key[j]);
         for (; i + 16 + searched <= n; i += 16) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
-            __m128i m = _mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf));
+            __m128i m = _mm_cmpgt_epi8(belowCr, v);
             for (int j = 0; j < searched; ++j)
                 m = _mm_and_si128(
                     m, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + 1 + j)), k[j]));
