@@ -142,12 +142,16 @@ struct RecordWords {
     quint64 amount = 0;
 };
 
+// The words of a record whose form is known.
+inline RecordWords wordsOf(const char *p) {
+    return {qFromLittleEndian<quint64>(p) ^ 0x3030303030303030ULL, qFromLittleEndian<quint64>(p + 7) ^ 0x3030303030303030ULL};
+}
+
 // Reads the record at p into w; false for anything but the usual form, which the caller reads
 // the long way.
 inline bool recordWords(const char *p, qsizetype available, RecordWords &w) {
     if (available < 17) return false;
-    w.key = qFromLittleEndian<quint64>(p) ^ 0x3030303030303030ULL;
-    w.amount = qFromLittleEndian<quint64>(p + 7) ^ 0x3030303030303030ULL;
+    w = wordsOf(p);
     // Every byte that must be a digit is checked at once: a digit less '0' is below 10; any
     // other byte sets the top bit of the byte or of its sum with 0x76.
     constexpr quint64 kHigh = 0x8080808080808080ULL;
@@ -159,6 +163,66 @@ inline bool recordWords(const char *p, qsizetype available, RecordWords &w) {
     const bool separator = ((w.amount >> 32) & 0xFD) == 0x1C;
     // The bar is checked too: a line end there would split the line in two.
     return (bad == 0) & separator & (p[6] == '|') & (p[15] == '\r') & (p[16] == '\n');
+}
+
+// Whether the bytes at p begin with kRunRecords records of the usual form, the form that
+// recordWords() takes. The run's 272 bytes are seventeen blocks of sixteen, each compared with
+// what the form puts at its places: a digit less '0' is at most 9, the separator (a comma or a
+// point, alike once 2 is added to their bits) and the other marks match exactly.
+constexpr int kRunRecords = 16;
+
+#if defined(__SSE2__)
+struct RunForm {
+    __m128i bits[17];
+    __m128i expected[17];
+    __m128i slack[17];
+};
+
+inline const RunForm &runForm() {
+    static const RunForm form = [] {
+        RunForm f;
+        for (int j = 0; j < 17; ++j) {
+            alignas(16) quint8 bits[16], expected[16], slack[16];
+            for (int b = 0; b < 16; ++b) {
+                const int at = (16 * j + b) % 17;
+                bits[b] = at == 11 ? 0x02 : 0;
+                slack[b] = 0;
+                switch (at) {
+                case 6: expected[b] = '|'; break;
+                case 11: expected[b] = '.'; break;
+                case 15: expected[b] = '\r'; break;
+                case 16: expected[b] = '\n'; break;
+                default:
+                    expected[b] = '0';
+                    slack[b] = 9;
+                }
+            }
+            f.bits[j] = _mm_load_si128(reinterpret_cast<const __m128i *>(bits));
+            f.expected[j] = _mm_load_si128(reinterpret_cast<const __m128i *>(expected));
+            f.slack[j] = _mm_load_si128(reinterpret_cast<const __m128i *>(slack));
+        }
+        return f;
+    }();
+    return form;
+}
+#endif
+
+inline bool recordRun(const char *p, qsizetype available) {
+#if defined(__SSE2__)
+    if (available < 17 * kRunRecords) return false;
+    const RunForm &f = runForm();
+    __m128i off = _mm_setzero_si128();
+    for (int j = 0; j < 17; ++j) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * j));
+        const __m128i d = _mm_xor_si128(_mm_or_si128(v, f.bits[j]), f.expected[j]);
+        off = _mm_or_si128(off, _mm_subs_epu8(d, f.slack[j]));
+    }
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(off, _mm_setzero_si128())) == 0xFFFF;
+#else
+    (void)p;
+    (void)available;
+    return false;
+#endif
 }
 
 // The record's key, its six characters as one number that orders as the dates do.

@@ -140,6 +140,26 @@ TEST(RangeTotalLines, TheLastDaysOfMonthsAmidTheLedger) {
     EXPECT_DOUBLE_EQ(rangeTotal(ledger({"030101\n0001,000", "030101|0002,000"}), {2000, 1, 1}, {2099, 12, 31}), 2);
 }
 
+TEST(RangeTotalLines, LongRunsOfUsualRecordsWithOddOnesAmongThem) {
+    // A hundred days of usual records, one of them widened, read beside a plain sum.
+    QList<QByteArray> records;
+    double expected = 0;
+    for (int i = 0; i < 100; ++i) {
+        const QDate day = QDate(2003, 1, 1).addDays(i);
+        const QByteArray key = QByteArray::number((day.year() - 2000) * 10000 + day.month() * 100 + day.day()).rightJustified(6, '0');
+        const double amount = i == 50 ? 12345.678 : i * 1.25 + i * 0.001;
+        records << key + "|" + QByteArray::number(amount, 'f', 3).rightJustified(8, '0').replace('.', i % 3 ? ',' : '.');
+        if (day >= QDate(2003, 2, 1) && day <= QDate(2003, 3, 15)) expected += amount;
+    }
+    EXPECT_NEAR(rangeTotal(ledger(records), {2003, 2, 1}, {2003, 3, 15}), expected, 1e-9);
+    // A day that does not exist raises wherever it stands in a run.
+    for (const int at : {0, 17, 40, 98}) {
+        QList<QByteArray> bad = records;
+        bad[at] = "030230|0001,000";
+        EXPECT_THROW(rangeTotal(ledger(bad), {2003, 2, 1}, {2003, 2, 2}), EDateError) << at;
+    }
+}
+
 TEST(RangeTotalLines, AnAmountThatDoesNotConvertRaisesOnlyInsideTheRange) {
     const QByteArray bytes = ledger({"010315|00x2,000"});
     EXPECT_NO_THROW(rangeTotal(bytes, {2001, 3, 16}, {2001, 3, 31}));
