@@ -60,6 +60,8 @@ TEST(ChartWindow, FebruaryHas31BarsTheLaterRecordOfADayWinning) {
 
 TEST(ChartWindow, AMonthWithoutRecordsShows31ZeroBarsAndAnUnreadableLedgerNoSeries) {
     StatsRig rig(ledgerOf({"040201|0001,000"}));
+    showChartOf(rig, 2004, 2);
+    EXPECT_EQ(barValues(*rig.graph).value(0), 1);
     showChartOf(rig, 2005, 11);
     EXPECT_EQ(rig.graph->chart()->title(), QStringLiteral("Νοέμβριος 2005"));
     EXPECT_EQ(barValues(*rig.graph), QList<double>(31, 0.0));
