@@ -67,7 +67,8 @@ template <typename Visit> void lines(const char *data, qsizetype n, Visit &&visi
 
 #if defined(TARV_SCAN_AVX2)
 // The search of keyedLines() thirty-two bytes at a time, on processors that can; returns where
-// it stopped.
+// it stopped. The blocks mark every control byte up to CR and every byte from 0x80 on as a
+// possible line end, in one comparison instead of two; the caller keeps only real ones.
 template <typename Hit>
 __attribute__((target("avx2"))) qsizetype keyedBlocks32(const char *data, qsizetype n, const char *key, int keySize, Hit &hit) {
     const __m256i belowCr = _mm256_set1_epi8('\r' + 1);
@@ -91,6 +92,29 @@ inline bool hasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
 }
+
+// The same sixty-four bytes at a time, where the processor compares into bit masks.
+template <typename Hit>
+__attribute__((target("avx512bw"))) qsizetype keyedBlocks64(const char *data, qsizetype n, const char *key, int keySize, Hit &hit) {
+    const __m512i belowCr = _mm512_set1_epi8('\r' + 1);
+    __m512i k[4];
+    for (int j = 0; j < keySize; ++j)
+        k[j] = _mm512_set1_epi8(key[j]);
+    qsizetype i = 0;
+    for (; i + 64 + keySize <= n; i += 64) {
+        __mmask64 m = _mm512_cmpgt_epi8_mask(belowCr, _mm512_loadu_si512(data + i));
+        for (int j = 0; j < keySize; ++j)
+            m = _mm512_mask_cmpeq_epi8_mask(m, _mm512_loadu_si512(data + i + 1 + j), k[j]);
+        for (; m != 0; m &= m - 1)
+            hit(i + __builtin_ctzll(m));
+    }
+    return i;
+}
+
+inline bool hasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512bw");
+    return has;
+}
 #endif
 
 // Calls visit(data, size) for every line after the first that begins with key (of one to
@@ -111,7 +135,12 @@ template <typename Visit> void keyedLines(const char *data, qsizetype n, const c
     qsizetype i = 0;
     const int searched = std::min(keySize, 2);
 #if defined(TARV_SCAN_AVX2)
-    if (keySize >= 1 && keySize <= 4 && hasAvx2()) i = keyedBlocks32(data, n, key, searched, hit);
+    if (keySize >= 1 && keySize <= 4) {
+        if (hasAvx512())
+            i = keyedBlocks64(data, n, key, searched, hit);
+        else if (hasAvx2())
+            i = keyedBlocks32(data, n, key, searched, hit);
+    }
 #endif
 #if defined(__SSE2__)
     if (keySize >= 1 && keySize <= 4) {
