@@ -12,7 +12,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__GNUC__) && defined(__x86_64__)
+// The wide blocks are left out of Windows builds: mingw-w64's compiler does not align the stack
+// for 32- and 64-byte vectors that it spills there, and the sixteen-byte blocks serve.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
 #include <immintrin.h>
 #define TARV_SCAN_AVX2 1
 #endif
