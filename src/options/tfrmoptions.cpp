@@ -149,11 +149,11 @@ void TfrmOptions::createControls() {
     // case-insensitive completer would turn it into the listed "Euro" on Enter.
     boxcur->completer()->setCaseSensitivity(Qt::CaseSensitive);
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
+    // The buttons get their pictures when the dialog is first shown (see showEvent).
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
     BitBtn1->setGeometry(233, 29, 75, 25);
     BitBtn1->setDefault(true);
-    BitBtn2 =
-        new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
     BitBtn2->setGeometry(233, 56, 75, 25);
 
     // The fields' change handlers keep zone B the mirror of zone A.
@@ -219,6 +219,12 @@ void TfrmOptions::paintEvent(QPaintEvent *) {
 }
 
 void TfrmOptions::showEvent(QShowEvent *event) {
+    // The dialog is made at start-up but seldom opened, and the style's pictures for OK and
+    // Cancel are icon-theme lookups that can probe thousands of files: they wait until now.
+    if (BitBtn1->icon().isNull()) {
+        BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+        BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    }
     // Activations of the program's windows are watched only while the dialog is up.
     qApp->installEventFilter(this);
     QDialog::showEvent(event);

@@ -89,13 +89,19 @@ void TTrayIcon::ShowIcon() {
     m_active = true;
 }
 
-NotifyIconData TTrayIcon::notifyData() const {
+NotifyIconData TTrayIcon::notifyData(NotifyOp op) const {
     NotifyIconData d;
     d.window = m_ownerWindow;
     d.id = m_iconId;
     d.flags = NifMessage | NifIcon;
     d.callbackMessage = callbackMessage();
-    d.icon = holdsImage(m_icon) ? m_icon : m_host->stockIcon();
+    // The stock icon can cost a theme lookup that probes thousands of files, so it is fetched
+    // only when the area will show it: not for a change before the icon is added (the program
+    // sets its own picture then) and not for the removal.
+    if (holdsImage(m_icon))
+        d.icon = m_icon;
+    else if (op == NotifyOp::Add || (op == NotifyOp::Modify && m_active))
+        d.icon = m_host->stockIcon();
     if (!m_tip.isEmpty()) {
         d.flags |= NifTip;
         d.tip = shortenTip(m_tip);
@@ -104,7 +110,7 @@ NotifyIconData TTrayIcon::notifyData() const {
 }
 
 bool TTrayIcon::NotifyShell(NotifyOp op) {
-    return m_host->notify(op, notifyData());
+    return m_host->notify(op, notifyData(op));
 }
 
 void TTrayIcon::HookWndProc(TrayMessage &message) {

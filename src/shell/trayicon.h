@@ -47,8 +47,8 @@ public:
     // Adds the icon to the notification area.
     void ShowIcon();
     bool NotifyShell(NotifyOp op);
-    // The record NotifyShell hands over.
-    NotifyIconData notifyData() const;
+    // The record NotifyShell hands over for op (an addition when none is named).
+    NotifyIconData notifyData(NotifyOp op = NotifyOp::Add) const;
 
     // The owner window's message procedure while the component lives: the icon's callback
     // message becomes events, every other message goes to the saved procedure.

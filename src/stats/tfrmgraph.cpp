@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QValueAxis>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 // The chart's picture lives in a resource file linked into a static library: it has to be
@@ -305,30 +306,42 @@ void TfrmGraph::focusWindowChanged(QWindow *window) {
 
 void TfrmGraph::FormActivate() {
     ensureChart();
-    m_chart->removeAllSeries();
     m_chart->setTitle(chartTitle(chartYear, chartMonth));
     m_axisY->setTitleText(m_meter ? m_meter->s.currencyLabel : QString());
 
     // A ledger that cannot be read leaves the chart without a series.
     const QString folder = m_meter ? m_meter->platform().dataFolder : QString();
-    const std::array<double, 31> values =
-        stats::dayValues(stats::readLedgerFile(folder), chartYear, chartMonth);
-
-    auto *set = new QBarSet(QString());
-    set->setColor(kBarColour);
-    set->setBorderColor(kBarColour.darker(130));
-    double top = 0;
-    for (const double v : values) {
-        set->append(v);
-        top = std::max(top, v);
+    std::array<double, 31> values{};
+    try {
+        values = stats::dayValues(stats::readLedgerFile(folder), chartYear, chartMonth);
+    } catch (...) {
+        m_chart->removeAllSeries();
+        throw;
     }
-    auto *bars = new QBarSeries;
-    bars->setLabelsVisible(false);
-    bars->setBarWidth(0.7);
-    bars->append(set);
-    m_chart->addSeries(bars);
-    bars->attachAxis(m_axisX);
-    bars->attachAxis(m_axisY);
+
+    QList<qreal> heights(values.begin(), values.end());
+    const double top = *std::max_element(values.begin(), values.end());
+    // The series of an earlier month takes the new values: making the bars anew costs as much
+    // as reading the whole ledger.
+    QBarSeries *bars = series();
+    if (bars && bars->count() == 1) {
+        QBarSet *set = bars->barSets().first();
+        set->remove(0, set->count());
+        set->append(heights);
+    } else {
+        m_chart->removeAllSeries();
+        auto *set = new QBarSet(QString());
+        set->setColor(kBarColour);
+        set->setBorderColor(kBarColour.darker(130));
+        set->append(heights);
+        bars = new QBarSeries;
+        bars->setLabelsVisible(false);
+        bars->setBarWidth(0.7);
+        bars->append(set);
+        m_chart->addSeries(bars);
+        bars->attachAxis(m_axisX);
+        bars->attachAxis(m_axisY);
+    }
     m_axisY->setRange(0, top > 0 ? top : 1);
     if (top > 0) m_axisY->applyNiceNumbers();
 }

@@ -136,6 +136,9 @@ TEST(Ledger, AmountsOfTenThousandOrMoreNeverOverrunTheNextRecord) {
 }
 
 TEST(Ledger, RewritesGoThroughALinkToItsTargetAndKeepItsMode) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links and POSIX modes are not what a Windows user has";
+#endif
     MeterRig rig;
     QTemporaryDir elsewhere;
     const QString target = elsewhere.filePath(QStringLiteral("ledger"));

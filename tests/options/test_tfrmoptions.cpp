@@ -32,6 +32,14 @@ void expectHours(TfrmOptions &d, Hours h) {
     EXPECT_EQ(d.UpDown2->maximum(), 23);
 }
 
+TEST(OptionsDialog, ButtonPicturesWaitForTheFirstShowing) {
+    OptionsRig rig;
+    EXPECT_TRUE(rig.dialog->BitBtn1->icon().isNull());
+    rig.open();
+    EXPECT_FALSE(rig.dialog->BitBtn1->icon().isNull());
+    EXPECT_FALSE(rig.dialog->BitBtn2->icon().isNull());
+}
+
 TEST(OptionsDialog, ActivationFillsTheFieldsFromTheMeterState) {
     OptionsRig rig;
     MeterState &s = rig.state();

@@ -21,7 +21,10 @@ public:
         if (log) log->append(op);
         return true;
     }
-    QIcon stockIcon() const override { return stock; }
+    QIcon stockIcon() const override {
+        ++stockLookups;
+        return stock;
+    }
     QPoint cursorPos() const override { return cursor; }
     void bringToForeground(QWidget *window) override { foreground = window; }
     void popupMenu(QMenu *menu, const QPoint &at) override { popups.append({menu, at}); }
@@ -37,6 +40,7 @@ public:
     // Outlives the host, which the component owns and frees.
     std::shared_ptr<QList<NotifyOp>> log;
     QIcon stock;
+    mutable int stockLookups = 0;
     QPoint cursor{0, 0};
     QWidget *foreground = nullptr;
     QList<QPair<QPointer<QMenu>, QPoint>> popups;

@@ -163,6 +163,30 @@ TEST(TrayIcon, RecordCarriesFlagsTipAndIcon) {
     EXPECT_EQ(rig.host->calls.last().data.icon.cacheKey(), red.cacheKey());
 }
 
+TEST(TrayIcon, StockIconIsLookedUpOnlyWhenTheAreaShowsIt) {
+    // The program's start-up: changes before the icon is added, then its own picture.
+    {
+        TrayRig rig;
+        rig.tray->setIcon(QIcon());
+        rig.tray->setTip(QStringLiteral("Tarv"));
+        rig.tray->setIcon(solidIcon(Qt::red));
+        rig.tray->ShowIcon();
+        EXPECT_EQ(rig.host->stockLookups, 0);
+        EXPECT_NE(rig.host->calls.last().data.icon.cacheKey(), rig.host->stock.cacheKey());
+    }
+    // Without a picture the shown icon, and every change to it, still carries the stock icon;
+    // its removal needs none.
+    TrayRig rig;
+    rig.tray->setTip(QStringLiteral("Tarv"));
+    EXPECT_EQ(rig.host->stockLookups, 0);
+    rig.tray->ShowIcon();
+    rig.tray->setTip(QStringLiteral("Tarv 2"));
+    EXPECT_EQ(rig.host->stockLookups, 2);
+    EXPECT_EQ(rig.host->calls.last().data.icon.cacheKey(), rig.host->stock.cacheKey());
+    rig.tray->NotifyShell(NotifyOp::Delete);
+    EXPECT_EQ(rig.host->stockLookups, 2);
+}
+
 TEST(TrayIcon, IdentifiersCountTheFormsIconsAndAFormlessOneHearsNothing) {
     QWidget form;
     auto *first = new TTrayIcon(&form, std::make_unique<FakeTrayHost>());

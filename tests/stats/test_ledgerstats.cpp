@@ -126,6 +126,40 @@ TEST(RangeTotalLines, AnImpossibleDateRaisesADateErrorWhateverTheRange) {
     EXPECT_THROW(rangeTotal(bytes, {2005, 1, 1}, {2005, 1, 2}), EDateError);
 }
 
+TEST(RangeTotalLines, TheLastDaysOfMonthsAmidTheLedger) {
+    // Records followed by others, as in every ledger but at its very end.
+    const QList<QByteArray> days = {"000229|0001,000", "040229|0002,000", "030131|0004,000", "031231|0008,000",
+                                    "030430|0016,000", "991231|0032,000", "030101|0064,000"};
+    EXPECT_DOUBLE_EQ(rangeTotal(ledger(days), {2000, 1, 1}, {2099, 12, 31}), 127);
+    EXPECT_DOUBLE_EQ(rangeTotal(ledger(days), {2003, 1, 31}, {2004, 2, 29}), 30);
+    for (const char *bad : {"030229", "040230", "030431", "031131"}) {
+        const QByteArray bytes = ledger({"030101|0001,000", QByteArray(bad) + "|0001,000", "030101|0001,000"});
+        EXPECT_THROW(rangeTotal(bytes, {2001, 1, 1}, {2001, 1, 2}), EDateError) << bad;
+    }
+    // A line end in place of the bar makes two short lines, neither of them a record.
+    EXPECT_DOUBLE_EQ(rangeTotal(ledger({"030101\n0001,000", "030101|0002,000"}), {2000, 1, 1}, {2099, 12, 31}), 2);
+}
+
+TEST(RangeTotalLines, LongRunsOfUsualRecordsWithOddOnesAmongThem) {
+    // A hundred days of usual records, one of them widened, read beside a plain sum.
+    QList<QByteArray> records;
+    double expected = 0;
+    for (int i = 0; i < 100; ++i) {
+        const QDate day = QDate(2003, 1, 1).addDays(i);
+        const QByteArray key = QByteArray::number((day.year() - 2000) * 10000 + day.month() * 100 + day.day()).rightJustified(6, '0');
+        const double amount = i == 50 ? 12345.678 : i * 1.25 + i * 0.001;
+        records << key + "|" + QByteArray::number(amount, 'f', 3).rightJustified(8, '0').replace('.', i % 3 ? ',' : '.');
+        if (day >= QDate(2003, 2, 1) && day <= QDate(2003, 3, 15)) expected += amount;
+    }
+    EXPECT_NEAR(rangeTotal(ledger(records), {2003, 2, 1}, {2003, 3, 15}), expected, 1e-9);
+    // A day that does not exist raises wherever it stands in a run.
+    for (const int at : {0, 17, 40, 98}) {
+        QList<QByteArray> bad = records;
+        bad[at] = "030230|0001,000";
+        EXPECT_THROW(rangeTotal(ledger(bad), {2003, 2, 1}, {2003, 2, 2}), EDateError) << at;
+    }
+}
+
 TEST(RangeTotalLines, AnAmountThatDoesNotConvertRaisesOnlyInsideTheRange) {
     const QByteArray bytes = ledger({"010315|00x2,000"});
     EXPECT_NO_THROW(rangeTotal(bytes, {2001, 3, 16}, {2001, 3, 31}));
