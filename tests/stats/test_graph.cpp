@@ -250,9 +250,9 @@ TEST(ChartWindow, ClickingBackFromTheMainWindowRebuildsFromTheCurrentLedger) {
 
 TEST(ChartWindow, FocusBackFromTheProgramsBoxesAndDialogsDoesNotRebuild) {
 #ifdef _WIN32
-    // Under Wine a hidden box hands the focus to the main window before the chart gets it back,
-    // which the chart rightly takes for the user coming back from the main window.
-    GTEST_SKIP() << "the window manager's order of focus changes differs";
+    // Under Wine the focus changes around a hidden box come in another order and the chart
+    // rebuilds; not yet looked into on a real Windows desktop.
+    GTEST_SKIP() << "focus order under Wine differs";
 #endif
     StatsRig rig(ledgerOf({"040201|0001,000"}));
     TfrmGraph &g = *rig.graph;
