@@ -1,9 +1,20 @@
-# Shared by scripts/build-windows and scripts/test.d/windows*.sh (sourced, with ROOT set to the
-# repository): where Qt and googletest for Windows come from, and which DLLs a program needs.
+# Shared by scripts/build-windows, scripts/test.d/windows*.sh and tests/windows/e2e_program.sh
+# (sourced, with ROOT set to the repository): where Qt and googletest for Windows come from, which
+# DLLs a program needs, and a poll for the tests.
 
 TARV_QT_VERSION=6.4.2
 TARV_CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/tarv"
 MINGW_RUNTIME_DIRS=(/usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
+
+# Polls a shell condition every half second for at most the given seconds.
+wait_for() {
+    local condition="$1" seconds="$2" i
+    for ((i = 0; i < seconds * 2; i++)); do
+        eval "$condition" && return 0
+        sleep 0.5
+    done
+    return 1
+}
 
 # Whether a folder holds a whole Windows Qt with Qt Charts (the Charts part is installed last).
 tarv_qt_complete() {

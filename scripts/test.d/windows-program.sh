@@ -45,15 +45,6 @@ fail() {
     echo "windows-program.sh: $*" >&2
     exit 1
 }
-# Polls a shell condition every half second for at most the given seconds.
-wait_for() {
-    local condition="$1" seconds="$2" i
-    for ((i = 0; i < seconds * 2; i++)); do
-        eval "$condition" && return 0
-        sleep 0.5
-    done
-    return 1
-}
 
 # One X server for everything; Wine's windows need one even when Qt draws offscreen.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &

@@ -3,6 +3,9 @@
 #   e2e_program.sh <tarv-setup.exe> <stand-in rasapi32.dll> <screenshot folder>
 # Runs in the Wine prefix and on the X display the caller set up (WINEPREFIX, DISPLAY).
 set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+# shellcheck source=scripts/windows-env.sh
+. "$ROOT/scripts/windows-env.sh"
 SETUP="$1"
 STANDIN="$2"
 SHOTS="$3"
@@ -20,14 +23,6 @@ fail() {
     import -window root "$SHOTS/failure.png" 2>/dev/null || true
     [ -f "$WORK/tarv.log" ] && tail -20 "$WORK/tarv.log" >&2
     exit 1
-}
-wait_for() {
-    local condition="$1" seconds="$2" i
-    for ((i = 0; i < seconds * 2; i++)); do
-        eval "$condition" && return 0
-        sleep 0.5
-    done
-    return 1
 }
 stop_program() {
     wineserver -k >/dev/null 2>&1 || true
