@@ -18,10 +18,12 @@ namespace {
 
 using MakeChartWindow = ChartWindow *(*)(const Meter *, QWidget *);
 
-// Beside the program, where it is installed, and where this build put it.
+// Beside the program, where it is installed (beside the program moved with its prefix, or where
+// this build was to install it), and where this build put it.
 MakeChartWindow loadChartModule() {
     const QString dir = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {dir + QStringLiteral("/tarvchart.so"), dir + QStringLiteral("/../lib/tarv/tarvchart.so"),
+    const QStringList candidates = {dir + QStringLiteral("/tarvchart.so"),
+                                    dir + QStringLiteral("/../" TARV_CHART_MODULE_LIBDIR "/tarvchart.so"),
                                     QStringLiteral(TARV_CHART_MODULE_INSTALL_DIR "/tarvchart.so"),
                                     QStringLiteral(TARV_CHART_MODULE_BUILD_DIR "/tarvchart.so")};
     QString reason;
