@@ -310,7 +310,8 @@ void TForm1::showMonthChart(int year, int month) {
     if (!m_chartWindow && m_chartFactory) {
         // Cleared first: a factory that fails is not asked again at every click.
         const ChartWindowFactory factory = std::exchange(m_chartFactory, nullptr);
-        m_ownChart = factory(&m_meter, this);
+        // A module that cannot be loaded is shown as an error; the main window carries on.
+        runGuarded([&] { m_ownChart = factory(&m_meter, this); });
         m_chartWindow = m_ownChart.get();
     }
     if (!m_chartWindow) return;

@@ -5,6 +5,7 @@
 #include "platform/fakes/fakes.h"
 #include "shell/tform1.h"
 #include "shell/trayicon.h"
+#include "framework/errors.h"
 #include "stats/chartwindow.h"
 #include "support/parts.h"
 #include "support/tempdir.h"
@@ -99,6 +100,22 @@ TEST(Startup, TheFirstChartAskedForMakesTheChartWindowOnce) {
     EXPECT_EQ(w.Form1->chartWindow(), chart);
     EXPECT_TRUE(chart->isVisible());
     EXPECT_TRUE(rig.errors.isEmpty());
+}
+
+TEST(Startup, AChartWindowThatCannotBeMadeIsOneErrorAndTheWindowCarriesOn) {
+    FormRig rig;
+    Windows w = createWindows(rig.platform);
+    int asked = 0;
+    w.Form1->setChartFactory([&](const Meter *, QWidget *) -> std::unique_ptr<ChartWindow> {
+        ++asked;
+        throw Exception(QStringLiteral("no module"));
+    });
+    w.Form1->showMonthChart(2003, 3);
+    w.Form1->showMonthChart(2003, 4);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(w.Form1->chartWindow(), nullptr);
+    ASSERT_EQ(rig.errors.size(), 1);
+    EXPECT_TRUE(rig.errors.first().contains(QStringLiteral("no module")));
 }
 
 TEST(Startup, AnErrorOfEveryTickIsShownOnceAndTheProgramCarriesOn) {
