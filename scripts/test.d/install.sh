@@ -15,6 +15,7 @@ for f in bin/tarv share/applications/example.pelmo.tarv.desktop share/metainfo/e
          share/icons/hicolor/48x48/apps/tarv.png share/icons/hicolor/scalable/apps/tarv.svg; do
     test -e "$PREFIX/$f" || { echo "install: $f is missing"; exit 1; }
 done
+[ -n "$(find "$PREFIX" -name tarvchart.so)" ] || { echo "install: the chart module is missing"; exit 1; }
 desktop-file-validate "$PREFIX/share/applications/example.pelmo.tarv.desktop"
 appstreamcli validate --no-net "$PREFIX/share/metainfo/example.pelmo.tarv.metainfo.xml"
 

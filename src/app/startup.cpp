@@ -6,7 +6,7 @@
 #include "meter/meterstatus.h"
 #include "options/tfrmoptions.h"
 #include "shell/tform1.h"
-#include "stats/tfrmgraph.h"
+#include "app/chartloader.h"
 
 #include <QMessageBox>
 #include <QSessionManager>
@@ -38,8 +38,9 @@ Windows createWindows(const Platform &platform) {
     TForm1 *form = w.Form1.get();
     QObject::connect(form, &TForm1::exitRequested, form, [form] { exitConfirm(form); });
     runGuarded([&] { w.frmOptions = std::make_unique<TfrmOptions>(form->meter(), form); });
-    runGuarded([&] { w.frmGraph = std::make_unique<TfrmGraph>(&form->meter(), form); });
-    form->setOtherWindows(w.frmOptions.get(), w.frmGraph.get());
+    form->setOtherWindows(w.frmOptions.get(), nullptr);
+    // The chart window is made the first time a chart is asked for.
+    form->setChartFactory(chartWindowFactory());
     form->setVisible(false);
     return w;
 }

@@ -11,13 +11,12 @@ namespace tarv {
 
 class TForm1;
 class TfrmOptions;
-class TfrmGraph;
 
-// The program's three windows, created once at start-up and living until it ends.
+// The main window and the options dialog, created once at start-up and living until it ends.
+// The main window makes the chart window when it is first needed.
 struct Windows {
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<TfrmOptions> frmOptions;
-    std::unique_ptr<TfrmGraph> frmGraph;
     Windows();
     ~Windows();
     Windows(Windows &&) noexcept;
@@ -31,8 +30,8 @@ QString exitConfirmText();
 // terminates. Asked whenever the main window reports that the user wants to end the program.
 void exitConfirm(QWidget *parent);
 
-// Creates the main window, the options dialog and the chart window in that order, with the
-// main window hidden. Errors in a window's creation are shown and start-up goes on.
+// Creates the main window and the options dialog in that order, with the main window hidden.
+// Errors in a window's creation are shown and start-up goes on.
 Windows createWindows(const Platform &platform);
 
 // The whole program: application settings, the windows and the message loop.

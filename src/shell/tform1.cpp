@@ -8,7 +8,6 @@
 #include "shell/trayicon.h"
 #include "shell/vendormenuloader.h"
 #include "stats/statspanel.h"
-#include "stats/tfrmgraph.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +17,7 @@
 #include <QMenu>
 #include <QStandardPaths>
 #include <QWindow>
+#include <utility>
 
 namespace tarv {
 
@@ -75,7 +75,11 @@ TForm1::TForm1(Platform platform, QWidget *parent) : QWidget(parent), m_meter(st
     createStatsPanel();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The chart window reads the meter: it goes first.
+    m_chartWindow = nullptr;
+    m_ownChart.reset();
+}
 
 void TForm1::createControls() {
     // From back to front: later controls lie over earlier ones and take the mouse where they lie.
@@ -303,10 +307,15 @@ void TForm1::restoreBanner() {
 }
 
 void TForm1::showMonthChart(int year, int month) {
+    if (!m_chartWindow && m_chartFactory) {
+        // Cleared first: a factory that fails is not asked again at every click.
+        const ChartWindowFactory factory = std::exchange(m_chartFactory, nullptr);
+        // A module that cannot be loaded is shown as an error; the main window carries on.
+        runGuarded([&] { m_ownChart = factory(&m_meter, this); });
+        m_chartWindow = m_ownChart.get();
+    }
     if (!m_chartWindow) return;
-    m_chartWindow->chartMonth = month;
-    m_chartWindow->chartYear = year;
-    m_chartWindow->showChart();
+    m_chartWindow->showMonth(year, month);
 }
 
 } // namespace tarv

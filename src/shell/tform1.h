@@ -4,6 +4,7 @@
 #include "meter/meter.h"
 #include "meter/meterview.h"
 #include "platform/platform.h"
+#include "stats/chartwindow.h"
 
 #include <QIcon>
 #include <QList>
@@ -27,7 +28,7 @@ class TTrayIcon;
 class BannerDriver;
 class VendorMenuLoader;
 class TfrmOptions;
-class TfrmGraph;
+class ChartWindow;
 class StatsPanel;
 
 // The main window: the meter's display, the status lamp, the clock, the buttons, the tray icon
@@ -46,7 +47,13 @@ public:
 
     // The options dialog and the chart window, once they exist: the window hides them with
     // itself, opens the one and drags the other along when they are grouped.
-    void setOtherWindows(TfrmOptions *options, TfrmGraph *chart);
+    void setOtherWindows(TfrmOptions *options, ChartWindow *chart);
+    // Makes the chart window the first time a chart is asked for, when setOtherWindows gave none.
+    // The window made is the main window's and lives as long as it does.
+    void setChartFactory(ChartWindowFactory factory) { m_chartFactory = std::move(factory); }
+    ChartWindow *chartWindow() const { return m_chartWindow; }
+    // Shows the chart of a month, as choosing it in the statistics panel does.
+    void showMonthChart(int year, int month);
     // Where the banner keeps its saved pages: the user's cache unless set before FormCreate.
     void setBannerCacheFolder(const QString &folder) { m_bannerCacheFolder = folder; }
 
@@ -143,7 +150,6 @@ private:
     QWidget *statsBanner() const;
     void parkBanner();
     void restoreBanner();
-    void showMonthChart(int year, int month);
     void setShowCaption(bool windowShown);
     // The maker's home page: the vendor label's hint and the page its click opens.
     QString makerUrl() const;
@@ -176,7 +182,9 @@ private:
 
     // The other two windows (null until set).
     TfrmOptions *m_optionsWindow = nullptr;
-    TfrmGraph *m_chartWindow = nullptr;
+    ChartWindow *m_chartWindow = nullptr;
+    ChartWindowFactory m_chartFactory;
+    std::unique_ptr<ChartWindow> m_ownChart;
 
     // Dragging and the outline.
     bool m_dragging = false;

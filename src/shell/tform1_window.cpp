@@ -4,7 +4,6 @@
 #include "options/tfrmoptions.h"
 #include "shell/tform1.h"
 #include "stats/statspanel.h"
-#include "stats/tfrmgraph.h"
 
 #include <QAction>
 #include <QEvent>
@@ -91,7 +90,7 @@ void TForm1::frameMouseMove() {
     const int left = cursor.x() - m_dragCursor.x() + m_dragStart.x();
     const int top = cursor.y() - m_dragCursor.y() + m_dragStart.y();
     move(left, top);
-    if (m_chartWindow && m_chartWindow->windowsGrouped) m_chartWindow->move(left + width() - 10, top);
+    if (m_chartWindow && m_chartWindow->followsMain()) m_chartWindow->move(left + width() - 10, top);
 }
 
 void TForm1::frameMouseUp() {
@@ -142,7 +141,7 @@ void TForm1::hideButtonClick() {
     setShowCaption(false);
 }
 
-void TForm1::setOtherWindows(TfrmOptions *options, TfrmGraph *chart) {
+void TForm1::setOtherWindows(TfrmOptions *options, ChartWindow *chart) {
     m_optionsWindow = options;
     m_chartWindow = chart;
 }

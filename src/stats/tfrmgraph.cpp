@@ -75,7 +75,7 @@ int roundHalfEven(double v) {
 } // namespace
 
 TfrmGraph::TfrmGraph(const Meter *meter, QWidget *mainWindow, QWidget *parent)
-    : QWidget(parent), m_meter(meter), m_main(mainWindow) {
+    : ChartWindow(parent), m_meter(meter), m_main(mainWindow) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setWindowTitle(QStringLiteral("Χρέωση Internet by Pelmo"));
     setFixedSize(529, 347);

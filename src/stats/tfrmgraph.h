@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/errors.h"
+#include "stats/chartwindow.h"
 
 #include <QMessageBox>
 #include <QWidget>
@@ -34,7 +35,7 @@ public:
 // The daily chart window: the cost of each day of one month as 31 bars, read from the ledger.
 // Borderless and always on top; dragged by its chart; grouped with the main window side by side
 // or centred on its own; the chart can be copied, saved as a bitmap file and printed.
-class TfrmGraph final : public QWidget {
+class TfrmGraph final : public ChartWindow {
     Q_OBJECT
 public:
     // The chart reads the meter's ledger in its currency; mainWindow is the window it groups with
@@ -56,6 +57,12 @@ public:
 
     // Shows the window (centred the first time) in front, and builds the chart of chartMonth.
     void showChart();
+    void showMonth(int year, int month) override {
+        chartYear = year;
+        chartMonth = month;
+        showChart();
+    }
+    bool followsMain() const override { return windowsGrouped; }
 
     // Handlers.
     void FormActivate();

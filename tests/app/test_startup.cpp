@@ -5,7 +5,8 @@
 #include "platform/fakes/fakes.h"
 #include "shell/tform1.h"
 #include "shell/trayicon.h"
-#include "stats/tfrmgraph.h"
+#include "framework/errors.h"
+#include "stats/chartwindow.h"
 #include "support/parts.h"
 #include "support/tempdir.h"
 
@@ -59,10 +60,11 @@ bool spinUntil(const std::function<bool()> &pred, int ms = 5000) {
 TEST(Startup, WindowsAreCreatedHiddenWithTheIconAndTheTimer) {
     FormRig rig;
     Windows w = createWindows(rig.platform);
-    ASSERT_TRUE(w.Form1 && w.frmOptions && w.frmGraph);
+    ASSERT_TRUE(w.Form1 && w.frmOptions);
     EXPECT_FALSE(w.Form1->isVisible());
     EXPECT_FALSE(w.frmOptions->isVisible());
-    EXPECT_FALSE(w.frmGraph->isVisible());
+    // The chart window waits until a chart is asked for.
+    EXPECT_EQ(w.Form1->chartWindow(), nullptr);
     EXPECT_TRUE(part<TTrayIcon>(w.Form1)->Active());
     EXPECT_TRUE(part<QTimer>(w.Form1, "tickTimer")->isActive());
     EXPECT_EQ(part<QTimer>(w.Form1, "tickTimer")->interval(), 1000);
@@ -83,7 +85,37 @@ TEST(Startup, AFailedLedgerStillGivesTheIconAndTheTimer) {
     EXPECT_TRUE(rig.errors.first().contains(QStringLiteral("'abc'")));
     EXPECT_TRUE(part<TTrayIcon>(w.Form1)->Active());
     EXPECT_TRUE(part<QTimer>(w.Form1, "tickTimer")->isActive());
-    ASSERT_TRUE(w.frmOptions && w.frmGraph);
+    ASSERT_TRUE(w.frmOptions);
+}
+
+TEST(Startup, TheFirstChartAskedForMakesTheChartWindowOnce) {
+    FormRig rig;
+    Windows w = createWindows(rig.platform);
+    w.Form1->showMonthChart(2003, 3);
+    ChartWindow *chart = w.Form1->chartWindow();
+    ASSERT_NE(chart, nullptr);
+    EXPECT_TRUE(chart->isVisible());
+    chart->hide();
+    w.Form1->showMonthChart(2003, 4);
+    EXPECT_EQ(w.Form1->chartWindow(), chart);
+    EXPECT_TRUE(chart->isVisible());
+    EXPECT_TRUE(rig.errors.isEmpty());
+}
+
+TEST(Startup, AChartWindowThatCannotBeMadeIsOneErrorAndTheWindowCarriesOn) {
+    FormRig rig;
+    Windows w = createWindows(rig.platform);
+    int asked = 0;
+    w.Form1->setChartFactory([&](const Meter *, QWidget *) -> std::unique_ptr<ChartWindow> {
+        ++asked;
+        throw Exception(QStringLiteral("no module"));
+    });
+    w.Form1->showMonthChart(2003, 3);
+    w.Form1->showMonthChart(2003, 4);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(w.Form1->chartWindow(), nullptr);
+    ASSERT_EQ(rig.errors.size(), 1);
+    EXPECT_TRUE(rig.errors.first().contains(QStringLiteral("no module")));
 }
 
 TEST(Startup, AnErrorOfEveryTickIsShownOnceAndTheProgramCarriesOn) {
