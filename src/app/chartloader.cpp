@@ -29,6 +29,8 @@ MakeChartWindow loadChartModule() {
     QString reason;
     for (const QString &candidate : candidates) {
         QLibrary module(candidate);
+        // Every symbol is bound at load: one the program lacks is this error, not a crash later.
+        module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
         // The module stays loaded to the end: the window made from it lives that long.
         if (!module.load()) {
             if (reason.isEmpty() || QFileInfo::exists(candidate)) reason = module.errorString();

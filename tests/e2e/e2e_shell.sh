@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program under Xvfb with a tray host that starts after it: it runs with no window and
 # its icon docks; a double click on the icon shows the shaped window, the tray menu's first item
-# then reads "Απόκρυψη", and a second double click hides the window. Screenshots go to the given
+# then reads "Απόκρυψη", a month of the statistics panel opens the chart window, and a second
+# double click hides the window. Screenshots go to the given
 # folder.
 #   e2e_shell.sh <program> <screenshot folder> <menu reference program>
 set -euo pipefail
@@ -119,6 +120,22 @@ if [ -n "$REFERENCE" ]; then
 fi
 xdotool key Escape
 sleep 0.3
+
+# The statistics button opens the panel, and January's row of its year grid the chart window,
+# whose code the program loads only now.
+eval "$(xdotool getwindowgeometry --shell "$MAIN")"
+xdotool mousemove $((X + 159)) $((Y + 271)) click 1
+sleep 1
+xdotool mousemove $((X + 45)) $((Y + 37)) click 1
+chart_window() {
+    for w in $(program_windows); do
+        xdotool getwindowgeometry "$w" | grep -q "Geometry: 529x347" && { echo "$w"; return; }
+    done
+}
+wait_for '[ -n "$(chart_window)" ]' 100 || { cat "$WORK/tarv.log" >&2; fail "the chart window did not open"; }
+grep -q tarvchart.so "/proc/$TARV/maps" || fail "the chart window opened without its module"
+import -window root "$SHOTS/chart_loaded.png"
+kill -0 "$TARV" 2>/dev/null || fail "the program ended"
 
 double_click
 wait_for '[ -z "$(main_window)" ]' 50 || fail "a second double click did not hide the window"
