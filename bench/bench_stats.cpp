@@ -44,7 +44,7 @@ int main(int argc, char **argv) {
     TForm1 form(p);
     TfrmGraph graph(&form.meter(), &form);
     form.setOtherWindows(nullptr, &graph);
-    StatsPanel &panel = *form.findChild<StatsPanel *>();
+    StatsPanel &panel = *form.statsPanel();
     panel.findChild<QLineEdit *>(QStringLiteral("yearBox"))->setText(QStringLiteral("2003"));
     panel.setCalcDates(QDate(2000, 1, 1));
     panel.findChild<QDateEdit *>(QStringLiteral("toPicker"))->setDate(QDate(2099, 12, 31));

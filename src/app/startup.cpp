@@ -37,9 +37,9 @@ Windows createWindows(const Platform &platform) {
     w.Form1->FormCreate();
     TForm1 *form = w.Form1.get();
     QObject::connect(form, &TForm1::exitRequested, form, [form] { exitConfirm(form); });
-    runGuarded([&] { w.frmOptions = std::make_unique<TfrmOptions>(form->meter(), form); });
-    form->setOtherWindows(w.frmOptions.get(), nullptr);
-    // The chart window is made the first time a chart is asked for.
+    // The options dialog and the chart window are made the first time they are asked for.
+    form->setOptionsFactory(
+        [](Meter &meter, QWidget *mainWindow) { return std::make_unique<TfrmOptions>(meter, mainWindow); });
     form->setChartFactory(chartWindowFactory());
     form->setVisible(false);
     return w;

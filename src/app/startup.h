@@ -10,13 +10,11 @@ class QWidget;
 namespace tarv {
 
 class TForm1;
-class TfrmOptions;
 
-// The main window and the options dialog, created once at start-up and living until it ends.
-// The main window makes the chart window when it is first needed.
+// The main window, created once at start-up and living until it ends. It makes the options
+// dialog and the chart window when they are first asked for.
 struct Windows {
     std::unique_ptr<TForm1> Form1;
-    std::unique_ptr<TfrmOptions> frmOptions;
     Windows();
     ~Windows();
     Windows(Windows &&) noexcept;
@@ -30,8 +28,8 @@ QString exitConfirmText();
 // terminates. Asked whenever the main window reports that the user wants to end the program.
 void exitConfirm(QWidget *parent);
 
-// Creates the main window and the options dialog in that order, with the main window hidden.
-// Errors in a window's creation are shown and start-up goes on.
+// Creates the main window, hidden, and tells it how to make the other two. Errors in its
+// creation steps are shown and start-up goes on.
 Windows createWindows(const Platform &platform);
 
 // The whole program: application settings, the windows and the message loop.

@@ -7,6 +7,7 @@
 #include "shell/bannerdriver.h"
 #include "shell/trayicon.h"
 #include "shell/vendormenuloader.h"
+#include "options/tfrmoptions.h"
 #include "stats/statspanel.h"
 
 #include <QAction>
@@ -72,13 +73,15 @@ TForm1::TForm1(Platform platform, QWidget *parent) : QWidget(parent), m_meter(st
         return windowHandle() && windowHandle()->startSystemMove();
     };
     createControls();
-    createStatsPanel();
+    // The statistics panel is built when it is first opened (see statsPanel()).
 }
 
 TForm1::~TForm1() {
-    // The chart window reads the meter: it goes first.
+    // The chart window and the options dialog use the meter: they go first.
     m_chartWindow = nullptr;
     m_ownChart.reset();
+    m_optionsWindow = nullptr;
+    m_ownOptions.reset();
 }
 
 void TForm1::createControls() {
@@ -184,7 +187,8 @@ void TForm1::FormCreate() {
     });
     m_meter.s.statusSuffix.clear();
     // The calculator's range starts as today, both ends.
-    m_statsPanel->setCalcDates(m_meter.platform().clock->now().date());
+    m_calcDay = m_meter.platform().clock->now().date();
+    if (m_statsPanel) m_statsPanel->setCalcDates(m_calcDay);
     // The banner starts off line, and the vendor menu is built from the file left on disk.
     runGuarded([this] {
         createVendorParts();
@@ -215,7 +219,7 @@ void TForm1::createVendorParts() {
     static constexpr char kBannerPath[] = "/services/tarv/index.asp?tarv=10";
     m_bannerDriver = new BannerDriver(this, m_bannerCacheFolder, makerServiceAddress(makerUrl(), kBannerPath),
                                       platform.shell);
-    m_bannerDriver->parked = [this] { return !m_statsPanel->isHidden(); };
+    m_bannerDriver->parked = [this] { return m_statsPanel && !m_statsPanel->isHidden(); };
     // Every completed page of the maker's site refreshes the vendor menu.
     connect(m_bannerDriver, &BannerDriver::pageLoaded, m_vendorLoader, &VendorMenuLoader::load);
 }
@@ -280,16 +284,29 @@ void TForm1::startTimer() {
 }
 
 void TForm1::ledgerWritten() {
-    m_statsPanel->showYearTotals();
+    if (m_statsPanel)
+        m_statsPanel->showYearTotals();
+    else
+        m_yearTotalsDue = true;
+}
+
+StatsPanel *TForm1::statsPanel() {
+    if (!m_statsPanel) createStatsPanel();
+    return m_statsPanel;
 }
 
 void TForm1::createStatsPanel() {
     m_statsPanel = new StatsPanel(
         m_meter.platform().dataFolder, [this] { return m_meter.s.currencyLabel; }, this);
     m_statsPanel->setGeometry(12, 350, 259, 226);
+    // Where it would lie had it been made with the other controls: above them, beneath the banner.
+    if (QWidget *banner = statsBanner()) m_statsPanel->stackUnder(banner);
     connect(m_statsPanel, &StatsPanel::opening, this, &TForm1::parkBanner);
     connect(m_statsPanel, &StatsPanel::closed, this, &TForm1::restoreBanner);
     connect(m_statsPanel, &StatsPanel::monthChosen, this, &TForm1::showMonthChart);
+    if (m_calcDay.isValid()) m_statsPanel->setCalcDates(m_calcDay);
+    // The totals the panel would have followed since the first write of the day's total.
+    if (std::exchange(m_yearTotalsDue, false)) runGuarded([this] { m_statsPanel->showYearTotals(); });
 }
 
 QWidget *TForm1::statsBanner() const {

@@ -52,6 +52,14 @@ public:
     // The window made is the main window's and lives as long as it does.
     void setChartFactory(ChartWindowFactory factory) { m_chartFactory = std::move(factory); }
     ChartWindow *chartWindow() const { return m_chartWindow; }
+    // Makes the options dialog the first time it is opened, when setOtherWindows gave none; the
+    // dialog made lives as long as the main window. A program that sits in the tray seldom opens
+    // it, and building it measures text, which loads the fonts.
+    using OptionsWindowFactory = std::function<std::unique_ptr<TfrmOptions>(Meter &meter, QWidget *mainWindow)>;
+    void setOptionsFactory(OptionsWindowFactory factory) { m_optionsFactory = std::move(factory); }
+    TfrmOptions *optionsWindow() const { return m_optionsWindow; }
+    // The statistics panel, built the first time it is asked for (by its button or from here).
+    StatsPanel *statsPanel();
     // Shows the chart of a month, as choosing it in the statistics panel does.
     void showMonthChart(int year, int month);
     // Where the banner keeps its saved pages: the user's cache unless set before FormCreate.
@@ -170,6 +178,10 @@ private:
     ClickArea *m_vendorLabel = nullptr;
     ClickArea *m_hideButton = nullptr;
     StatsPanel *m_statsPanel = nullptr;
+    // The day the calculator's range starts at, and whether the ledger was written before the
+    // panel existed, so that the panel shows the totals it would have followed.
+    QDate m_calcDay;
+    bool m_yearTotalsDue = false;
 
     // The tick and the tray.
     QList<QIcon> m_phoneIcons;
@@ -182,6 +194,8 @@ private:
 
     // The other two windows (null until set).
     TfrmOptions *m_optionsWindow = nullptr;
+    OptionsWindowFactory m_optionsFactory;
+    std::unique_ptr<TfrmOptions> m_ownOptions;
     ChartWindow *m_chartWindow = nullptr;
     ChartWindowFactory m_chartFactory;
     std::unique_ptr<ChartWindow> m_ownChart;

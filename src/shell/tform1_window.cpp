@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QShowEvent>
+#include <utility>
 
 namespace tarv {
 
@@ -147,10 +148,16 @@ void TForm1::setOtherWindows(TfrmOptions *options, ChartWindow *chart) {
 }
 
 void TForm1::statsButtonClick() {
-    m_statsPanel->toggle();
+    statsPanel()->toggle();
 }
 
 void TForm1::optionsButtonClick() {
+    if (!m_optionsWindow && m_optionsFactory) {
+        // Cleared first: a factory that fails is not asked again at every click.
+        const OptionsWindowFactory factory = std::exchange(m_optionsFactory, nullptr);
+        runGuarded([&] { m_ownOptions = factory(m_meter, this); });
+        m_optionsWindow = m_ownOptions.get();
+    }
     if (!m_optionsWindow) return;
     m_optionsWindow->show();
     m_optionsWindow->raise();

@@ -5,17 +5,20 @@
 #include "platform/fakes/fakes.h"
 #include "shell/tform1.h"
 #include "shell/trayicon.h"
-#include "framework/errors.h"
+#include "framework/clickarea.h"
 #include "stats/chartwindow.h"
+#include "stats/statspanel.h"
 #include "support/parts.h"
 #include "support/tempdir.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDateEdit>
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -60,10 +63,11 @@ bool spinUntil(const std::function<bool()> &pred, int ms = 5000) {
 TEST(Startup, WindowsAreCreatedHiddenWithTheIconAndTheTimer) {
     FormRig rig;
     Windows w = createWindows(rig.platform);
-    ASSERT_TRUE(w.Form1 && w.frmOptions);
+    ASSERT_TRUE(w.Form1);
     EXPECT_FALSE(w.Form1->isVisible());
-    EXPECT_FALSE(w.frmOptions->isVisible());
-    // The chart window waits until a chart is asked for.
+    // The options dialog, the statistics panel and the chart window wait until they are asked for.
+    EXPECT_EQ(w.Form1->optionsWindow(), nullptr);
+    EXPECT_EQ(w.Form1->findChild<StatsPanel *>(), nullptr);
     EXPECT_EQ(w.Form1->chartWindow(), nullptr);
     EXPECT_TRUE(part<TTrayIcon>(w.Form1)->Active());
     EXPECT_TRUE(part<QTimer>(w.Form1, "tickTimer")->isActive());
@@ -85,7 +89,6 @@ TEST(Startup, AFailedLedgerStillGivesTheIconAndTheTimer) {
     EXPECT_TRUE(rig.errors.first().contains(QStringLiteral("'abc'")));
     EXPECT_TRUE(part<TTrayIcon>(w.Form1)->Active());
     EXPECT_TRUE(part<QTimer>(w.Form1, "tickTimer")->isActive());
-    ASSERT_TRUE(w.frmOptions);
 }
 
 TEST(Startup, TheFirstChartAskedForMakesTheChartWindowOnce) {
@@ -99,6 +102,27 @@ TEST(Startup, TheFirstChartAskedForMakesTheChartWindowOnce) {
     w.Form1->showMonthChart(2003, 4);
     EXPECT_EQ(w.Form1->chartWindow(), chart);
     EXPECT_TRUE(chart->isVisible());
+    EXPECT_TRUE(rig.errors.isEmpty());
+}
+
+TEST(Startup, TheOptionsDialogAndTheStatisticsPanelAreMadeWhenFirstOpened) {
+    FormRig rig;
+    Windows w = createWindows(rig.platform);
+    part<ClickArea>(w.Form1, "optionsButton")->onClick();
+    TfrmOptions *options = w.Form1->optionsWindow();
+    ASSERT_NE(options, nullptr);
+    EXPECT_TRUE(options->isVisible());
+    options->hide();
+    part<ClickArea>(w.Form1, "optionsButton")->onClick();
+    EXPECT_EQ(w.Form1->optionsWindow(), options);
+
+    // A panel made later shows what it would have followed: the calculator starts at the day
+    // the program started, and the totals of the last write of the day's total.
+    rig.clock->set(QDateTime(QDate(2001, 3, 16), QTime(9, 0)));
+    w.Form1->saveData();
+    StatsPanel *panel = w.Form1->statsPanel();
+    EXPECT_EQ(part<QDateEdit>(panel, "fromPicker")->date(), QDate(2001, 3, 15));
+    EXPECT_FALSE(part<QTableWidget>(panel, "monthGrid")->item(0, 1)->text().isEmpty());
     EXPECT_TRUE(rig.errors.isEmpty());
 }
 

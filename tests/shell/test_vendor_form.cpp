@@ -109,13 +109,11 @@ TEST(VendorForm, DocumentCompleteShowsTheViewUnlessParkedByTheStatisticsPanel) {
     EXPECT_EQ(view->geometry(), QRect(11, 350, 261, 0));
     EXPECT_FALSE(view->Visible());
 
-    if (auto *panel = rig.form->findChild<StatsPanel *>()) {
-        panel->show();
-        view->move(11, 450);
-        emit view->DocumentComplete(view, part<BannerDriver>(rig.form)->address());
-        EXPECT_EQ(view->geometry(), QRect(11, 450, 261, 168));
-        EXPECT_TRUE(view->Visible());
-    }
+    rig.form->statsPanel()->show();
+    view->move(11, 450);
+    emit view->DocumentComplete(view, part<BannerDriver>(rig.form)->address());
+    EXPECT_EQ(view->geometry(), QRect(11, 450, 261, 168));
+    EXPECT_TRUE(view->Visible());
 }
 
 TEST(VendorForm, ARebuildWaitsUntilTheOpenMenuCloses) {

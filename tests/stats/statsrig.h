@@ -36,7 +36,7 @@ struct StatsRig {
     }
 
     // The main window's statistics panel and its controls, found by their names.
-    StatsPanel &panel() const { return *form->findChild<StatsPanel *>(); }
+    StatsPanel &panel() const { return *form->statsPanel(); }
     template <typename T>
     T *part(const char *name) const {
         return panel().findChild<T *>(QLatin1String(name));
