@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <utility>
 
 namespace tarv {
 
@@ -32,15 +33,28 @@ void ClickArea::mouseMoveEvent(QMouseEvent *event) {
 
 PictureBox::PictureBox(QWidget *parent) : QWidget(parent) {}
 
+QPixmap PictureBox::picture() const {
+    if (!m_pictureFile.isEmpty()) m_picture.load(std::exchange(m_pictureFile, QString()));
+    return m_picture;
+}
+
 void PictureBox::setPicture(const QPixmap &picture) {
+    m_pictureFile.clear();
     m_picture = picture;
     update();
 }
 
+void PictureBox::setPictureFile(const QString &path) {
+    m_pictureFile = path;
+    m_picture = QPixmap();
+    update();
+}
+
 void PictureBox::paintEvent(QPaintEvent *) {
-    if (m_picture.isNull()) return;
+    const QPixmap shown = picture();
+    if (shown.isNull()) return;
     QPainter p(this);
-    p.drawPixmap(0, 0, m_picture);
+    p.drawPixmap(0, 0, shown);
 }
 
 void PictureBox::mousePressEvent(QMouseEvent *event) {

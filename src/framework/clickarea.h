@@ -32,8 +32,11 @@ class PictureBox final : public QWidget {
 public:
     explicit PictureBox(QWidget *parent = nullptr);
 
-    QPixmap picture() const { return m_picture; }
+    QPixmap picture() const;
     void setPicture(const QPixmap &picture);
+    // The picture in a file, read when it is first drawn or asked for: a window that starts
+    // hidden and may never be shown does not decode it at start-up.
+    void setPictureFile(const QString &path);
 
     std::function<void()> onMouseDown;
     std::function<void()> onMouseMove;
@@ -46,7 +49,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    QPixmap m_picture;
+    mutable QPixmap m_picture;
+    mutable QString m_pictureFile;
 };
 
 } // namespace tarv

@@ -88,7 +88,7 @@ void TForm1::createControls() {
     // From back to front: later controls lie over earlier ones and take the mouse where they lie.
     m_frame = new PictureBox(this);
     m_frame->setGeometry(-3, -3, 297, 311);
-    m_frame->setPicture(QPixmap(QStringLiteral(":/pictures/frame.jpg")));
+    m_frame->setPictureFile(QStringLiteral(":/pictures/frame.jpg"));
     m_frame->onMouseDown = [this] { frameMouseDown(); };
     m_frame->onMouseMove = [this] { frameMouseMove(); };
     m_frame->onMouseUp = [this] { frameMouseUp(); };

@@ -1,6 +1,7 @@
 #include "framework/errors.h"
 #include "framework/textformat.h"
 
+#include <QStringDecoder>
 #include <gtest/gtest.h>
 
 using namespace tarv;
@@ -87,4 +88,11 @@ TEST(TextFormat, CodePageBytesAreTheSameEverywhere) {
     }
     EXPECT_EQ(fmt::fromCp1253("\xD2\xFF"), QString(2, QChar::ReplacementCharacter));
     EXPECT_EQ(fmt::fromCp1253("\xAA"), QString(QChar(0xAA)));
+#ifndef Q_OS_WIN
+    // The reading table against the converter that writes.
+    QByteArray all(256, '\0');
+    for (int b = 0; b < 256; ++b)
+        all[b] = char(b);
+    EXPECT_EQ(fmt::fromCp1253(all), QStringDecoder("windows-1253").decode(all));
+#endif
 }

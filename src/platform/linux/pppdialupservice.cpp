@@ -1,9 +1,9 @@
 #include "platform/linux/pppdialupservice.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <map>
@@ -28,12 +28,24 @@ QString readLine(const QString &path) {
 
 // The number of an interface named pppN; -1 for any other name.
 int pppNumber(const QString &name) {
-    static const QRegularExpression re(QStringLiteral("^ppp(\\d+)$"));
-    const QRegularExpressionMatch m = re.match(name);
-    if (!m.hasMatch()) return -1;
+    if (name.size() < 4 || !name.startsWith(QLatin1String("ppp"))) return -1;
+    for (qsizetype i = 3; i < name.size(); ++i)
+        if (name.at(i) < QLatin1Char('0') || name.at(i) > QLatin1Char('9')) return -1;
     bool ok = false;
-    const int n = m.captured(1).toInt(&ok);
+    const int n = QStringView(name).mid(3).toInt(&ok);
     return ok ? n : -1;
+}
+
+// The names in a folder that pass keep, unsorted. The folders are read at every tick, so this
+// stays with plain string tests: a name filter would build a pattern matcher at every call.
+template <typename Keep> QStringList namesIn(const QString &folder, QDir::Filters filters, Keep keep) {
+    QStringList names;
+    for (QDirIterator it(folder, filters | QDir::NoDotAndDotDot); it.hasNext();) {
+        it.next();
+        const QString name = it.fileName();
+        if (keep(name)) names << name;
+    }
+    return names;
 }
 
 // What a pid file tells: the pppd's pid and, when it names one, its interface.
@@ -73,7 +85,9 @@ QList<PppDialupService::Link> PppDialupService::scan() const {
     std::map<qint64, PidFile> pppds;
     for (const QString &folder : {QStringLiteral("run"), QStringLiteral("var/run")}) {
         const QDir dir(path(folder));
-        const QStringList names = dir.entryList({QStringLiteral("ppp*.pid")}, QDir::Files);
+        const QStringList names = namesIn(dir.path(), QDir::Files, [](const QString &name) {
+            return name.startsWith(QLatin1String("ppp")) && name.endsWith(QLatin1String(".pid"));
+        });
         for (const QString &name : names) {
             const QStringList lines = QString::fromLocal8Bit(readSmallFile(dir.filePath(name)))
                                           .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -96,9 +110,9 @@ QList<PppDialupService::Link> PppDialupService::scan() const {
     }
 
     QList<std::pair<int, QString>> numbered;
-    const QStringList netNames =
-        QDir(path(QStringLiteral("sys/class/net")))
-            .entryList(QDir::Dirs | QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList netNames = namesIn(path(QStringLiteral("sys/class/net")),
+                                         QDir::Dirs | QDir::Files | QDir::System,
+                                         [](const QString &name) { return name.startsWith(QLatin1String("ppp")); });
     for (const QString &name : netNames) {
         const int n = pppNumber(name);
         if (n >= 0) numbered.push_back({n, name});
