@@ -1,5 +1,7 @@
 #include "framework/clickarea.h"
 
+#include "framework/picture.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <utility>
@@ -34,7 +36,7 @@ void ClickArea::mouseMoveEvent(QMouseEvent *event) {
 PictureBox::PictureBox(QWidget *parent) : QWidget(parent) {}
 
 QPixmap PictureBox::picture() const {
-    if (!m_pictureFile.isEmpty()) m_picture.load(std::exchange(m_pictureFile, QString()));
+    if (!m_pictureFile.isEmpty()) m_picture = readPicture(std::exchange(m_pictureFile, QString()));
     return m_picture;
 }
 

@@ -2,6 +2,7 @@
 
 #include "framework/application.h"
 #include "framework/clickarea.h"
+#include "framework/picture.h"
 #include "framework/shapecircle.h"
 #include "framework/textformat.h"
 #include "shell/bannerdriver.h"
@@ -110,15 +111,15 @@ void TForm1::createControls() {
     m_todayLabel = makeLabel(this, QStringLiteral("Σήμερα:"), {16, 48, 142, 20}, QColor(112, 112, 32), 12);
     m_vendorStrip = new QLabel(this);
     m_vendorStrip->setGeometry(3, 3, 15, 250);
-    m_vendorStrip->setPixmap(QPixmap(QStringLiteral(":/pictures/strip.png")));
+    m_vendorStrip->setPixmap(readPicture(QStringLiteral(":/pictures/strip.png")));
     m_vendorStrip->hide();
     m_zoneLabel->hide();
     m_timeLabel->hide();
     m_costLabel->hide();
     createButtons();
 
-    m_phoneIcons = {QIcon(QStringLiteral(":/pictures/phone_idle.png")),
-                    QIcon(QStringLiteral(":/pictures/phone_connected.png"))};
+    m_phoneIcons = {QIcon(readPicture(QStringLiteral(":/pictures/phone_idle.png"))),
+                    QIcon(readPicture(QStringLiteral(":/pictures/phone_connected.png")))};
 
     m_tickTimer = new QTimer(this);
     m_tickTimer->setInterval(1000);
