@@ -364,6 +364,46 @@ inline qsizetype usualRuns16(const char *data, qsizetype n, qsizetype at, const 
 }
 
 #if defined(TARV_SCAN_AVX2)
+// What the digit at each byte of a run is worth, in two parts that each fit sixteen bits: the
+// amount's whole units and its thousandths.
+struct RunWeights {
+    alignas(32) qint16 units[kRunBytes];
+    alignas(32) qint16 thousandths[kRunBytes];
+};
+
+inline const RunWeights &runWeights() {
+    static const RunWeights weights = [] {
+        static constexpr qint16 kUnits[17] = {0, 0, 0, 0, 0, 0, 0, 1000, 100, 10, 1, 0, 0, 0, 0, 0, 0};
+        static constexpr qint16 kThousandths[17] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 100, 10, 1, 0, 0};
+        RunWeights w;
+        for (int i = 0; i < kRunBytes; ++i) {
+            w.units[i] = kUnits[i % 17];
+            w.thousandths[i] = kThousandths[i % 17];
+        }
+        return w;
+    }();
+    return weights;
+}
+
+// The worth of sixteen digit sums (each at most 255) at bytes at..at+15 of a run, added to the
+// units and thousandths of eight 32-bit lanes.
+__attribute__((target("avx2"))) inline void weigh(__m128i sums, int at, __m256i &units, __m256i &thousandths) {
+    const RunWeights &w = runWeights();
+    const __m256i wide = _mm256_cvtepu8_epi16(sums);
+    units = _mm256_add_epi32(units, _mm256_madd_epi16(wide, _mm256_load_si256(reinterpret_cast<const __m256i *>(w.units + at))));
+    thousandths = _mm256_add_epi32(
+        thousandths, _mm256_madd_epi16(wide, _mm256_load_si256(reinterpret_cast<const __m256i *>(w.thousandths + at))));
+}
+
+__attribute__((target("avx2"))) inline qint64 laneSum(__m256i v) {
+    alignas(32) qint32 lanes[8];
+    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes), v);
+    qint64 sum = 0;
+    for (const qint32 lane : lanes)
+        sum += lane;
+    return sum;
+}
+
 // Bytes 32j..32j+31 of a run's form tables.
 __attribute__((target("avx2"))) inline __m256i formBlock(const __m128i *table, int j) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(reinterpret_cast<const char *>(table) + 32 * j));
@@ -461,13 +501,17 @@ __attribute__((target("avx2"))) inline qsizetype usualRuns32(const char *data, q
             break;
         }
         if (taken && ++pending == RunSums::kRunsPerFold) {
-            for (int j = 0; j < 8; ++j)
-                _mm256_store_si256(reinterpret_cast<__m256i *>(sums.bytes + 32 * j), acc[j]);
-            _mm_store_si128(reinterpret_cast<__m128i *>(sums.bytes + 256), acc8);
-            sums.fold();
-            for (int j = 0; j < 8; ++j)
+            // Each lane sums at most 18 x 2 x 255 x 1000 here, far inside 32 bits.
+            __m256i units = zero;
+            __m256i thousandths = zero;
+            for (int j = 0; j < 8; ++j) {
+                weigh(_mm256_castsi256_si128(acc[j]), 32 * j, units, thousandths);
+                weigh(_mm256_extracti128_si256(acc[j], 1), 32 * j + 16, units, thousandths);
                 acc[j] = zero;
+            }
+            weigh(acc8, 256, units, thousandths);
             acc8 = _mm_setzero_si128();
+            sums.thousandths += laneSum(units) * 1000 + laneSum(thousandths);
             pending = 0;
         }
     }

@@ -332,6 +332,35 @@ qsizetype plainRuns(const QByteArray &bytes, qsizetype at, qint64 first, qint64 
 
 } // namespace
 
+namespace {
+
+using Runs = qsizetype (*)(const char *, qsizetype, qsizetype, const tarv::stats::scan::KeySpan &,
+                           tarv::stats::scan::RunSums &);
+
+// The readers of runs this processor can use: sixteen bytes at a time always, thirty-two where
+// the processor can.
+std::vector<Runs> runReaders() {
+    std::vector<Runs> readers{tarv::stats::scan::usualRuns16};
+#if defined(TARV_SCAN_AVX2)
+    if (tarv::stats::scan::hasAvx2()) readers.push_back(tarv::stats::scan::usualRuns32);
+#endif
+    return readers;
+}
+
+} // namespace
+
+TEST(RangeRuns, TheLargestAmountsInManyRunsAddUpExactly) {
+    QByteArray bytes;
+    for (int i = 0; i < 64 * 16; ++i)
+        bytes += "991231|9999,999\r\n";
+    for (const Runs runs : runReaders()) {
+        tarv::stats::scan::RunSums sums;
+        EXPECT_EQ(runs(bytes.constData(), bytes.size(), 0, {0, std::numeric_limits<qint64>::max() - 1}, sums), bytes.size());
+        sums.fold();
+        EXPECT_EQ(sums.thousandths, 64 * 16 * qint64(9999999));
+    }
+}
+
 TEST(RangeRuns, BothBlockWidthsTakeAndPassOverTheRunsAPlainReadingDoes) {
     using namespace tarv::stats::scan;
     for (quint32 round = 0; round < 60; ++round) {
@@ -343,12 +372,7 @@ TEST(RangeRuns, BothBlockWidthsTakeAndPassOverTheRunsAPlainReadingDoes) {
         const QDate to = from.addDays(round % 4 == 0 ? 60000 : int(round * 37 % 900));
         const qint64 first = from.year() < 2000 ? 0 : keyOf(from);
         const qint64 last = to.year() > 2099 ? std::numeric_limits<qint64>::max() - 1 : keyOf(to);
-        using Runs = qsizetype (*)(const char *, qsizetype, qsizetype, const KeySpan &, RunSums &);
-        std::vector<Runs> widths{usualRuns16};
-#if defined(TARV_SCAN_AVX2)
-        if (hasAvx2()) widths.push_back(usualRuns32);
-#endif
-        for (const Runs runs : widths) {
+        for (const Runs runs : runReaders()) {
             // Read as rangeTotal() does, a line the long way wherever the runs stop.
             RunSums sums;
             qint64 expected = 0;
