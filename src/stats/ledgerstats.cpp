@@ -1,6 +1,6 @@
 #include "stats/ledgerstats.h"
 
-#include "stats/ledgerscan.h"
+#include "stats/ledgerruns.h"
 
 #include "framework/errors.h"
 #include "framework/textformat.h"

@@ -1,5 +1,5 @@
 #include "framework/errors.h"
-#include "stats/ledgerscan.h"
+#include "stats/ledgerruns.h"
 #include "stats/ledgerstats.h"
 #include <QDate>
 #include <QRegularExpression>
