@@ -21,10 +21,10 @@ struct KeySpan {
 // The amounts of the runs taken whole. The digits are summed byte by byte at their places in a
 // run (byte i of bytes holds the sum of the digits at byte i of every run added since the last
 // fold), and only the fold weighs each place by its worth. A digit adds at most 9, so a byte
-// holds the sums of 28 runs.
+// holds the sums of 28 runs. Sixteen-byte alignment is all that a Windows build's stack keeps.
 struct RunSums {
     static constexpr int kRunsPerFold = 28;
-    alignas(32) quint8 bytes[kRunBytes] = {};
+    alignas(16) quint8 bytes[kRunBytes] = {};
     int pending = 0;
     qint64 thousandths = 0;
 
@@ -189,7 +189,7 @@ __attribute__((target("avx2"))) inline qsizetype usualRuns32(const char *data, q
     const __m256i tens = _mm256_set1_epi64x(0x00000A010A010000LL);
     // Byte 4 + 0x60 keeps months 0..15 as their table index and sets the top bit (an empty
     // lookup) for the rest; every other byte's lookup is emptied too.
-    const __m256i monthIndex = _mm256_set1_epi64x(int64_t(0x8080806080808080ULL));
+    const __m256i monthIndex = _mm256_set1_epi64x(qint64(0x8080806080808080ULL));
     const __m256i lastDays = _mm256_setr_epi8(0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31, 0, 0, 0, //
                                               0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31, 0, 0, 0);
     // Byte 2 less 0x11 is the day less one, 255 for day 0.
@@ -199,7 +199,7 @@ __attribute__((target("avx2"))) inline qsizetype usualRuns32(const char *data, q
 
     __m256i acc[8];
     for (int j = 0; j < 8; ++j)
-        acc[j] = _mm256_load_si256(reinterpret_cast<const __m256i *>(sums.bytes + 32 * j));
+        acc[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(sums.bytes + 32 * j));
     __m128i acc8 = _mm_load_si128(reinterpret_cast<const __m128i *>(sums.bytes + 256));
     int pending = sums.pending;
     for (; n - at >= kRunBytes; at += kRunBytes) {
@@ -248,7 +248,7 @@ __attribute__((target("avx2"))) inline qsizetype usualRuns32(const char *data, q
             break;
         }
         if (taken && ++pending == RunSums::kRunsPerFold) {
-            // Each lane sums at most 18 x 2 x 255 x 1000 here, far inside 32 bits.
+            // A lane adds seventeen pairs of sums of at most 252 x 1000: far inside 32 bits.
             __m256i units = zero;
             __m256i thousandths = zero;
             for (int j = 0; j < 8; ++j) {
@@ -263,7 +263,7 @@ __attribute__((target("avx2"))) inline qsizetype usualRuns32(const char *data, q
         }
     }
     for (int j = 0; j < 8; ++j)
-        _mm256_store_si256(reinterpret_cast<__m256i *>(sums.bytes + 32 * j), acc[j]);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(sums.bytes + 32 * j), acc[j]);
     _mm_store_si128(reinterpret_cast<__m128i *>(sums.bytes + 256), acc8);
     sums.pending = pending;
     return at;
