@@ -386,34 +386,3 @@ TEST(RangeRuns, BothBlockWidthsTakeAndPassOverTheRunsAPlainReadingDoes) {
         }
     }
 }
-
-TEST(RangeTotalLines, MatchAPlainReadingOfLedgersOfLongRuns) {
-    for (quint32 round = 0; round < 40; ++round) {
-        const RunLedger l = runLedger(1000 + round, 600, round % 5 == 4);
-        const QDate from = QDate(2000 + int(round * 13 % 90), 1 + int(round % 12), 1 + int(round % 28));
-        const QDate to = from.addDays(round % 3 == 0 ? 40000 : int(round * 53 % 700));
-        double expected = 0;
-        char error = 0; // the first error the total must raise: 'D'ate or 'C'onversion
-        const QList<QByteArray> lines = splitLines(l.bytes);
-        for (qsizetype i = 1; i < lines.size() && !error; ++i) {
-            const QByteArray &line = lines.at(i);
-            bool ok[3];
-            const int yy = line.left(2).toInt(&ok[0]), mm = line.mid(2, 2).toInt(&ok[1]), dd = line.mid(4, 2).toInt(&ok[2]);
-            if (line.size() < 15 || !ok[0] || !ok[1] || !ok[2] || mm < 1 || mm > 12 || dd < 1 || dd > 31) continue;
-            const QDate day(2000 + yy, mm, dd);
-            if (!day.isValid()) error = 'D';
-            if (error || day < from || day > to) continue;
-            const double amount = QByteArray(line.mid(7)).replace(',', '.').toDouble(&ok[0]);
-            if (!ok[0]) error = 'C';
-            expected += amount;
-        }
-        try {
-            EXPECT_NEAR(rangeTotal(l.bytes, from, to), expected, 1e-6) << round;
-            EXPECT_EQ(error, 0) << round;
-        } catch (const EDateError &) {
-            EXPECT_EQ(error, 'D') << round;
-        } catch (const EConvertError &) {
-            EXPECT_EQ(error, 'C') << round;
-        }
-    }
-}
