@@ -1,6 +1,8 @@
 #include "framework/errors.h"
+#include "stats/ledgerruns.h"
 #include "stats/ledgerstats.h"
 #include <QDate>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <numeric>
 
@@ -259,5 +261,128 @@ TEST(Readers, MatchAPlainReadingOfRandomLedgers) {
             EXPECT_NEAR(gotMonths[m], months[m], 1e-6);
         EXPECT_EQ(dayValues(bytes, 2004, 2), days);
         EXPECT_NEAR(rangeTotal(bytes, {2003, 5, 10}, {2004, 2, 20}), range, 1e-6);
+    }
+}
+
+namespace {
+
+// Ledgers of long runs of usual records, each run stirred now and then: a day outside the
+// calendar, 29 February or a day no year has, a widened amount, a lone line end, a stray byte.
+struct RunLedger {
+    QByteArray bytes;
+    qsizetype firstRecord = 0;
+};
+
+RunLedger runLedger(quint32 seed, int records, bool withImpossibleDays) {
+    const auto next = [&seed](quint32 n) {
+        seed = seed * 1103515245 + 12345;
+        return (seed >> 8) % n;
+    };
+    RunLedger l;
+    l.bytes = header() + "\r\n\r\n";
+    l.firstRecord = l.bytes.size();
+    QDate day(2000 + int(next(90)), 1, 1);
+    for (int i = 0; i < records; ++i, day = day.addDays(next(8) == 0 ? 0 : 1)) {
+        QByteArray key = QByteArray::number((day.year() - 2000) * 10000 + day.month() * 100 + day.day()).rightJustified(6, '0');
+        QByteArray amount = QByteArray::number(next(10000000) / 1000.0, 'f', 3).rightJustified(8, '0');
+        QByteArray end = "\r\n";
+        switch (next(160)) {
+        case 0: key = "0300" + QByteArray::number(next(2) * 32).rightJustified(2, '0'); break; // day 0 or 32
+        case 1: key.replace(2, 2, QByteArrayList{"00", "13", "19", "99"}.at(next(4))); break;
+        case 2: key = QByteArray::number(next(25) * 4).rightJustified(2, '0') + "0229"; break; // leap years
+        case 3:
+            if (withImpossibleDays) key = QByteArrayList{"030229", "040230", "050431", "061131"}.at(next(4));
+            break;
+        case 4: amount = "12345,678"; break;
+        case 5: end = QByteArrayList{"\n", "\r"}.at(next(2)); break;
+        case 6: amount[next(8)] = "x9:/"[next(4)]; break;
+        }
+        if (next(2)) amount.replace('.', ',');
+        l.bytes += key + "|" + amount + (i + 1 < records ? end : QByteArray());
+    }
+    return l;
+}
+
+// The key of a day as the readers compare it.
+qint64 keyOf(const QDate &d) {
+    return qint64(tarv::stats::scan::recordKey((d.toString(QStringLiteral("yyMMdd")) + "  ").toLatin1().constData()));
+}
+
+// What usualRuns() must do, the plain way: a run is taken or passed over whole when its 16
+// lines all have the usual form and dates of every year (as in 2001), all inside the keys or
+// all outside them.
+qsizetype plainRuns(const QByteArray &bytes, qsizetype at, qint64 first, qint64 last, qint64 &thousandths) {
+    for (; bytes.size() - at >= 272; at += 272) {
+        qint64 sum = 0;
+        int inside = 0;
+        for (int r = 0; r < 16; ++r) {
+            const QByteArray line = bytes.mid(at + 17 * r, 17);
+            static const QRegularExpression usual(QStringLiteral("^[0-9]{6}\\|[0-9]{4}[.,][0-9]{3}\r\n$"));
+            if (!usual.match(QString::fromLatin1(line)).hasMatch()) return at;
+            if (!QDate(2001, line.mid(2, 2).toInt(), line.mid(4, 2).toInt()).isValid()) return at;
+            const qint64 key = qint64(tarv::stats::scan::recordKey(line.constData()));
+            inside += key >= first && key <= last;
+            sum += line.mid(7, 4).toLongLong() * 1000 + line.mid(12, 3).toLongLong();
+        }
+        if (inside != 0 && inside != 16) return at;
+        if (inside == 16) thousandths += sum;
+    }
+    return at;
+}
+
+} // namespace
+
+namespace {
+
+using Runs = qsizetype (*)(const char *, qsizetype, qsizetype, const tarv::stats::scan::KeySpan &,
+                           tarv::stats::scan::RunSums &);
+
+// The readers of runs this processor can use: sixteen bytes at a time always, thirty-two where
+// the processor can.
+std::vector<Runs> runReaders() {
+    std::vector<Runs> readers{tarv::stats::scan::usualRuns16};
+#if defined(TARV_SCAN_AVX2)
+    if (tarv::stats::scan::hasAvx2()) readers.push_back(tarv::stats::scan::usualRuns32);
+#endif
+    return readers;
+}
+
+} // namespace
+
+TEST(RangeRuns, TheLargestAmountsInManyRunsAddUpExactly) {
+    QByteArray bytes;
+    for (int i = 0; i < 64 * 16; ++i)
+        bytes += "991231|9999,999\r\n";
+    for (const Runs runs : runReaders()) {
+        tarv::stats::scan::RunSums sums;
+        EXPECT_EQ(runs(bytes.constData(), bytes.size(), 0, {0, std::numeric_limits<qint64>::max() - 1}, sums), bytes.size());
+        sums.fold();
+        EXPECT_EQ(sums.thousandths, 64 * 16 * qint64(9999999));
+    }
+}
+
+TEST(RangeRuns, BothBlockWidthsTakeAndPassOverTheRunsAPlainReadingDoes) {
+    using namespace tarv::stats::scan;
+    for (quint32 round = 0; round < 60; ++round) {
+        const RunLedger l = runLedger(round, 700, true);
+        const char *data = l.bytes.constData();
+        const qsizetype n = l.bytes.size();
+        // Ranges that cut runs, hold every key or none, and the ends beyond every year.
+        const QDate from = QDate(2000 + int(round * 7 % 100), 1 + int(round % 12), 1).addDays(round % 3 == 0 ? -40000 : 0);
+        const QDate to = from.addDays(round % 4 == 0 ? 60000 : int(round * 37 % 900));
+        const qint64 first = from.year() < 2000 ? 0 : keyOf(from);
+        const qint64 last = to.year() > 2099 ? std::numeric_limits<qint64>::max() - 1 : keyOf(to);
+        for (const Runs runs : runReaders()) {
+            // Read as rangeTotal() does, a line the long way wherever the runs stop.
+            RunSums sums;
+            qint64 expected = 0;
+            for (qsizetype at = l.firstRecord; at < n;) {
+                const qsizetype stop = runs(data, n, at, {first, last}, sums);
+                ASSERT_EQ(stop, plainRuns(l.bytes, at, first, last, expected)) << round << " at " << at;
+                at = nextLine(data, n, lineEnd(data, n, stop));
+            }
+            sums.fold();
+            EXPECT_EQ(sums.thousandths, expected) << round;
+        }
     }
 }
