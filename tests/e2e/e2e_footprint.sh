@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The real program idle in the tray under Xvfb, with and without a saved banner copy, must not
-# have mapped a graphics stack or the web engine: both are loaded only when a window needs them.
+# The real program idle in the tray under Xvfb, with a saved banner copy, must not have mapped a
+# graphics stack, the web engine, the chart library or an image plugin: each is loaded only when
+# a window needs it.
 set -euo pipefail
 PROGRAM="$1"
 
@@ -24,7 +25,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     for i in $(seq 1 100); do [ -f "$1/app/data.dat" ] && break; sleep 0.1; done
     sleep 2
     kill -0 $PID || { echo "the program ended by itself"; exit 1; }
-    mapped=$(grep -oE "[^/ ]*(libLLVM|_dri\.so|libgallium|GLX_mesa|EGL_mesa|WebEngine|libQt6Quick)[^/ ]*" \
+    mapped=$(grep -oE "[^/ ]*(libLLVM|_dri\.so|libgallium|GLX_mesa|EGL_mesa|WebEngine|libQt6Quick|libQt6Charts|tarvchart|imageformats/)[^/ ]*" \
         /proc/$PID/maps | sort -u || true)
     kill $PID; wait $PID 2>/dev/null || true
     [ -z "$mapped" ] || { echo "mapped while idle: $mapped"; exit 1; }

@@ -1,11 +1,11 @@
 #include "platform/linux/pppdialupservice.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <dirent.h>
 #include <map>
 
 namespace tarv {
@@ -36,15 +36,18 @@ int pppNumber(const QString &name) {
     return ok ? n : -1;
 }
 
-// The names in a folder that pass keep, unsorted. The folders are read at every tick, so this
-// stays with plain string tests: a name filter would build a pattern matcher at every call.
-template <typename Keep> QStringList namesIn(const QString &folder, QDir::Filters filters, Keep keep) {
+// The names in a folder that begin with prefix and end with suffix, unsorted. The folders are
+// read at every tick and only a few of their names matter, so they are read with the system's
+// own calls and no text is made for the others.
+QStringList namesIn(const QString &folder, const char *prefix, const char *suffix = "") {
     QStringList names;
-    for (QDirIterator it(folder, filters | QDir::NoDotAndDotDot); it.hasNext();) {
-        it.next();
-        const QString name = it.fileName();
-        if (keep(name)) names << name;
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir) return names;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArrayView name(entry->d_name);
+        if (name.startsWith(prefix) && name.endsWith(suffix)) names << QFile::decodeName(entry->d_name);
     }
+    ::closedir(dir);
     return names;
 }
 
@@ -85,9 +88,7 @@ QList<PppDialupService::Link> PppDialupService::scan() const {
     std::map<qint64, PidFile> pppds;
     for (const QString &folder : {QStringLiteral("run"), QStringLiteral("var/run")}) {
         const QDir dir(path(folder));
-        const QStringList names = namesIn(dir.path(), QDir::Files, [](const QString &name) {
-            return name.startsWith(QLatin1String("ppp")) && name.endsWith(QLatin1String(".pid"));
-        });
+        const QStringList names = namesIn(dir.path(), "ppp", ".pid");
         for (const QString &name : names) {
             const QStringList lines = QString::fromLocal8Bit(readSmallFile(dir.filePath(name)))
                                           .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -110,9 +111,7 @@ QList<PppDialupService::Link> PppDialupService::scan() const {
     }
 
     QList<std::pair<int, QString>> numbered;
-    const QStringList netNames = namesIn(path(QStringLiteral("sys/class/net")),
-                                         QDir::Dirs | QDir::Files | QDir::System,
-                                         [](const QString &name) { return name.startsWith(QLatin1String("ppp")); });
+    const QStringList netNames = namesIn(path(QStringLiteral("sys/class/net")), "ppp");
     for (const QString &name : netNames) {
         const int n = pppNumber(name);
         if (n >= 0) numbered.push_back({n, name});
