@@ -19,12 +19,12 @@ tarv_add_windows_test(test_meter
 tarv_add_windows_test(test_startup ${_t}/app/test_startup.cpp LIBS tarvapp)
 tarv_add_windows_test(test_ledgerstats ${_t}/stats/test_ledgerstats.cpp LIBS tarvcore)
 tarv_add_windows_test(test_stats
-    ${_t}/stats/test_statspanel.cpp ${_t}/stats/test_graph.cpp ${_t}/stats/test_screenshots.cpp LIBS tarvgui)
+    ${_t}/stats/test_statspanel.cpp ${_t}/stats/test_graph.cpp ${_t}/stats/test_screenshots.cpp LIBS tarvchart)
 tarv_add_windows_test(test_options
     ${_t}/options/test_updown.cpp ${_t}/options/test_tfrmoptions.cpp LIBS tarvgui)
 tarv_add_windows_test(test_shell
     ${_t}/shell/test_outline.cpp ${_t}/shell/test_trayicon.cpp ${_t}/shell/test_mainwindow.cpp
-    ${_t}/shell/test_screenshots.cpp LIBS tarvgui)
+    ${_t}/shell/test_screenshots.cpp LIBS tarvchart)
 find_package(Qt6 REQUIRED COMPONENTS Network)
 tarv_add_windows_test(test_vendor
     ${_t}/shell/test_vendor_popupfile.cpp ${_t}/shell/test_vendor_menu.cpp ${_t}/shell/test_vendor_form.cpp
@@ -37,7 +37,7 @@ tarv_add_windows_test(test_net_hostile ${_t}/net/test_hostile.cpp LIBS tarvnet)
 target_include_directories(test_net_hostile PRIVATE ${_t}/net)
 # The light banner view, the only one on Windows.
 tarv_add_windows_test(test_banner_text ${_t}/shell/test_banner_text.cpp ${_t}/shell/test_banner_links.cpp
-    LIBS tarvgui)
+    LIBS tarvchart)
 target_include_directories(test_banner_text PRIVATE ${_t}/net)
 # The Windows program's own pieces: the notification-area host and the data folder rule.
 tarv_add_windows_test(test_windows_program ${_w}/test_notifytrayhost.cpp ${_w}/test_datafolder.cpp LIBS tarvgui)
