@@ -28,18 +28,8 @@ struct RunSums {
     int pending = 0;
     qint64 thousandths = 0;
 
-    void fold() {
-        // What a digit at each place of a record is worth in thousandths; nothing but the
-        // amount's digits counts.
-        static constexpr qint64 kPlaces[17] = {0, 0, 0, 0, 0, 0, 0, 1000000, 100000, 10000, 1000, 0, 100, 10, 1, 0, 0};
-        qint64 places[17] = {};
-        for (int i = 0; i < kRunBytes; ++i)
-            places[i % 17] += bytes[i];
-        for (int c = 0; c < 17; ++c)
-            thousandths += places[c] * kPlaces[c];
-        std::memset(bytes, 0, sizeof bytes);
-        pending = 0;
-    }
+    // Adds the digit sums, each weighed by its place, to thousandths and empties them.
+    void fold();
 };
 
 #if defined(__SSE2__)
@@ -84,7 +74,7 @@ inline qint64 laneSum(__m128i v) {
     return qint64(lanes[0]) + lanes[1] + lanes[2] + lanes[3];
 }
 
-// RunSums::fold() four lanes at a time.
+// The sums weighed four lanes at a time.
 inline void foldRuns(RunSums &sums) {
     __m128i units = _mm_setzero_si128();
     __m128i thousandths = _mm_setzero_si128();
@@ -95,6 +85,23 @@ inline void foldRuns(RunSums &sums) {
     }
     sums.thousandths += laneSum(units) * 1000 + laneSum(thousandths);
     sums.pending = 0;
+}
+
+inline void RunSums::fold() {
+    foldRuns(*this);
+}
+#else
+inline void RunSums::fold() {
+    // What a digit at each place of a record is worth in thousandths; nothing but the
+    // amount's digits counts.
+    static constexpr qint64 kPlaces[17] = {0, 0, 0, 0, 0, 0, 0, 1000000, 100000, 10000, 1000, 0, 100, 10, 1, 0, 0};
+    qint64 places[17] = {};
+    for (int i = 0; i < kRunBytes; ++i)
+        places[i % 17] += bytes[i];
+    for (int c = 0; c < 17; ++c)
+        thousandths += places[c] * kPlaces[c];
+    std::memset(bytes, 0, sizeof bytes);
+    pending = 0;
 }
 #endif
 
@@ -133,24 +140,6 @@ inline qsizetype usualRuns16(const char *data, qsizetype n, qsizetype at, const 
 }
 
 #if defined(TARV_SCAN_AVX2)
-// The same eight lanes at a time.
-__attribute__((target("avx2"))) inline void weigh(__m128i sums, int at, __m256i &units, __m256i &thousandths) {
-    const RunWeights &w = runWeights();
-    const __m256i wide = _mm256_cvtepu8_epi16(sums);
-    units = _mm256_add_epi32(units, _mm256_madd_epi16(wide, _mm256_load_si256(reinterpret_cast<const __m256i *>(w.units + at))));
-    thousandths = _mm256_add_epi32(
-        thousandths, _mm256_madd_epi16(wide, _mm256_load_si256(reinterpret_cast<const __m256i *>(w.thousandths + at))));
-}
-
-__attribute__((target("avx2"))) inline qint64 laneSum(__m256i v) {
-    alignas(32) qint32 lanes[8];
-    _mm256_store_si256(reinterpret_cast<__m256i *>(lanes), v);
-    qint64 sum = 0;
-    for (const qint32 lane : lanes)
-        sum += lane;
-    return sum;
-}
-
 // Bytes 32j..32j+31 of a run's form tables.
 __attribute__((target("avx2"))) inline __m256i formBlock(const __m128i *table, int j) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(reinterpret_cast<const char *>(table) + 32 * j));
@@ -248,17 +237,13 @@ __attribute__((target("avx2"))) inline qsizetype usualRuns32(const char *data, q
             break;
         }
         if (taken && ++pending == RunSums::kRunsPerFold) {
-            // A lane adds seventeen pairs of sums of at most 252 x 1000: far inside 32 bits.
-            __m256i units = zero;
-            __m256i thousandths = zero;
             for (int j = 0; j < 8; ++j) {
-                weigh(_mm256_castsi256_si128(acc[j]), 32 * j, units, thousandths);
-                weigh(_mm256_extracti128_si256(acc[j], 1), 32 * j + 16, units, thousandths);
+                _mm256_storeu_si256(reinterpret_cast<__m256i *>(sums.bytes + 32 * j), acc[j]);
                 acc[j] = zero;
             }
-            weigh(acc8, 256, units, thousandths);
+            _mm_store_si128(reinterpret_cast<__m128i *>(sums.bytes + 256), acc8);
             acc8 = _mm_setzero_si128();
-            sums.thousandths += laneSum(units) * 1000 + laneSum(thousandths);
+            foldRuns(sums);
             pending = 0;
         }
     }
