@@ -79,10 +79,8 @@ TForm1::TForm1(Platform platform, QWidget *parent) : QWidget(parent), m_meter(st
 
 TForm1::~TForm1() {
     // The chart window and the options dialog use the meter: they go first.
-    m_chartWindow = nullptr;
-    m_ownChart.reset();
-    m_optionsWindow = nullptr;
-    m_ownOptions.reset();
+    m_chart.reset();
+    m_options.reset();
 }
 
 void TForm1::createControls() {
@@ -324,16 +322,17 @@ void TForm1::restoreBanner() {
     if (banner && !banner->isHidden()) banner->move(banner->x(), 69);
 }
 
+void TForm1::setChartFactory(ChartWindowFactory factory) {
+    m_chart.setFactory([this, factory = std::move(factory)] { return factory(&m_meter, this); });
+}
+
+void TForm1::setOptionsFactory(OptionsWindowFactory factory) {
+    m_options.setFactory([this, factory = std::move(factory)] { return factory(m_meter, this); });
+}
+
 void TForm1::showMonthChart(int year, int month) {
-    if (!m_chartWindow && m_chartFactory) {
-        // Cleared first: a factory that fails is not asked again at every click.
-        const ChartWindowFactory factory = std::exchange(m_chartFactory, nullptr);
-        // A module that cannot be loaded is shown as an error; the main window carries on.
-        runGuarded([&] { m_ownChart = factory(&m_meter, this); });
-        m_chartWindow = m_ownChart.get();
-    }
-    if (!m_chartWindow) return;
-    m_chartWindow->showMonth(year, month);
+    // A module that cannot be loaded is shown as an error; the main window carries on.
+    if (ChartWindow *chart = m_chart.make()) chart->showMonth(year, month);
 }
 
 } // namespace tarv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/application.h"
+#include "framework/ondemand.h"
 #include "meter/meter.h"
 #include "meter/meterview.h"
 #include "platform/platform.h"
@@ -50,14 +51,14 @@ public:
     void setOtherWindows(TfrmOptions *options, ChartWindow *chart);
     // Makes the chart window the first time a chart is asked for, when setOtherWindows gave none.
     // The window made is the main window's and lives as long as it does.
-    void setChartFactory(ChartWindowFactory factory) { m_chartFactory = std::move(factory); }
-    ChartWindow *chartWindow() const { return m_chartWindow; }
+    void setChartFactory(ChartWindowFactory factory);
+    ChartWindow *chartWindow() const { return m_chart.get(); }
     // Makes the options dialog the first time it is opened, when setOtherWindows gave none; the
     // dialog made lives as long as the main window. A program that sits in the tray seldom opens
     // it, and building it measures text, which loads the fonts.
     using OptionsWindowFactory = std::function<std::unique_ptr<TfrmOptions>(Meter &meter, QWidget *mainWindow)>;
-    void setOptionsFactory(OptionsWindowFactory factory) { m_optionsFactory = std::move(factory); }
-    TfrmOptions *optionsWindow() const { return m_optionsWindow; }
+    void setOptionsFactory(OptionsWindowFactory factory);
+    TfrmOptions *optionsWindow() const { return m_options.get(); }
     // The statistics panel, built the first time it is asked for (by its button or from here).
     StatsPanel *statsPanel();
     // Shows the chart of a month, as choosing it in the statistics panel does.
@@ -193,12 +194,8 @@ private:
     QAction *m_exitItem = nullptr;
 
     // The other two windows (null until set).
-    TfrmOptions *m_optionsWindow = nullptr;
-    OptionsWindowFactory m_optionsFactory;
-    std::unique_ptr<TfrmOptions> m_ownOptions;
-    ChartWindow *m_chartWindow = nullptr;
-    ChartWindowFactory m_chartFactory;
-    std::unique_ptr<ChartWindow> m_ownChart;
+    OnDemand<TfrmOptions> m_options;
+    OnDemand<ChartWindow> m_chart;
 
     // Dragging and the outline.
     bool m_dragging = false;

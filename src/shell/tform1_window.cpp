@@ -12,7 +12,6 @@
 #include <QMenu>
 #include <QScreen>
 #include <QShowEvent>
-#include <utility>
 
 namespace tarv {
 
@@ -48,8 +47,8 @@ void TForm1::FormActivate() {
 }
 
 void TForm1::FormHide() {
-    if (m_optionsWindow) m_optionsWindow->hide();
-    if (m_chartWindow) m_chartWindow->hide();
+    if (TfrmOptions *options = m_options.get()) options->hide();
+    if (ChartWindow *chart = m_chart.get()) chart->hide();
 }
 
 void TForm1::changeEvent(QEvent *event) {
@@ -91,7 +90,8 @@ void TForm1::frameMouseMove() {
     const int left = cursor.x() - m_dragCursor.x() + m_dragStart.x();
     const int top = cursor.y() - m_dragCursor.y() + m_dragStart.y();
     move(left, top);
-    if (m_chartWindow && m_chartWindow->followsMain()) m_chartWindow->move(left + width() - 10, top);
+    ChartWindow *chart = m_chart.get();
+    if (chart && chart->followsMain()) chart->move(left + width() - 10, top);
 }
 
 void TForm1::frameMouseUp() {
@@ -143,8 +143,8 @@ void TForm1::hideButtonClick() {
 }
 
 void TForm1::setOtherWindows(TfrmOptions *options, ChartWindow *chart) {
-    m_optionsWindow = options;
-    m_chartWindow = chart;
+    m_options.setGiven(options);
+    m_chart.setGiven(chart);
 }
 
 void TForm1::statsButtonClick() {
@@ -152,16 +152,11 @@ void TForm1::statsButtonClick() {
 }
 
 void TForm1::optionsButtonClick() {
-    if (!m_optionsWindow && m_optionsFactory) {
-        // Cleared first: a factory that fails is not asked again at every click.
-        const OptionsWindowFactory factory = std::exchange(m_optionsFactory, nullptr);
-        runGuarded([&] { m_ownOptions = factory(m_meter, this); });
-        m_optionsWindow = m_ownOptions.get();
-    }
-    if (!m_optionsWindow) return;
-    m_optionsWindow->show();
-    m_optionsWindow->raise();
-    m_optionsWindow->activateWindow();
+    TfrmOptions *options = m_options.make();
+    if (!options) return;
+    options->show();
+    options->raise();
+    options->activateWindow();
 }
 
 void TForm1::exitButtonClick() {
