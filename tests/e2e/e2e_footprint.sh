@@ -3,22 +3,14 @@
 # graphics stack, the web engine, the chart library or an image plugin: each is loaded only when
 # a window needs it.
 set -euo pipefail
-PROGRAM="$1"
-
-WORK="$(mktemp -d)"
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/app" "$WORK/config" "$WORK/cache/tarv/banner"
-cp "$PROGRAM" "$WORK/app/tarv"
+. "$(dirname "$0")/e2e_common.sh"
+e2e_prepare "$1" cache/tarv/banner
 # A saved copy of the banner: the program must leave it alone until the window is shown.
 ADDRESS="http://127.0.0.1:9/services/tarv/index.asp?tarv=10"
 printf '<html><body>saved</body></html>' > \
     "$WORK/cache/tarv/banner/$(printf '%s' "$ADDRESS" | sha1sum | cut -d' ' -f1).mhtml"
 
-export XDG_CONFIG_HOME="$WORK/config"
 export XDG_CACHE_HOME="$WORK/cache"
-export LANG=el_GR.UTF-8
-export TARV_MAKER_URL=http://127.0.0.1:9/
-unset QT_QPA_PLATFORM
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     "$1/app/tarv" & PID=$!

@@ -6,19 +6,14 @@
 # folder.
 #   e2e_shell.sh <program> <screenshot folder> <menu reference program>
 set -euo pipefail
+. "$(dirname "$0")/e2e_common.sh"
 
 if [ "${1:-}" != "--inside" ]; then
     PROGRAM="$1"
     SHOTS="$2"
     REFERENCE="$3"
-    WORK="$(mktemp -d)"
-    trap 'rm -rf "$WORK"' EXIT
-    mkdir -p "$WORK/app" "$WORK/config" "$SHOTS"
-    cp "$PROGRAM" "$WORK/app/tarv"
-    export XDG_CONFIG_HOME="$WORK/config"
-    export LANG=el_GR.UTF-8
-    export TARV_MAKER_URL=http://127.0.0.1:9/
-    unset QT_QPA_PLATFORM
+    e2e_prepare "$PROGRAM"
+    mkdir -p "$SHOTS"
     # Without a session bus Qt docks the icon through the XEmbed tray protocol, as trayer speaks.
     unset DBUS_SESSION_BUS_ADDRESS
     # A white root window shows where the shaped window leaves the screen uncovered.
@@ -32,26 +27,10 @@ WORK="$2"
 SHOTS="$3"
 REFERENCE="$4"
 fail() { echo "e2e shell: $*" >&2; exit 1; }
-PIDS=()
-cleanup() { for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done; }
-trap cleanup EXIT
+trap e2e_cleanup EXIT
 
 # The pixel of the screen at x, y as "r,g,b".
 pixel() { convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
-# xdotool matches names bytewise in the C locale, so the Greek part of the title stays out.
-program_windows() {
-    xdotool search --onlyvisible --name "Internet by Pelmo$" 2>/dev/null || true
-}
-main_window() {
-    for w in $(program_windows); do
-        xdotool getwindowgeometry "$w" | grep -q "Geometry: 284x308" && { echo "$w"; return; }
-    done
-}
-wait_for() { # condition-command, tries of 0.1 s
-    local tries="$2"
-    for _ in $(seq 1 "$tries"); do eval "$1" && return 0; sleep 0.1; done
-    return 1
-}
 
 # The program starts before the tray host, as it may at the start of a session: the icon must
 # dock once the host is there.

@@ -3,16 +3,9 @@
 # another folder runs beside it.
 set -euo pipefail
 PROGRAM="$1"
-
-WORK="$(mktemp -d)"
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/app" "$WORK/other" "$WORK/config"
-cp "$PROGRAM" "$WORK/app/tarv"
+. "$(dirname "$0")/e2e_common.sh"
+e2e_prepare "$PROGRAM" other
 cp "$PROGRAM" "$WORK/other/tarv"
-export XDG_CONFIG_HOME="$WORK/config"
-export LANG=el_GR.UTF-8
-export TARV_MAKER_URL=http://127.0.0.1:9/
-unset QT_QPA_PLATFORM
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -u

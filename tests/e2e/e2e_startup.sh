@@ -2,17 +2,8 @@
 # Starts the real program as a new user would, under Xvfb: no window may be visible, data.dat
 # must appear beside the executable with today's record, and the autostart entry must exist.
 set -euo pipefail
-PROGRAM="$1"
-
-WORK="$(mktemp -d)"
-trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/app" "$WORK/config"
-cp "$PROGRAM" "$WORK/app/tarv"
-
-export XDG_CONFIG_HOME="$WORK/config"
-export LANG=el_GR.UTF-8
-export TARV_MAKER_URL=http://127.0.0.1:9/
-unset QT_QPA_PLATFORM
+. "$(dirname "$0")/e2e_common.sh"
+e2e_prepare "$1"
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     "$1/app/tarv" & PID=$!

@@ -8,20 +8,15 @@
 # menu, whose Exit asks first.
 #   e2e_tray.sh <program> sni|xembed
 set -euo pipefail
+. "$(dirname "$0")/e2e_common.sh"
 
 if [ "${1:-}" != "--inside" ]; then
     PROGRAM="$1"
     KIND="$2"
-    WORK="$(mktemp -d)"
-    trap 'rm -rf "$WORK"' EXIT
-    mkdir -p "$WORK/app" "$WORK/config"
-    cp "$PROGRAM" "$WORK/app/tarv"
-    export XDG_CONFIG_HOME="$WORK/config"
-    export LANG=el_GR.UTF-8
-    export TARV_MAKER_URL=http://127.0.0.1:9/
+    e2e_prepare "$PROGRAM"
     # GTK's accessibility bridge would start a bus of its own for the panel.
     export NO_AT_BRIDGE=1
-    unset QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
+    unset DBUS_SESSION_BUS_ADDRESS
     xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 800x600x24" \
         dbus-run-session -- bash "$0" --inside "$WORK" "$KIND"
     exit $?
@@ -34,18 +29,7 @@ fail() {
     [ -f "$WORK/tarv.log" ] && sed 's/^/  program: /' "$WORK/tarv.log" >&2
     exit 1
 }
-PIDS=()
-cleanup() { for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done; }
-trap cleanup EXIT
-wait_for() { # condition-command, tries of 0.1 s
-    for _ in $(seq 1 "$2"); do eval "$1" && return 0; sleep 0.1; done
-    return 1
-}
-main_window() {
-    for w in $(xdotool search --onlyvisible --name "Internet by Pelmo$" 2>/dev/null || true); do
-        xdotool getwindowgeometry "$w" | grep -q "Geometry: 284x308" && { echo "$w"; return; }
-    done
-}
+trap e2e_cleanup EXIT
 shown() { [ -n "$(main_window)" ]; }
 question_box() { xdotool search --onlyvisible --name "^Warning$" 2>/dev/null | head -1; }
 # Keys to the question box; there is no window manager to give it the focus.

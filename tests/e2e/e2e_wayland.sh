@@ -5,17 +5,13 @@
 # alone it runs on Wayland, and a second start still shows its window.
 #   e2e_wayland.sh <program>
 set -euo pipefail
+. "$(dirname "$0")/e2e_common.sh"
 
 if [ "${1:-}" != "--inside" ]; then
-    WORK="$(mktemp -d)"
-    trap 'rm -rf "$WORK"' EXIT
-    mkdir -p "$WORK/app" "$WORK/config" "$WORK/runtime"
+    e2e_prepare "$1" runtime
     chmod 700 "$WORK/runtime"
-    cp "$1" "$WORK/app/tarv"
-    export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/runtime"
-    export LANG=el_GR.UTF-8
-    export TARV_MAKER_URL=http://127.0.0.1:9/
-    unset QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+    export XDG_RUNTIME_DIR="$WORK/runtime"
+    unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
     xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 800x600x24" bash "$0" --inside "$WORK"
     exit $?
 fi
@@ -26,13 +22,7 @@ fail() {
     for f in "$WORK"/tarv*.log; do sed "s|^|  $(basename "$f"): |" "$f" >&2; done
     exit 1
 }
-PIDS=()
-cleanup() { for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done; }
-trap cleanup EXIT
-wait_for() { # condition-command, tries of 0.1 s
-    for _ in $(seq 1 "$2"); do eval "$1" && return 0; sleep 0.1; done
-    return 1
-}
+trap e2e_cleanup EXIT
 
 weston --backend=headless-backend.so --socket=wayland-tarv --idle-time=0 >"$WORK/weston.log" 2>&1 &
 PIDS+=($!)
