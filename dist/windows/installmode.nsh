@@ -55,10 +55,23 @@ FunctionEnd
 Function ${un}TarvRequireAdmin
     Push $1
     Push $2
+    Push $3
     UserInfo::GetAccountType
     Pop $1
     ${If} $1 != "Admin"
         ${${un}GetParameters} $1
+        ; The uninstaller's temporary copy is told its folder by a last "_?=": the original,
+        ; started again, must copy itself anew, so that it can remove itself.
+        StrLen $2 $1
+        ${Do}
+            IntOp $2 $2 - 1
+            ${IfThen} $2 < 0 ${|} ${Break} ${|}
+            StrCpy $3 $1 3 $2
+            ${If} $3 == "_?="
+                StrCpy $1 $1 $2
+                ${Break}
+            ${EndIf}
+        ${Loop}
         ClearErrors
         ${${un}GetOptions} $1 "/AllUsers" $2
         ${If} ${Errors}
@@ -73,6 +86,7 @@ Function ${un}TarvRequireAdmin
         ${EndIf}
         Quit
     ${EndIf}
+    Pop $3
     Pop $2
     Pop $1
 FunctionEnd
