@@ -91,6 +91,7 @@ entry_value UninstallString | grep -qF "$INST_WIN\\uninstall.exe" ||
 ! wine reg query "HKLM\\$UNINSTALL_KEY" >/dev/null 2>&1 || fail "an install for one user wrote to HKEY_LOCAL_MACHINE"
 [ ! -e "$WINEPREFIX/drive_c/Program Files/Tarv" ] || fail "an install for one user wrote to Program Files"
 [ -f "$SHORTCUT" ] || fail "no Start-menu shortcut in the user's menu"
+[ -z "$OLDER" ] || [ -f "$INST/retired.txt" ] || fail "the older installer did not install retired.txt"
 cp "$STANDIN" "$INST/rasapi32.dll"
 
 echo "e2e_program.sh: first run"
@@ -184,6 +185,9 @@ wait_for '[ -n "$(program_pids)" ]' 30 || fail "the upgrade did not start the pr
 sleep 5
 cmp "$DATA/data.dat" "$WORK/ledger-before" || fail "the upgrade changed the ledger"
 [ "$(run_value)" = "$RUN_BEFORE" ] || fail "the upgrade changed the Run value: $(run_value)"
+# A file of the older version that the newer one no longer has goes with the upgrade.
+[ ! -e "$INST/retired.txt" ] || fail "the upgrade left the older version's retired.txt"
+[ -f "$SHORTCUT" ] || fail "the upgrade lost the Start-menu shortcut"
 
 echo "e2e_program.sh: silent uninstall while the program runs"
 [ -n "$(program_pids)" ] || fail "the program was not running before the uninstall"
