@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows program: builds it, its installer and its test programs (scripts/build-windows), runs
 # the test programs under Wine in a fresh prefix, then installs the program silently there and
-# checks it end to end under Xvfb with the stand-in remote-access library: the first-run ledger in
-# %APPDATA%\Tarv, the Run key, the units charged while "connected", and a double click on the
-# notify icon showing the main window. Screenshots go to build-windows/screenshots/.
+# checks it end to end under Xvfb with the stand-in remote-access library: an install for the
+# current user, the first-run ledger in %APPDATA%\Tarv, the Run key, the units charged while
+# "connected", a double click on the notify icon showing the main window, an upgrade from an older
+# version while the program runs and an uninstall while it runs, both keeping the ledger.
+# Screenshots go to build-windows/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 ROOT="$PWD"
@@ -83,7 +85,7 @@ for exe in "$RUN"/*.exe; do
 done
 
 bash "$ROOT/tests/windows/e2e_program.sh" "$OUT/tarv-setup.exe" "$OUT/cross/standins/full/rasapi32.dll" \
-    "$OUT/screenshots" || failed+=(e2e_program)
+    "$OUT/screenshots" "$OUT/tarv-setup-older.exe" || failed+=(e2e_program)
 
 [ "${#failed[@]}" -eq 0 ] || fail "failed under Wine: ${failed[*]}"
 echo "windows-program.sh: passed in $((SECONDS - START)) s"

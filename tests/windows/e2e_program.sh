@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The installed Windows program end to end under Wine, as a new user meets it:
-#   e2e_program.sh <tarv-setup.exe> <stand-in rasapi32.dll> <screenshot folder>
-# Runs in the Wine prefix and on the X display the caller set up (WINEPREFIX, DISPLAY).
+#   e2e_program.sh <tarv-setup.exe> <stand-in rasapi32.dll> <screenshot folder> [<older setup>]
+# Runs in the Wine prefix and on the X display the caller set up (WINEPREFIX, DISPLAY). With an
+# older installer (the same files under an older version) that one installs first, and the newer
+# one upgrades it while the program runs; then the program is uninstalled while it runs.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 # shellcheck source=scripts/windows-env.sh
@@ -9,9 +11,11 @@ ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 SETUP="$1"
 STANDIN="$2"
 SHOTS="$3"
+OLDER="${4:-}"
 mkdir -p "$SHOTS"
-INST="$WINEPREFIX/drive_c/Program Files/Tarv"
-INST_WIN='C:\Program Files\Tarv'
+# Installed for the current user, under the user's local programs folder.
+INST="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Local/Programs/Tarv"
+INST_WIN="C:\\users\\$(whoami)\\AppData\\Local\\Programs\\Tarv"
 DATA="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Tarv"
 RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 WORK="$(mktemp -d /tmp/tarv-e2e.XXXXXX)"
@@ -60,15 +64,34 @@ main_window() {
     xdotool search --onlyvisible --name "Internet by Pelmo$" 2>/dev/null | head -1
 }
 
-echo "e2e_program.sh: silent install"
-timeout 180 wine "$SETUP" /S >/dev/null 2>&1 || fail "the installer failed"
+# ---- Install, upgrade and uninstall: the helpers ----
+UNINSTALL_KEY='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarv'
+SHORTCUT="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tarv.lnk"
+# A value of the user's "Apps & features" entry for the program, or nothing.
+entry_value() {
+    wine reg query "HKCU\\$UNINSTALL_KEY" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"
+}
+run_value() {
+    wine reg query "$RUN_KEY" /v Tarv 2>/dev/null | tr -d '\r' | grep Tarv || true
+}
+# The Unix processes of the installed program (Wine names them by their Windows path).
+program_pids() {
+    pgrep -f '^C:\\users\\.*\\Programs\\Tarv\\tarvw?\.exe' || true
+}
+
+echo "e2e_program.sh: silent install for the current user, without an administrator"
+# The installer asks Windows for no elevation: it runs with the user's own rights.
+grep -aq 'level="asInvoker"' "$SETUP" || fail "the installer asks for an administrator"
+timeout 180 wine "${OLDER:-$SETUP}" /S >/dev/null 2>&1 || fail "the installer failed"
 for f in tarv.exe tarv.installed uninstall.exe Qt6Core.dll platforms/qwindows.dll; do
     [ -f "$INST/$f" ] || fail "the installer did not install $f"
 done
-wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarv' /v UninstallString 2>/dev/null |
-    grep -q 'uninstall.exe' || fail "the uninstaller is not registered"
-[ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarv.lnk" ] ||
-    fail "no Start-menu shortcut"
+entry_value UninstallString | grep -qF "$INST_WIN\\uninstall.exe" ||
+    fail "the uninstaller is not registered under HKEY_CURRENT_USER"
+! wine reg query "HKLM\\$UNINSTALL_KEY" >/dev/null 2>&1 || fail "an install for one user wrote to HKEY_LOCAL_MACHINE"
+[ ! -e "$WINEPREFIX/drive_c/Program Files/Tarv" ] || fail "an install for one user wrote to Program Files"
+[ -f "$SHORTCUT" ] || fail "no Start-menu shortcut in the user's menu"
+[ -z "$OLDER" ] || [ -f "$INST/retired.txt" ] || fail "the older installer did not install retired.txt"
 cp "$STANDIN" "$INST/rasapi32.dll"
 
 echo "e2e_program.sh: first run"
@@ -81,12 +104,13 @@ cmp "$DATA/data.dat" "$WORK/expected.dat" || {
     xxd "$DATA/data.dat" | head -8 >&2
     fail "the first-run ledger is not the expected 119 bytes"
 }
-wait_for "wine reg query '$RUN_KEY' /v Tarv 2>/dev/null | grep -qF 'C:\\Program Files\\Tarv\\tarv.exe'" 30 ||
+wait_for 'run_value | grep -qF "$INST_WIN\\tarv"' 30 ||
     fail "the Run-key value Tarv does not hold the program's path"
 
 echo "e2e_program.sh: a double click on the notify icon"
+# The notification area appears with the first icon in a fresh prefix.
+wait_for '[ -n "$(xdotool search --name "Wine System Tray" 2>/dev/null | head -1)" ]' 30 || fail "no notification area"
 TRAY="$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -1)"
-[ -n "$TRAY" ] || fail "no notification area"
 eval "$(xdotool getwindowgeometry --shell "$TRAY")"
 wait_for 'import -window root -crop 24x24+$X+$Y +repage "$WORK/icon.png" 2>/dev/null &&
     [ "$(convert "$WORK/icon.png" -format "%k" info:)" -gt 2 ]' 30 || fail "no icon in the notification area"
@@ -141,12 +165,61 @@ echo "e2e_program.sh: first unit after ${FIRST} s, $UNITS units in about $((12 +
 sleep 4
 [ "$(amount_of "$DATA/data.dat" "$DAY")" = "$AMOUNT" ] || fail "charged after the connection ended"
 
-echo "e2e_program.sh: silent uninstall"
-stop_program
+# ---- An upgrade over the running program, then an uninstall while it runs ----
+echo "e2e_program.sh: silent upgrade over the running program"
+OLD_PIDS="$(program_pids)"
+[ -n "$OLD_PIDS" ] || fail "the program was not running before the upgrade"
 cp "$DATA/data.dat" "$WORK/ledger-before"
+RUN_BEFORE="$(run_value)"
+VERSION_BEFORE="$(entry_value DisplayVersion)"
+STEP=$SECONDS
+timeout 180 wine "$SETUP" /S >/dev/null 2>&1 || fail "the upgrade failed"
+echo "e2e_program.sh: the upgrade took $((SECONDS - STEP)) s"
+for pid in $OLD_PIDS; do
+    ! kill -0 "$pid" 2>/dev/null || fail "the upgrade left the older program running"
+done
+wait_for '[ -n "$(program_pids)" ]' 30 || fail "the upgrade did not start the program again"
+[ -z "$OLDER" ] || [ "$(entry_value DisplayVersion)" != "$VERSION_BEFORE" ] ||
+    fail "the entry still names version $VERSION_BEFORE"
+# The program started again has read the ledger by now.
+sleep 5
+cmp "$DATA/data.dat" "$WORK/ledger-before" || fail "the upgrade changed the ledger"
+[ "$(run_value)" = "$RUN_BEFORE" ] || fail "the upgrade changed the Run value: $(run_value)"
+# A file of the older version that the newer one no longer has goes with the upgrade.
+[ ! -e "$INST/retired.txt" ] || fail "the upgrade left the older version's retired.txt"
+[ -f "$SHORTCUT" ] || fail "the upgrade lost the Start-menu shortcut"
+
+echo "e2e_program.sh: silent uninstall while the program runs"
+[ -n "$(program_pids)" ] || fail "the program was not running before the uninstall"
+# The stand-in library is the test's, not the installer's: left there, it would keep the folder.
 rm -f "$INST/rasapi32.dll"
+STEP=$SECONDS
 timeout 120 wine "$INST_WIN\\uninstall.exe" /S >/dev/null 2>&1 || fail "the uninstaller failed"
-wait_for '[ ! -e "$INST/tarv.exe" ]' 30 || fail "the uninstaller left tarv.exe"
-! wine reg query "$RUN_KEY" /v Tarv >/dev/null 2>&1 || fail "the Run-key value outlived the program"
-cmp -s "$DATA/data.dat" "$WORK/ledger-before" || fail "the uninstaller touched the ledger"
+wait_for '[ ! -e "$INST" ]' 60 || {
+    find "$INST" >&2
+    fail "the uninstaller left files behind"
+}
+echo "e2e_program.sh: the uninstall took $((SECONDS - STEP)) s"
+[ -z "$(program_pids)" ] || fail "the program outlived its uninstall"
+[ -z "$(run_value)" ] || fail "the Run-key value outlived the program"
+[ -z "$(entry_value UninstallString)" ] || fail "the Apps & features entry outlived the program"
+[ ! -e "$SHORTCUT" ] || fail "the Start-menu shortcut outlived the program"
+cmp "$DATA/data.dat" "$WORK/ledger-before" || fail "the uninstaller touched the ledger"
+
+echo "e2e_program.sh: a file in use at the uninstall"
+# A file that another program holds open cannot be removed: it is left for the next start of
+# Windows, in the system's list of pending removals (Wine's user is an administrator).
+x86_64-w64-mingw32-gcc -municode -O1 -o "$WORK/holdfile.exe" "$ROOT/tests/windows/holdfile.c"
+timeout 180 wine "${OLDER:-$SETUP}" /S >/dev/null 2>&1 || fail "the installer failed the second time"
+timeout 60 wine "$(winepath -w "$WORK/holdfile.exe")" "$INST_WIN\\Qt6Core.dll" 30 >/dev/null 2>&1 &
+HOLDER=$!
+wait_for "pgrep -f '^[A-Z]:.*holdfile.exe' >/dev/null" 20 || fail "the file holder did not start"
+sleep 1
+timeout 120 wine "$INST_WIN\\uninstall.exe" /S >/dev/null 2>&1 || fail "the uninstaller failed"
+wait_for '[ ! -e "$INST/uninstall.exe" ]' 60 || fail "the uninstaller did not finish"
+[ -f "$INST/Qt6Core.dll" ] || fail "the file held open was removed after all"
+[ "$(find "$INST" -type f | wc -l)" -eq 1 ] || fail "the uninstaller left more than the file in use"
+wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations \
+    2>/dev/null | grep -qF 'Programs\Tarv\Qt6Core.dll' || fail "the file in use was not scheduled for removal"
+kill "$HOLDER" 2>/dev/null || true
 echo "e2e_program.sh: passed"
