@@ -1,5 +1,6 @@
 #include "meter/meter.h"
 
+#include "meter/dueunits.h"
 #include "framework/errors.h"
 #include "framework/textformat.h"
 
@@ -105,6 +106,7 @@ void Meter::connectTransition() {
     ScopeExit restart([this] { m_view.startTimer(); });
     s.connectionCost = 0;
     s.todayAccrued = 0;
+    s.elapsedCharged = 0;
     readData(s.currentDay);
     s.connectionStart = m_platform.clock->now();
     s.online = true;
@@ -119,20 +121,18 @@ void Meter::onlineSteps() {
     const qint64 elapsed = elapsedSeconds(now);
     m_view.setTimeText(elapsedText(elapsed));
 
-    const int hour = now.time().hour();
-    const bool zoneB = hour < s.zoneAFrom || hour >= s.zoneATo;
+    const bool zoneB = isZoneB(s, now.time().hour());
     s.unitSeconds = zoneB ? s.zoneBSeconds : s.zoneASeconds;
     m_view.setZoneText(QStringLiteral("Ζώνη: ") + (zoneB ? QStringLiteral("B") : QStringLiteral("A")));
 
     const qint64 unit = std::max(1, s.unitSeconds);
     if (elapsed < unit && s.connectionCost == 0) {
+        s.elapsedCharged = std::max(s.elapsedCharged, elapsed);
         s.connectionCost = s.unitPrice;
         s.todayAccrued = s.unitPrice;
         saveData();
-    } else if (elapsed % unit == 0 && elapsed >= unit) {
-        s.connectionCost += s.unitPrice;
-        s.todayAccrued += s.unitPrice;
-        saveData();
+    } else {
+        chargeDueUnits(now, elapsed);
     }
 
     const QString cost = fmt::general(s.connectionCost);
@@ -177,13 +177,33 @@ void Meter::readData(const QDate &day) {
     m_view.setCostTodayText(todayLine(s.todayStored));
 }
 
-void Meter::saveData() {
-    const QDate today = m_platform.clock->now().date();
-    if (today != s.currentDay) {
+void Meter::chargeDueUnits(const QDateTime &now, qint64 elapsed) {
+    // A tick on time finds the one second after the last; a late tick (a stalled or stopped
+    // program, a long layout) finds several, and charges every unit due in them, each day's on
+    // that day. A clock set back finds none until it passes the last second charged, so no
+    // unit is charged twice.
+    if (elapsed <= s.elapsedCharged) return;
+    for (const DueUnits &due : dueUnits(s, now, s.elapsedCharged + 1, elapsed)) {
+        const double charge = double(due.count) * s.unitPrice;
+        s.connectionCost += charge;
+        s.todayAccrued += charge;
+        // Counted before the write: a write that fails keeps them in the totals, which the next
+        // successful write carries, and the next tick goes on from the units after them.
+        s.elapsedCharged = due.lastSecond;
+        saveDayTotal(due.day, charge);
+    }
+    s.elapsedCharged = elapsed;
+}
+
+void Meter::saveData() { saveDayTotal(m_platform.clock->now().date(), s.unitPrice); }
+
+void Meter::saveDayTotal(const QDate &day, double dayCharge) {
+    if (day != s.currentDay) {
         // The new day starts from nothing stored, so that a read that fails below leaves the
-        // previous day's total out of the new day's record.
-        s.currentDay = today;
-        s.todayAccrued = s.unitPrice;
+        // previous day's total out of the new day's record; what was charged for the new day
+        // is its whole total so far.
+        s.currentDay = day;
+        s.todayAccrued = dayCharge;
         s.todayStored = 0;
         readData(s.currentDay);
     }
