@@ -35,6 +35,8 @@ const LateTicks kLateTicks[] = {
     {"LateTwiceAcrossMidnight", QTime(23, 50), {300, 1560}, 36, "010315|0018,000\r\n010316|0018,000"},
 };
 
+void PrintTo(const LateTicks &c, std::ostream *os) { *os << c.name; }
+
 class LateTick : public ::testing::TestWithParam<LateTicks> {};
 
 } // namespace
