@@ -1,8 +1,8 @@
 #include "meter/meter.h"
 
-#include "meter/dueunits.h"
 #include "framework/errors.h"
 #include "framework/textformat.h"
+#include "meter/dueunits.h"
 
 #include <algorithm>
 #include <exception>
