@@ -243,7 +243,10 @@ TEST(E2eDialup, AProgramStoppedAcrossTwoUnitsChargesThemWhenItGoesOn) {
     ASSERT_GE(watch.writes.size(), 3) << "nothing was charged after the program went on";
     const Write &catchUp = watch.writes[1];
     EXPECT_LT(catchUp.atMs - continued, 1500) << "the first tick after the stop charged nothing";
-    EXPECT_EQ(catchUp.amount, QByteArray("0027,000")) << "the units due while stopped were not all charged";
+    // Both units due while it was stopped (and a third, should a busy machine have held it past
+    // the next boundary); the writes after it show that none was counted twice.
+    EXPECT_GE(catchUp.amount, QByteArray("0027,000")) << "the units due while stopped were not all charged";
+    EXPECT_LE(catchUp.amount, QByteArray("0036,000"));
     // Every write since: the amount of every unit due by then, counted from the first.
     for (int i = 2; i < watch.writes.size(); ++i) {
         const Write &w = watch.writes[i];
