@@ -1,5 +1,4 @@
 #include "framework/errors.h"
-#include "meter/dueunits.h"
 #include "meterfixture.h"
 #include "support/tempdir.h"
 
@@ -23,8 +22,6 @@ struct LateTicks {
 };
 
 const LateTicks kLateTicks[] = {
-    // 269 s, then 2 s: the tick at 270 never came.
-    {"TwoSecondsLateAcrossAUnit", QTime(12, 0), {269, 2}, 18, "010315|0018,000"},
     {"StoppedAcrossTwoUnits", QTime(12, 0), {100, 500}, 27, "010315|0027,000"},
     {"BackExactlyAtTheSecondUnit", QTime(12, 0), {540}, 27, "010315|0027,000"},
     // Zone A's units at 270 and 540, then zone B's at 1080 and 1620, as ticks each second charge.
@@ -85,23 +82,4 @@ TEST(Tick, AWriteThatFailsInACatchUpLosesNoUnitAndRepeatsNone) {
     EXPECT_TRUE(readFile(rig.ledgerPath()).endsWith("010315|0009,000\r\n010316|0009,000"));
     rig.tickAfter(1000);
     EXPECT_EQ(rig.meter->s.connectionCost, 27);
-}
-
-TEST(DueUnits, AYearAwayCountsEveryUnitOfEveryDay) {
-    MeterState tariff;
-    tariff.zoneAFrom = 8;
-    tariff.zoneATo = 22;
-    tariff.zoneASeconds = 300;
-    tariff.zoneBSeconds = 600;
-    const QDateTime start(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
-    const qint64 days = 365;
-    const QList<DueUnits> due = dueUnits(tariff, start.addDays(days), 1, days * 86400);
-    ASSERT_EQ(due.size(), days + 1);
-    // 14 hours of zone A and 10 of zone B a day; the last unit falls at midnight of the next year.
-    EXPECT_EQ(due.first().day, QDate(2001, 1, 1));
-    EXPECT_EQ(due.first().count, 14 * 12 + 10 * 6 - 1);
-    EXPECT_EQ(due[100].count, 14 * 12 + 10 * 6);
-    EXPECT_EQ(due.last().day, QDate(2002, 1, 1));
-    EXPECT_EQ(due.last().count, 1);
-    EXPECT_EQ(due.last().lastSecond, days * 86400);
 }

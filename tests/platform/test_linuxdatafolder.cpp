@@ -25,7 +25,6 @@ struct FolderCase {
 const FolderCase kFolderCases[] = {
     {"InstalledAndWritableAsForRoot", "bin", "bin", false, Expect::User},
     {"InstalledThroughALink", "usrbin", "bin", false, Expect::User},
-    {"InstalledAsNamedWithATrailingSlash", "bin", "bin/", false, Expect::User},
     {"BuildFolder", "build/bin", "bin", false, Expect::Beside},
     {"UnpackedWhereTheInstallFolderIsMissing", "unpacked", "nowhere/bin", false, Expect::Beside},
     {"UnpackedReadOnly", "unpacked", "bin", true, Expect::User},
@@ -53,8 +52,3 @@ TEST_P(DataFolder, FollowsWhereTheProgramRunsFrom) {
 
 INSTANTIATE_TEST_SUITE_P(Linux, DataFolder, ::testing::ValuesIn(kFolderCases),
                          [](const auto &info) { return std::string(info.param.name); });
-
-TEST(DataFolder, WithoutAUserFolderEvenTheInstalledProgramKeepsItsDataBesideItself) {
-    QTemporaryDir bin;
-    EXPECT_EQ(linuxDataFolder(bin.path(), bin.path(), QString()), bin.path());
-}
