@@ -30,6 +30,8 @@ const FolderCase kFolderCases[] = {
     {"UnpackedReadOnly", "unpacked", "bin", true, Expect::User},
 };
 
+void PrintTo(const FolderCase &c, std::ostream *os) { *os << c.name; }
+
 class DataFolder : public ::testing::TestWithParam<FolderCase> {};
 
 } // namespace
