@@ -109,6 +109,7 @@ void Meter::connectTransition() {
     s.elapsedCharged = 0;
     readData(s.currentDay);
     s.connectionStart = m_platform.clock->now();
+    s.steadyAtTick = m_platform.clock->steadyMs();
     s.online = true;
     m_view.setLampColor(kLampOnline);
     m_view.setConnectionLinesVisible(true);
@@ -126,13 +127,15 @@ void Meter::onlineSteps() {
     m_view.setZoneText(QStringLiteral("Ζώνη: ") + (zoneB ? QStringLiteral("B") : QStringLiteral("A")));
 
     const qint64 unit = std::max(1, s.unitSeconds);
+    const qint64 steady = m_platform.clock->steadyMs();
     if (elapsed < unit && s.connectionCost == 0) {
         s.elapsedCharged = std::max(s.elapsedCharged, elapsed);
+        s.steadyAtTick = steady;
         s.connectionCost = s.unitPrice;
         s.todayAccrued = s.unitPrice;
         saveData();
     } else {
-        chargeDueUnits(now, elapsed);
+        chargeDueUnits(now, elapsed, steady);
     }
 
     const QString cost = fmt::general(s.connectionCost);
@@ -177,13 +180,24 @@ void Meter::readData(const QDate &day) {
     m_view.setCostTodayText(todayLine(s.todayStored));
 }
 
-void Meter::chargeDueUnits(const QDateTime &now, qint64 elapsed) {
+void Meter::chargeDueUnits(const QDateTime &now, qint64 elapsed, qint64 steady) {
     // A tick on time finds the one second after the last; a late tick (a stalled or stopped
     // program, a long layout) finds several, and charges every unit due in them, each day's on
     // that day. A clock set back finds none until it passes the last second charged, so no
     // unit is charged twice.
-    if (elapsed <= s.elapsedCharged) return;
-    for (const DueUnits &due : dueUnits(s, now, s.elapsedCharged + 1, elapsed)) {
+    if (elapsed <= s.elapsedCharged) {
+        s.steadyAtTick = steady;
+        return;
+    }
+    // Only the seconds that really passed since the last tick that charged to its end can hold
+    // a unit, with a second's grace for the rounding of both clocks. What the date and time
+    // moved beyond them is the clock set forward (a time sync over the new connection, say):
+    // time never spent on line. A tick whose write failed leaves the reading where it was, so
+    // the next tick still counts the time that one found.
+    const qint64 passedMs = std::max<qint64>(steady - s.steadyAtTick, 0);
+    const qint64 realFrom = elapsed - (passedMs + 999) / 1000 - 1;
+    const qint64 from = std::max(s.elapsedCharged + 1, realFrom);
+    for (const DueUnits &due : dueUnits(s, now, from, elapsed)) {
         const double charge = double(due.count) * s.unitPrice;
         s.connectionCost += charge;
         s.todayAccrued += charge;
@@ -193,6 +207,7 @@ void Meter::chargeDueUnits(const QDateTime &now, qint64 elapsed) {
         saveDayTotal(due.day, charge);
     }
     s.elapsedCharged = elapsed;
+    s.steadyAtTick = steady;
 }
 
 void Meter::saveData() { saveDayTotal(m_platform.clock->now().date(), s.unitPrice); }

@@ -66,6 +66,19 @@ TEST(Tick, AClockSetBackChargesNoSecondTwice) {
     EXPECT_EQ(rig.meter->s.connectionCost, 36);
 }
 
+TEST(Tick, AClockSetForwardChargesOnlyTheTimeThatReallyPassed) {
+    MeterRig rig;
+    rig.create();
+    rig.dialup->setSingle(DialState::Connected);
+    rig.tickAfter(0);
+    // A time sync moves the clock an hour on: thirteen multiples of 270 pass in no time at all.
+    rig.clock->set(rig.clock->now().addSecs(3600));
+    rig.tickAfter(1000);
+    EXPECT_EQ(rig.meter->s.connectionCost, 9);
+    rig.tickAfter(179000); // a real stall across 3780, the next multiple
+    EXPECT_EQ(rig.meter->s.connectionCost, 18);
+}
+
 TEST(Tick, AWriteThatFailsInACatchUpLosesNoUnitAndRepeatsNone) {
     MeterRig rig(QDateTime(QDate(2001, 3, 15), QTime(23, 50)));
     rig.create();
