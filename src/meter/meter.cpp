@@ -2,6 +2,7 @@
 
 #include "framework/errors.h"
 #include "framework/textformat.h"
+#include "meter/dueunits.h"
 
 #include <algorithm>
 #include <exception>
@@ -105,8 +106,10 @@ void Meter::connectTransition() {
     ScopeExit restart([this] { m_view.startTimer(); });
     s.connectionCost = 0;
     s.todayAccrued = 0;
+    s.elapsedCharged = 0;
     readData(s.currentDay);
     s.connectionStart = m_platform.clock->now();
+    s.steadyAtTick = m_platform.clock->steadyMs();
     s.online = true;
     m_view.setLampColor(kLampOnline);
     m_view.setConnectionLinesVisible(true);
@@ -119,20 +122,20 @@ void Meter::onlineSteps() {
     const qint64 elapsed = elapsedSeconds(now);
     m_view.setTimeText(elapsedText(elapsed));
 
-    const int hour = now.time().hour();
-    const bool zoneB = hour < s.zoneAFrom || hour >= s.zoneATo;
+    const bool zoneB = isZoneB(s, now.time().hour());
     s.unitSeconds = zoneB ? s.zoneBSeconds : s.zoneASeconds;
     m_view.setZoneText(QStringLiteral("Ζώνη: ") + (zoneB ? QStringLiteral("B") : QStringLiteral("A")));
 
     const qint64 unit = std::max(1, s.unitSeconds);
+    const qint64 steady = m_platform.clock->steadyMs();
     if (elapsed < unit && s.connectionCost == 0) {
+        s.elapsedCharged = std::max(s.elapsedCharged, elapsed);
+        s.steadyAtTick = steady;
         s.connectionCost = s.unitPrice;
         s.todayAccrued = s.unitPrice;
         saveData();
-    } else if (elapsed % unit == 0 && elapsed >= unit) {
-        s.connectionCost += s.unitPrice;
-        s.todayAccrued += s.unitPrice;
-        saveData();
+    } else {
+        chargeDueUnits(now, elapsed, steady);
     }
 
     const QString cost = fmt::general(s.connectionCost);
@@ -177,13 +180,45 @@ void Meter::readData(const QDate &day) {
     m_view.setCostTodayText(todayLine(s.todayStored));
 }
 
-void Meter::saveData() {
-    const QDate today = m_platform.clock->now().date();
-    if (today != s.currentDay) {
+void Meter::chargeDueUnits(const QDateTime &now, qint64 elapsed, qint64 steady) {
+    // A tick on time finds the one second after the last; a late tick (a stalled or stopped
+    // program, a long layout) finds several, and charges every unit due in them, each day's on
+    // that day. A clock set back finds none until it passes the last second charged, so no
+    // unit is charged twice.
+    if (elapsed <= s.elapsedCharged) {
+        s.steadyAtTick = steady;
+        return;
+    }
+    // Only the seconds that really passed since the last tick that charged to its end can hold
+    // a unit, with a second's grace for the rounding of both clocks. What the date and time
+    // moved beyond them is the clock set forward (a time sync over the new connection, say):
+    // time never spent on line. A tick whose write failed leaves the reading where it was, so
+    // the next tick still counts the time that one found.
+    const qint64 passedMs = std::max<qint64>(steady - s.steadyAtTick, 0);
+    const qint64 realFrom = elapsed - (passedMs + 999) / 1000 - 1;
+    const qint64 from = std::max(s.elapsedCharged + 1, realFrom);
+    for (const DueUnits &due : dueUnits(s, now, from, elapsed)) {
+        const double charge = double(due.count) * s.unitPrice;
+        s.connectionCost += charge;
+        s.todayAccrued += charge;
+        // Counted before the write: a write that fails keeps them in the totals, which the next
+        // successful write carries, and the next tick goes on from the units after them.
+        s.elapsedCharged = due.lastSecond;
+        saveDayTotal(due.day, charge);
+    }
+    s.elapsedCharged = elapsed;
+    s.steadyAtTick = steady;
+}
+
+void Meter::saveData() { saveDayTotal(m_platform.clock->now().date(), s.unitPrice); }
+
+void Meter::saveDayTotal(const QDate &day, double dayCharge) {
+    if (day != s.currentDay) {
         // The new day starts from nothing stored, so that a read that fails below leaves the
-        // previous day's total out of the new day's record.
-        s.currentDay = today;
-        s.todayAccrued = s.unitPrice;
+        // previous day's total out of the new day's record; what was charged for the new day
+        // is its whole total so far.
+        s.currentDay = day;
+        s.todayAccrued = dayCharge;
         s.todayStored = 0;
         readData(s.currentDay);
     }

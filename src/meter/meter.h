@@ -43,6 +43,14 @@ public:
     QString todayLine(double amount) const;
 
 private:
+    // Charges every unit that fell due after the last second charged, up to `elapsed`, within
+    // the time that really passed since then (by the clock's steady reading `steady`), and
+    // writes each day's total once.
+    void chargeDueUnits(const QDateTime &now, qint64 elapsed, qint64 steady);
+    // Writes the day total for `day`. When `day` is not the day being accumulated, the day rolls
+    // over first and starts from `dayCharge`, what was charged for it in this step.
+    void saveDayTotal(const QDate &day, double dayCharge);
+
     Platform m_platform;
     MeterView &m_view;
     Ledger m_ledger;

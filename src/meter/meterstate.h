@@ -22,6 +22,8 @@ struct MeterState {
     QString currencyLabel = QStringLiteral("Δρχ");
     double todayAccrued = 0;       // charged for currentDay since todayStored was read
     QString statusSuffix;          // appended to the status line by the probe
+    qint64 elapsedCharged = 0;     // the connection's last elapsed second whose units are charged
+    qint64 steadyAtTick = 0;       // the clock's steady reading at the last online tick
 
     // The day total that is shown and written.
     double dayTotal() const { return todayStored + todayAccrued; }

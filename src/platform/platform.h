@@ -24,8 +24,8 @@ struct Platform {
     QString makerUrl;
 };
 
-// The folder of the program's ledger: the executable's folder, or the user's data folder when the
-// executable's cannot be written. With create false nothing is created, for readers that must
+// The folder of the program's ledger: the user's data folder for an installed program; for one run
+// from its own folder, that folder, or the user's data folder when it cannot be written. With create false nothing is created, for readers that must
 // leave the disk as it is; the user's folder is then named even when it does not exist yet.
 QString systemDataFolder(bool create);
 

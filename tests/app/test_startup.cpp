@@ -1,8 +1,10 @@
+#include "app/chartloader.h"
 #include "app/startup.h"
 #include "framework/application.h"
 #include "framework/errors.h"
 #include "options/tfrmoptions.h"
 #include "platform/fakes/fakes.h"
+#include "platform/linux/datafolder.h"
 #include "shell/tform1.h"
 #include "shell/trayicon.h"
 #include "framework/clickarea.h"
@@ -94,6 +96,9 @@ TEST(Startup, AFailedLedgerStillGivesTheIconAndTheTimer) {
 TEST(Startup, TheFirstChartAskedForMakesTheChartWindowOnce) {
     FormRig rig;
     Windows w = createWindows(rig.platform);
+    // The test is not beside the module, as the program is: it names the module's place.
+    w.Form1->setChartFactory(chartWindowFactory({rig.dir.filePath(QStringLiteral("missing.so")),
+                                                 QStringLiteral(TARV_TEST_CHART_MODULE)}));
     w.Form1->showMonthChart(2003, 3);
     ChartWindow *chart = w.Form1->chartWindow();
     ASSERT_NE(chart, nullptr);
@@ -103,6 +108,28 @@ TEST(Startup, TheFirstChartAskedForMakesTheChartWindowOnce) {
     EXPECT_EQ(w.Form1->chartWindow(), chart);
     EXPECT_TRUE(chart->isVisible());
     EXPECT_TRUE(rig.errors.isEmpty());
+}
+
+TEST(Startup, AChartModuleThatIsThereButFailsIsTheAnswerNotTheNextOne) {
+    FormRig rig;
+    Windows w = createWindows(rig.platform);
+    const QString broken = rig.dir.filePath(QStringLiteral("tarvchart.so"));
+    writeFile(broken, "not a module");
+    w.Form1->setChartFactory(chartWindowFactory({broken, QStringLiteral(TARV_TEST_CHART_MODULE)}));
+    w.Form1->showMonthChart(2003, 3);
+    EXPECT_EQ(w.Form1->chartWindow(), nullptr);
+    ASSERT_EQ(rig.errors.size(), 1);
+    EXPECT_TRUE(rig.errors.first().contains(broken)) << qPrintable(rig.errors.first());
+}
+
+TEST(Startup, OnlyTheInstalledProgramLooksWhereTheModuleWasInstalled) {
+    QTemporaryDir unpacked;
+    EXPECT_EQ(chartModuleCandidates(unpacked.path()), QStringList{unpacked.filePath(QStringLiteral("tarvchart.so"))});
+    const QStringList installed = chartModuleCandidates(installedProgramFolder());
+    ASSERT_EQ(installed.size(), 1);
+    EXPECT_TRUE(installed.first().endsWith(QStringLiteral("/tarv/tarvchart.so")));
+    EXPECT_FALSE(installed.first().startsWith(QStringLiteral(TARV_TEST_BUILD_DIR)));
+    EXPECT_FALSE(installed.first().startsWith(installedProgramFolder()));
 }
 
 TEST(Startup, TheOptionsDialogAndTheStatisticsPanelAreMadeWhenFirstOpened) {

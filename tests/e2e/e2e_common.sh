@@ -12,6 +12,8 @@ e2e_prepare() { # program [folder under WORK ...]
     mkdir -p "$WORK/app" "$WORK/config"
     for folder in "$@"; do mkdir -p "$WORK/$folder"; done
     cp "$program" "$WORK/app/tarv"
+    # The copy is an unpacked program: it loads its chart module from beside itself only.
+    if [ -f "$(dirname "$program")/tarvchart.so" ]; then cp "$(dirname "$program")/tarvchart.so" "$WORK/app/"; fi
     export XDG_CONFIG_HOME="$WORK/config"
     export LANG=el_GR.UTF-8
     export TARV_MAKER_URL=http://127.0.0.1:9/

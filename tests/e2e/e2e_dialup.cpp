@@ -1,6 +1,7 @@
 // The real program against a mock NetworkManager on a private bus: a dial-up connection that
 // appears is charged at once and then at every multiple of the seconds per unit, nothing more is
-// written once it is gone, and an error box left open does not stop the charging.
+// written once it is gone, an error box left open does not stop the charging, and units that fall
+// due while the program is stopped are charged when it goes on.
 
 #include "framework/textformat.h"
 #include "platform/nmmockrig.h"
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <iostream>
 
 using namespace tarv;
@@ -212,6 +214,45 @@ TEST(E2eDialup, AnErrorBoxLeftOpenDoesNotStopTheCharging) {
     EXPECT_EQ(watch.writes[3].amount, QByteArray("0063,000"));
     for (int i = 2; i < watch.writes.size(); ++i)
         EXPECT_NEAR(watch.writes[i].atMs - watch.writes[i - 1].atMs, unitMs, 500) << "gap before write " << i;
+    p.rig.deactivate(p.modem, active);
+    EXPECT_EQ(p.process.state(), QProcess::Running);
+}
+
+TEST(E2eDialup, AProgramStoppedAcrossTwoUnitsChargesThemWhenItGoesOn) {
+    Program p;
+    const QString why = p.start();
+    if (!why.isEmpty()) GTEST_SKIP() << qPrintable(why);
+    const QString active = p.rig.activate(p.modem, p.settings, QStringLiteral("isp0"), 2);
+    ASSERT_FALSE(active.isEmpty());
+    Watch watch(p);
+    const qint64 unitMs = p.unit * 1000;
+    watch.untilAfterFirst(unitMs / 4, 5000);
+    ASSERT_EQ(watch.writes.size(), 1) << "the first unit was not charged";
+    const qint64 first = watch.writes.first().atMs;
+
+    // Stopped for two units and a quarter, from a quarter unit after the first write to midway
+    // between two boundaries: no tick runs while two unit boundaries pass.
+    const pid_t pid = pid_t(p.process.processId());
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    waitFor([] { return false; }, int(2 * unitMs + unitMs / 4));
+    ASSERT_EQ(::kill(pid, SIGCONT), 0);
+    const qint64 continued = watch.since.elapsed();
+
+    // The first tick after it charges both at once; the units after come on time.
+    watch.untilAfterFirst(continued - first + 2 * unitMs, int(3 * unitMs));
+    ASSERT_GE(watch.writes.size(), 3) << "nothing was charged after the program went on";
+    const Write &catchUp = watch.writes[1];
+    EXPECT_LT(catchUp.atMs - continued, 1500) << "the first tick after the stop charged nothing";
+    // Both units due while it was stopped (and a third, should a busy machine have held it past
+    // the next boundary); the writes after it show that none was counted twice.
+    EXPECT_GE(catchUp.amount, QByteArray("0027,000")) << "the units due while stopped were not all charged";
+    EXPECT_LE(catchUp.amount, QByteArray("0036,000"));
+    // Every write since: the amount of every unit due by then, counted from the first.
+    for (int i = 2; i < watch.writes.size(); ++i) {
+        const Write &w = watch.writes[i];
+        const qint64 due = 1 + qRound(double(w.atMs - first) / double(unitMs));
+        EXPECT_EQ(w.amount, fmt::toCp1253(fmt::ledgerAmount(9.0 * due))) << "write " << i << " at " << w.atMs;
+    }
     p.rig.deactivate(p.modem, active);
     EXPECT_EQ(p.process.state(), QProcess::Running);
 }

@@ -86,16 +86,18 @@ TEST(Tick, FirstTickChargesOneUnitAndShowsTheConnection) {
     EXPECT_EQ(readFile(rig.ledgerPath()), before);
 }
 
-TEST(Tick, ALateTickSkipsAMultiple) {
+TEST(Tick, ALateTickChargesTheMultipleItMissedOnce) {
     MeterRig rig;
     rig.create();
     rig.dialup->setSingle(DialState::Connected);
     rig.tickAfter(0);
     rig.tickAfter(269000);
     rig.tickAfter(2000); // 271: the tick at 270 never came
-    EXPECT_EQ(rig.meter->s.connectionCost, 9);
-    rig.tickAfter(269000); // 540
     EXPECT_EQ(rig.meter->s.connectionCost, 18);
+    rig.tickAfter(1000);
+    EXPECT_EQ(rig.meter->s.connectionCost, 18);
+    rig.tickAfter(268000); // 540
+    EXPECT_EQ(rig.meter->s.connectionCost, 27);
 }
 
 TEST(Tick, FreeUnitsRewriteTheLedgerUntilTheFirstPeriodEnds) {

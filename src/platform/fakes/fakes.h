@@ -11,14 +11,21 @@
 
 namespace tarv {
 
-// A clock that stands still until a test moves it.
+// A clock that stands still until a test moves it. Time that passes (advance by a positive
+// amount) moves both its date and time and its steady reading; setting the clock (set, or
+// advance by a negative amount) moves the date and time alone.
 class FakeClock final : public Clock {
 public:
     explicit FakeClock(QDateTime start = QDateTime(QDate(2001, 3, 15), QTime(12, 0))) : current(std::move(start)) {}
     QDateTime now() const override { return current; }
-    void advance(qint64 ms) { current = current.addMSecs(ms); }
+    qint64 steadyMs() const override { return steady; }
+    void advance(qint64 ms) {
+        current = current.addMSecs(ms);
+        if (ms > 0) steady += ms;
+    }
     void set(const QDateTime &t) { current = t; }
     QDateTime current;
+    qint64 steady = 0;
 };
 
 // A dial-up service whose connections a test scripts.

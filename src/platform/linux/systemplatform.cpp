@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include "platform/linux/datafolder.h"
 #include "platform/linux/desktopshellopener.h"
 #include "platform/linux/systemclock.h"
 #include "platform/linux/systemdialupservice.h"
@@ -7,19 +8,20 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace tarv {
 
 QString systemDataFolder(bool create) {
     const QString appFolder = QCoreApplication::applicationDirPath();
-    // An installed program lives in a folder its user cannot write: its ledger and vendor menu
-    // then live in the user's data folder instead.
-    if (QFileInfo(appFolder).isWritable()) return appFolder;
     const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (!create || QDir().mkpath(userFolder)) return userFolder;
-    return appFolder;
+    // Installed is where `cmake --install` put the program; there the data go to the user's
+    // folder even when the program's folder is writable, as it is for root.
+    const QString folder = linuxDataFolder(appFolder, installedProgramFolder(), userFolder);
+    // The folder is made for the program; a failure shows when the ledger is first written,
+    // rather than the data landing in a shared folder.
+    if (create && folder != appFolder) QDir().mkpath(folder);
+    return folder;
 }
 
 Platform makeSystemPlatform() {
