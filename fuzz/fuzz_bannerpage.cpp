@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         page = BannerArchive();
         page.html = bytes;
     }
-    if (page.location.isEmpty()) page.location = QUrl(QStringLiteral("http://maker.test/services/tarv/index.asp"));
+    if (page.location.isEmpty())
+        page.location = QUrl(QStringLiteral("http://maker.test/services/tarv/index.asp"));
     const std::unique_ptr<BannerDocument> document = parseBannerPage(page);
     if (!document || !loadBannerPictures(*document, page)) return 0;
     document->setTextWidth(261);

@@ -29,7 +29,8 @@ bool webEngineMayRun() {
 }
 
 void allowWebEngineAsRoot(unsigned effectiveUid) {
-    if (effectiveUid != 0 || !webEngineMayRun(effectiveUid) || qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+    if (effectiveUid != 0 || !webEngineMayRun(effectiveUid) ||
+        qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         return;
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }

@@ -189,10 +189,11 @@ void TSocketClient::CaptureFile(const QString &fileName, qint64 limit) {
         QFile file(fileName);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             fileError(QStringLiteral("Cannot create file"), file);
-        receiveAll([&] { return limit < 0 ? qint64(kBufferSize) : qMin<qint64>(kBufferSize, limit - m_bytesRecvd); },
-                   [&file, this](const char *data, qint64 n) {
-                       if (file.write(data, n) != n) fileError(QStringLiteral("Cannot write file"), file);
-                   });
+        receiveAll(
+            [&] { return limit < 0 ? qint64(kBufferSize) : qMin<qint64>(kBufferSize, limit - m_bytesRecvd); },
+            [&file, this](const char *data, qint64 n) {
+                if (file.write(data, n) != n) fileError(QStringLiteral("Cannot write file"), file);
+            });
         file.close();
     }
     if (m_canceled) {

@@ -36,9 +36,11 @@ constexpr bool kEngineAvailable = true;
 QString helperProgram() {
     const QString dir = QCoreApplication::applicationDirPath();
     const QString buildRoot = QFileInfo(QStringLiteral(TARV_BUILD_ROOT)).canonicalFilePath();
-    const bool inBuildTree = !buildRoot.isEmpty() && (dir == buildRoot || dir.startsWith(buildRoot + QLatin1Char('/')));
-    const QString candidate = inBuildTree ? QStringLiteral(TARV_BANNER_BUILD_DIR "/tarvbanner")
-                                          : QDir::cleanPath(dir + QStringLiteral("/" TARV_BANNER_FROM_BINDIR "/tarvbanner"));
+    const bool inBuildTree =
+        !buildRoot.isEmpty() && (dir == buildRoot || dir.startsWith(buildRoot + QLatin1Char('/')));
+    const QString candidate =
+        inBuildTree ? QStringLiteral(TARV_BANNER_BUILD_DIR "/tarvbanner")
+                    : QDir::cleanPath(dir + QStringLiteral("/" TARV_BANNER_FROM_BINDIR "/tarvbanner"));
     return QFileInfo(candidate).isExecutable() ? candidate : QString();
 }
 #endif
@@ -50,7 +52,8 @@ std::unique_ptr<BannerEngine> createBannerEngine(QWidget *parent) {
     // The web engine runs in a helper program, started now and ended with the engine. Where it
     // cannot run, when the light view is asked for, or as root (where the engine would run the
     // pages of a plain-HTTP server without its sandbox), the light view serves.
-    const bool wanted = qEnvironmentVariable("TARV_BANNER_ENGINE") != QLatin1String("text") && webEngineMayRun();
+    const bool wanted =
+        qEnvironmentVariable("TARV_BANNER_ENGINE") != QLatin1String("text") && webEngineMayRun();
     const QString program = kEngineAvailable && wanted ? helperProgram() : QString();
     if (!program.isEmpty()) {
         auto engine = std::make_unique<RemoteBannerEngine>(program, parent);

@@ -49,7 +49,8 @@ public:
 
     // Starts program; check started() before use.
     RemoteBannerEngine(const QString &program, QWidget *parent, Timing timing);
-    RemoteBannerEngine(const QString &program, QWidget *parent) : RemoteBannerEngine(program, parent, Timing()) {}
+    RemoteBannerEngine(const QString &program, QWidget *parent)
+        : RemoteBannerEngine(program, parent, Timing()) {}
     ~RemoteBannerEngine() override;
 
     bool started() const { return m_process != nullptr; }

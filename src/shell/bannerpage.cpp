@@ -26,7 +26,8 @@ QString withoutStyleSheets(const QString &text) {
     static const QRegularExpression sheet(QStringLiteral("<\\s*style.*?(<\\s*/\\s*style[^>]*>|$)"),
                                           QRegularExpression::CaseInsensitiveOption |
                                               QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression start(QStringLiteral("<\\s*style"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression start(QStringLiteral("<\\s*style"),
+                                          QRegularExpression::CaseInsensitiveOption);
     QString out = text;
     out.remove(sheet);
     return out.contains(start) ? QString() : out;
@@ -46,8 +47,9 @@ bool spansWithinLimits(const QString &text) {
         plain += QStringView(text).mid(at, m.capturedStart() - at);
         const QString number = m.captured(1);
         bool ok = false;
-        const uint code = number.startsWith(QLatin1Char('x'), Qt::CaseInsensitive) ? number.mid(1).toUInt(&ok, 16)
-                                                                                     : number.toUInt(&ok);
+        const uint code = number.startsWith(QLatin1Char('x'), Qt::CaseInsensitive)
+                              ? number.mid(1).toUInt(&ok, 16)
+                              : number.toUInt(&ok);
         plain += ok && code > 0 && code < 0x80 ? QChar(char16_t(code)) : QChar(u'\xFFFD');
         at = m.capturedEnd();
     }
@@ -91,7 +93,8 @@ bool structureWithinLimits(const QTextDocument &document) {
                 const QTextCharFormat format = f.fragment().charFormat();
                 if (!format.isImageFormat()) continue;
                 const QTextImageFormat image = format.toImageFormat();
-                if (image.width() > BannerLimits::kMaxPictureSide || image.height() > BannerLimits::kMaxPictureSide)
+                if (image.width() > BannerLimits::kMaxPictureSide ||
+                    image.height() > BannerLimits::kMaxPictureSide)
                     return false;
             }
         }
@@ -136,7 +139,8 @@ QString decodeBannerPage(const BannerArchive &page) {
     // converter of its own for it.
     QByteArray charset = page.charset.toLower();
     if (charset.isEmpty()) charset = bannerCharsetOf(page.html.left(4096));
-    if (charset == "windows-1253" || charset == "cp1253" || charset == "x-cp1253") return fmt::fromCp1253(page.html);
+    if (charset == "windows-1253" || charset == "cp1253" || charset == "x-cp1253")
+        return fmt::fromCp1253(page.html);
     if (!charset.isEmpty()) {
         QStringDecoder decoder(charset.constData());
         if (decoder.isValid()) return decoder.decode(page.html);

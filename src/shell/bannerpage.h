@@ -32,7 +32,7 @@ struct BannerLimits {
     // Tables inside tables, and the layout's work: every block costs 2 to the power of the
     // number of tables around it, as the layout measures nested cells again at every level.
     static constexpr int kMaxTableDepth = 6;
-    static constexpr qint64 kMaxLayoutWeight = 8192;
+    static constexpr qint64 kMaxLayoutWeight = 4096;
     // Pictures: each one's size as its header gives it, the pixels of all together, and the
     // size a picture may be drawn at.
     static constexpr int kMaxPictureSide = 2048;

@@ -19,7 +19,8 @@ QString repeat(const QString &piece, int times) {
 }
 
 QString nestedTables(int levels, const QString &inner = QStringLiteral("x")) {
-    return repeat(QStringLiteral("<table><tr><td>"), levels) + inner + repeat(QStringLiteral("</td></tr></table>"), levels);
+    return repeat(QStringLiteral("<table><tr><td>"), levels) + inner +
+           repeat(QStringLiteral("</td></tr></table>"), levels);
 }
 
 BannerArchive pageOf(const QString &body) {
@@ -57,7 +58,9 @@ QByteArray png(int width, int height) {
 }
 
 QString dataImage(const QByteArray &bytes, int n = 0) {
-    return QStringLiteral("<img src=\"data:image/bmp;n=%1;base64,%2\">").arg(n).arg(QString::fromLatin1(bytes.toBase64()));
+    return QStringLiteral("<img src=\"data:image/bmp;n=%1;base64,%2\">")
+        .arg(n)
+        .arg(QString::fromLatin1(bytes.toBase64()));
 }
 
 } // namespace
@@ -77,7 +80,8 @@ TEST(BannerLimits, PagesBeyondTheLimitsAreRefusedBeforeLayout) {
         {"deep divisions", repeat(QStringLiteral("<div>"), 1100), false},
         {"a small span", QStringLiteral("<table><tr><td colspan=3>x</td></tr></table>"), true},
         {"a huge span", QStringLiteral("<table><tr><td colspan=1000000>x</td></tr></table>"), false},
-        {"a span in references", QStringLiteral("<table><tr><td col&#115;pan=&#57;&#57;&#57;>x</td></tr></table>"), false},
+        {"a span in references",
+         QStringLiteral("<table><tr><td col&#115;pan=&#57;&#57;&#57;>x</td></tr></table>"), false},
         {"a huge row span", QStringLiteral("<table><tr><td rowspan=\"  999\">x</td></tr></table>"), false},
         {"a picture drawn huge", QStringLiteral("<img width=100000 height=100000 src=a.png>"), false},
         {"over the page's size", QString(BannerLimits::kMaxPageBytes, QLatin1Char('z')), false},
@@ -90,7 +94,8 @@ TEST(BannerLimits, StyleSheetsAreLeftOutAndStyleAttributesKept) {
     // Thousands of selectors against every element: the sheet goes, in whatever spelling.
     const QString sheet = repeat(QStringLiteral("div div div p.c{color:red}\n"), 3000);
     for (const QString &open : {QStringLiteral("<style>"), QStringLiteral("< STYLE type=text/css>")}) {
-        const auto document = parseBannerPage(pageOf(open + sheet + QStringLiteral("</style><p style=\"color:#00ff00\">ok</p>")));
+        const auto document = parseBannerPage(
+            pageOf(open + sheet + QStringLiteral("</style><p style=\"color:#00ff00\">ok</p>")));
         ASSERT_NE(document, nullptr);
         EXPECT_EQ(document->toPlainText().trimmed(), QStringLiteral("ok"));
         EXPECT_TRUE(document->toHtml().contains(QLatin1String("#00ff00")));
@@ -111,11 +116,14 @@ TEST(BannerLimits, PicturesAreMeasuredFromTheirHeadersBeforeDecoding) {
         {"the same picture twice", dataImage(small) + dataImage(small), true, 1},
         {"a header claiming 16000 x 16000", dataImage(bitmapHeader(16000, 16000)), false, 0},
         {"one side too long", dataImage(bitmapHeader(4000, 10)), false, 0},
-        {"five of a million pixels", [] {
+        {"five of a million pixels",
+         [] {
              QString s;
-             for (int i = 0; i < 5; ++i) s += dataImage(bitmapHeader(1000, 1000), i);
+             for (int i = 0; i < 5; ++i)
+                 s += dataImage(bitmapHeader(1000, 1000), i);
              return s;
-         }(), false, 0},
+         }(),
+         false, 0},
         {"a picture that is no picture", QStringLiteral("<img src=\"data:image/png;base64,AAAA\">"), true, 0},
     };
     for (const auto &c : cases) {
@@ -126,7 +134,8 @@ TEST(BannerLimits, PicturesAreMeasuredFromTheirHeadersBeforeDecoding) {
         if (!c.shown) continue;
         int decoded = 0;
         for (const QUrl &picture : bannerPictures(*document))
-            decoded += document->resource(QTextDocument::ImageResource, picture).value<QImage>().isNull() ? 0 : 1;
+            decoded +=
+                document->resource(QTextDocument::ImageResource, picture).value<QImage>().isNull() ? 0 : 1;
         EXPECT_EQ(decoded, c.decoded) << c.what;
     }
 
@@ -136,6 +145,11 @@ TEST(BannerLimits, PicturesAreMeasuredFromTheirHeadersBeforeDecoding) {
     const auto document = parseBannerPage(page);
     ASSERT_NE(document, nullptr);
     ASSERT_TRUE(loadBannerPictures(*document, page));
-    EXPECT_EQ(document->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("pic.png"))).value<QImage>().size(), QSize(8, 6));
-    EXPECT_FALSE(document->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("file:///etc/hostname"))).isValid());
+    EXPECT_EQ(document->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("pic.png")))
+                  .value<QImage>()
+                  .size(),
+              QSize(8, 6));
+    EXPECT_FALSE(
+        document->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("file:///etc/hostname")))
+            .isValid());
 }
