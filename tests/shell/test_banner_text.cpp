@@ -210,7 +210,9 @@ TEST(LightBanner, APageOverTheLimitsIsNeitherShownNorSavedOnLineOrOff) {
     ScriptedServer *self = nullptr;
     ScriptedServer server([&](Peer &peer, int) {
         const QByteArray path = self->take(peer).split(' ').value(1);
-        const QByteArray body = path == kPagePath ? QByteArray("good") : hostile[path.mid(1).toInt() % 3];
+        // The good page's picture is inline: it is decoded from the page itself.
+        const QByteArray good = "<img src=\"data:image/png;base64," + picture().toBase64() + "\">good";
+        const QByteArray body = path == kPagePath ? good : hostile[path.mid(1).toInt() % 3];
         peer.send(response("200 OK", "text/html", "<html><body>" + body + "</body></html>"));
     });
     self = &server;
@@ -223,6 +225,7 @@ TEST(LightBanner, APageOverTheLimitsIsNeitherShownNorSavedOnLineOrOff) {
         // A good page first, so that the view has something on view to lose.
         w.view->Navigate(base + QLatin1String(kPagePath));
         ASSERT_EQ(w.nextComplete(), base + QLatin1String(kPagePath));
+        EXPECT_TRUE(showsPicture(w.browser()));
         const QString page = base + QStringLiteral("/%1").arg(i);
         w.view->Navigate(page);
         EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
