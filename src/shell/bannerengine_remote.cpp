@@ -135,7 +135,11 @@ void RemoteBannerEngine::handle(const QByteArrayList &words) {
         if (onLoadStarted) onLoadStarted();
     } else if (word == "finished") {
         m_loadsPending = std::max(0, m_loadsPending - 1);
-        if (m_loadsPending == 0) m_loadDeadline.stop();
+        // The helper answers: the loads still open get a full period of their own.
+        if (m_loadsPending > 0)
+            m_loadDeadline.start(m_timing.loadDeadlineMs);
+        else
+            m_loadDeadline.stop();
         m_url = QUrl(bannerwire::text(words.value(2)));
         if (onLoadFinished) onLoadFinished(words.value(1) == "1");
     } else if (word == "saved") {
