@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTextBrowser>
 #include <QTimer>
 #include <memory>
@@ -158,8 +159,11 @@ private:
         // The pictures the page shows and the archive lacks are fetched now, within the
         // limits of each picture and of the whole page.
         int fetched = 0;
+        QSet<QUrl> held;
+        for (const BannerArchive::Resource &r : page.resources)
+            held.insert(r.location);
         for (const QUrl &picture : bannerPictures(*document)) {
-            if (!isHttp(picture) || contains(page, picture)) continue;
+            if (!isHttp(picture) || held.contains(picture)) continue;
             if (m_offline || !m_pending.isEmpty() || fetched >= BannerLimits::kMaxPictures) break;
             ++fetched;
             const qint64 room = BannerLimits::kMaxArchiveBytes - bannerArchiveBytes(page);
@@ -177,12 +181,6 @@ private:
         m_page = page;
         show(std::move(document));
         return true;
-    }
-
-    static bool contains(const BannerArchive &page, const QUrl &location) {
-        for (const BannerArchive::Resource &r : page.resources)
-            if (r.location == location) return true;
-        return false;
     }
 
     void show(std::unique_ptr<BannerDocument> document) {

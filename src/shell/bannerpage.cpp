@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextFrame>
@@ -164,29 +165,33 @@ std::unique_ptr<BannerDocument> parseBannerPage(const BannerArchive &page) {
 
 QList<QUrl> bannerPictures(const QTextDocument &document) {
     QList<QUrl> pictures;
+    QSet<QString> seen;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat format = it.fragment().charFormat();
             if (!format.isImageFormat()) continue;
             const QUrl picture = document.baseUrl().resolved(QUrl(format.toImageFormat().name()));
-            if (!pictures.contains(picture)) pictures << picture;
+            if (!seen.contains(keyOf(picture))) {
+                seen.insert(keyOf(picture));
+                pictures << picture;
+            }
         }
     }
     return pictures;
 }
 
 bool loadBannerPictures(BannerDocument &document, const BannerArchive &page) {
+    // An archive may hold any number of parts: they are looked up by address, not searched.
+    QHash<QString, QByteArray> parts;
+    for (const BannerArchive::Resource &r : page.resources)
+        parts.insert(keyOf(r.location), r.data);
     qint64 total = 0;
     for (const QUrl &address : bannerPictures(document)) {
-        QByteArray bytes;
-        if (address.scheme() == QLatin1String("data")) {
-            bytes = dataUrlBytes(address);
-        } else {
-            for (const BannerArchive::Resource &r : page.resources)
-                if (r.location == address) bytes = r.data;
-        }
+        const QByteArray bytes =
+            address.scheme() == QLatin1String("data") ? dataUrlBytes(address) : parts.value(keyOf(address));
         if (bytes.isEmpty()) continue;
-        QBuffer buffer(&bytes);
+        QByteArray data = bytes;
+        QBuffer buffer(&data);
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer);
         // Only the common bitmap formats: drawing a vector picture can take any time at all.
