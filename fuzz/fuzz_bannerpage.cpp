@@ -2,7 +2,6 @@
 // archive) or as a page the server sent: the limits, the parse, the pictures, then the layout
 // and the drawing of whatever was accepted. A page that is accepted must lay out in bounded
 // time and memory, which the fuzzer's time and memory limits check.
-#include "fuzzsupport.h"
 #include "shell/bannerpage.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -13,8 +12,24 @@
 
 using namespace tarv;
 
+namespace {
+
+// Text layout needs fonts, which need a GUI application; no display is used.
+void guiApplication() {
+    static QGuiApplication *app = [] {
+        static int argc = 1;
+        static char name[] = "fuzz";
+        static char *argv[] = {name, nullptr};
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QGuiApplication(argc, argv);
+    }();
+    (void)app;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    fuzz::guiEnvironment();
+    guiApplication();
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     BannerArchive page;
     if (!BannerArchive::fromBytes(bytes, page)) {
