@@ -135,7 +135,11 @@ Figures measure(const Case &c, int idleSeconds, const tarv::bench::DockWatch *do
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
     if (!env.contains(QStringLiteral("DISPLAY")) && !env.contains(QStringLiteral("WAYLAND_DISPLAY")))
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (::geteuid() == 0) env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+    // The figures are the web engine's: as root the program would use the light view unless told.
+    if (::geteuid() == 0) {
+        env.insert(QStringLiteral("TARV_BANNER_ENGINE"), QStringLiteral("web"));
+        env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+    }
     if (c.savedCopy) {
         // The maker's address as the program takes it: the environment's, else the built-in one.
         const QUrl home(qEnvironmentVariable("TARV_MAKER_URL", QStringLiteral(TARV_MAKER_URL)));

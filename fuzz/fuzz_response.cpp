@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace tarv;
@@ -26,16 +27,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static THttpClient *http = new THttpClient;
     int pair[2] = {-1, -1};
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0) std::abort();
-    // The whole reply fits the pair's buffer; the server closes right after it.
-    const char *at = reinterpret_cast<const char *>(data);
-    size_t left = size;
-    while (left > 0) {
-        const ssize_t n = ::send(pair[1], at, left, MSG_NOSIGNAL);
-        if (n <= 0) std::abort();
-        at += n;
-        left -= size_t(n);
-    }
-    ::close(pair[1]);
+    // The server sends the reply from a thread of its own, since a reply of several line pieces
+    // is larger than the pair's buffer, and closes right after it (or when the client has gone).
+    std::thread server([&] {
+        const char *at = reinterpret_cast<const char *>(data);
+        size_t left = size;
+        while (left > 0) {
+            const ssize_t n = ::send(pair[1], at, left, MSG_NOSIGNAL);
+            if (n <= 0) break;
+            at += n;
+            left -= size_t(n);
+        }
+        ::close(pair[1]);
+    });
 
     http->OutputFileMode = false;
     http->adoptConnected(pair[0]);
@@ -50,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     check(http->redirectLocation().size() <= THttpClient::kMaxValueLength);
     check(http->responseCookie().size() <= THttpClient::kMaxValueLength);
     http->Disconnect();
+    server.join();
     // The closed socket's notifiers go now rather than piling up for the whole run.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;

@@ -8,15 +8,35 @@
 
 namespace tarv {
 
+namespace {
+
+unsigned effectiveUid() {
+#ifndef Q_OS_WIN
+    return static_cast<unsigned>(::geteuid());
+#else
+    return 1;
+#endif
+}
+
+} // namespace
+
+bool webEngineMayRun(unsigned effectiveUid) {
+    return effectiveUid != 0 || qgetenv("TARV_BANNER_ENGINE") == "web";
+}
+
+bool webEngineMayRun() {
+    return webEngineMayRun(effectiveUid());
+}
+
 void allowWebEngineAsRoot(unsigned effectiveUid) {
-    if (effectiveUid != 0 || qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) return;
+    if (effectiveUid != 0 || !webEngineMayRun(effectiveUid) ||
+        qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        return;
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
 void allowWebEngineAsRoot() {
-#ifndef Q_OS_WIN
-    allowWebEngineAsRoot(static_cast<unsigned>(::geteuid()));
-#endif
+    allowWebEngineAsRoot(effectiveUid());
 }
 
 void preferXWayland() {

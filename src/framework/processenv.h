@@ -7,9 +7,15 @@ namespace tarv {
 // What the process sets in its own environment before Qt starts, so that it runs the same
 // whoever starts it and from whatever session. Each step leaves a choice the user made alone.
 
-// The web engine refuses to start with its sandbox as root (it aborts the process); the
-// sandbox cannot work there anyway, so a root process switches it off itself. A helper
-// process that hosts the engine calls this too, before the engine starts.
+// The web engine's sandbox cannot work as root, and the engine refuses to start there with it
+// on. Without its sandbox it must not run the banner's pages, which come over plain HTTP: as
+// root the light view serves instead, unless TARV_BANNER_ENGINE is "web" (the user's explicit
+// choice, which the test suite makes for the engine's own tests).
+bool webEngineMayRun(unsigned effectiveUid);
+bool webEngineMayRun();
+// Where the web engine may run as root (that explicit choice), switches its sandbox off, unless
+// the user set QTWEBENGINE_DISABLE_SANDBOX. The helper process that hosts the engine calls this
+// too, before the engine starts.
 void allowWebEngineAsRoot(unsigned effectiveUid);
 void allowWebEngineAsRoot();
 

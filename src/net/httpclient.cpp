@@ -2,7 +2,37 @@
 
 #include "net/encoders.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
+
 namespace tarv {
+
+namespace {
+
+// Watches the application for its quit while a command runs. The command waits in nested
+// event loops that the end of the main loop does not reach, so without this a program that
+// is told to end keeps waiting for the server.
+class QuitWatch final : public QObject {
+public:
+    explicit QuitWatch(std::function<void()> onQuit) : m_onQuit(std::move(onQuit)) {
+        if (QCoreApplication *app = QCoreApplication::instance()) app->installEventFilter(this);
+    }
+    ~QuitWatch() override {
+        if (QCoreApplication *app = QCoreApplication::instance()) app->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) m_onQuit();
+        return false;
+    }
+
+private:
+    std::function<void()> m_onQuit;
+};
+
+} // namespace
 
 THttpClient::THttpClient(QObject *parent) : TSocketClient(parent) {}
 
@@ -95,7 +125,30 @@ void THttpClient::RunCommand() {
         ~Running() { flag = false; }
     } running{m_running};
 
+    m_deadlinePassed = false;
+    m_endedByQuit = false;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    if (Deadline > 0) {
+        QObject::connect(&deadline, &QTimer::timeout, this, [this] {
+            m_deadlinePassed = true;
+            Abort();
+        });
+        deadline.start(Deadline);
+    }
+    const QuitWatch quitWatch([this] {
+        m_endedByQuit = true;
+        Abort();
+    });
+    // The error that tells why the command was cut short, in place of the wait's own.
+    const auto stopped = [this]() -> bool { return m_deadlinePassed || m_endedByQuit; };
+    const auto throwStopped = [this] {
+        if (m_endedByQuit) throw EAbortError(QStringLiteral("Transfer ended: the program is closing"));
+        throw EAbortError(QStringLiteral("Transfer time limit reached"));
+    };
+
     for (int pass = 1;; ++pass) {
+        if (stopped()) throwStopped();
         ParseURL();
         BuildRequestHeader();
         if (OnAboutToSend) OnAboutToSend(this);
@@ -106,18 +159,22 @@ void THttpClient::RunCommand() {
             SendRequest();
             m_replyNumber = 0;
             ReadResponseHeader();
+            // One byte over the cap is taken, to tell a body of exactly the cap from a longer one.
+            const qint64 limit = MaxBodySize < 0 ? -1 : MaxBodySize + 1;
             if (InputFileMode) {
-                CaptureFile(Body);
+                CaptureFile(Body, limit);
             } else {
                 QByteArray body;
                 try {
-                    CaptureString(body, -1);
+                    CaptureString(body, limit);
                 } catch (...) {
                     Body = QString::fromLatin1(body);
                     throw;
                 }
                 Body = QString::fromLatin1(body);
             }
+            if (MaxBodySize >= 0 && m_bytesRecvd > MaxBodySize)
+                throw ESockError(QStringLiteral("Response body too long"));
             const int reply = m_replyNumber;
             if (reply <= 298) {
                 if (OnSuccess) OnSuccess(m_commandCode);
@@ -135,6 +192,7 @@ void THttpClient::RunCommand() {
             } catch (...) {
                 // The first error is the one the caller needs to see.
             }
+            if (stopped()) throwStopped();
             throw;
         }
         Disconnect();

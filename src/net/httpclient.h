@@ -61,6 +61,12 @@ using TResultEvent = std::function<void(CmdType cmd)>;
 //
 // Not re-entrant: a command started from code that runs during another one's wait raises
 // ESockError "Already connected" and leaves the running one alone.
+//
+// Everything a server sends is bounded: MaxBodySize caps the body (ESockError "Response body
+// too long"), Deadline the whole command with its redirects however the server paces its
+// bytes (EAbortError "Transfer time limit reached"), and the application's quit ends a command
+// at once (EAbortError "Transfer ended: the program is closing"), so that a program that waits
+// for a download can always exit.
 class THttpClient : public TSocketClient {
 public:
     // Passes of one command, redirects included; a longer chain ends as a completed response.
@@ -84,6 +90,11 @@ public:
     bool InputFileMode = false;
     // Also makes the data argument of a command the name of the file that holds the data.
     bool OutputFileMode = false;
+
+    // The longest body taken, in bytes (-1: no limit), and the time the whole command may take
+    // in milliseconds (0: no limit). TimeOut bounds each wait only.
+    qint64 MaxBodySize = -1;
+    int Deadline = 0;
 
     TNotifyEvent OnAboutToSend;
     TResultEvent OnSuccess;
@@ -125,6 +136,8 @@ public:
         m_targetFromServer = false;
     }
     bool encodePostData = true;
+    // Whether the last command was ended by the application's quit.
+    bool endedByQuit() const { return m_endedByQuit; }
 
 private:
     void start(CmdType code, const QString &url, const QString *data = nullptr, const QString *target = nullptr);
@@ -145,6 +158,8 @@ private:
     // True while the target is a redirect's "Location:" value, read one character per byte.
     bool m_targetFromServer = false;
     bool m_running = false;
+    bool m_deadlinePassed = false;
+    bool m_endedByQuit = false;
 };
 
 } // namespace tarv

@@ -82,7 +82,8 @@ public:
     void Writeln(const QByteArray &text);
     void SendFile(const QString &fileName);
     QByteArray ReadLn();
-    void CaptureFile(const QString &fileName);
+    // Receives until the peer closes or limit bytes have come (-1: no limit).
+    void CaptureFile(const QString &fileName, qint64 limit = -1);
     void CaptureString(QByteArray &text, qint64 limit);
     virtual QByteArray Transaction(const QByteArray &line);
 

@@ -182,17 +182,18 @@ void TSocketClient::receiveAll(const std::function<qint64()> &room,
     }
 }
 
-void TSocketClient::CaptureFile(const QString &fileName) {
+void TSocketClient::CaptureFile(const QString &fileName, qint64 limit) {
     ReportStatus(8, QStringLiteral("CaptureFile"));
     m_bytesRecvd = 0;
     {
         QFile file(fileName);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             fileError(QStringLiteral("Cannot create file"), file);
-        receiveAll([] { return qint64(kBufferSize); },
-                   [&file, this](const char *data, qint64 n) {
-                       if (file.write(data, n) != n) fileError(QStringLiteral("Cannot write file"), file);
-                   });
+        receiveAll(
+            [&] { return limit < 0 ? qint64(kBufferSize) : qMin<qint64>(kBufferSize, limit - m_bytesRecvd); },
+            [&file, this](const char *data, qint64 n) {
+                if (file.write(data, n) != n) fileError(QStringLiteral("Cannot write file"), file);
+            });
         file.close();
     }
     if (m_canceled) {

@@ -4,9 +4,11 @@
 #include "shell/bannerengine_remote.h"
 #endif
 
+#include "framework/processenv.h"
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
-#include <QStringList>
 #include <QWidget>
 
 namespace tarv {
@@ -28,15 +30,18 @@ constexpr bool kEngineAvailable = true;
 #endif
 
 #ifdef TARV_BANNER_BUILD_DIR
-// Beside the program, where it is installed, and where this build put it.
+// A program run from inside the build folder uses the helper this build made. An installed
+// program looks only where it was installed, relative to itself, and never in a build folder,
+// which anyone may have made anywhere.
 QString helperProgram() {
     const QString dir = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {dir + QStringLiteral("/tarvbanner"), dir + QStringLiteral("/../lib/tarv/tarvbanner"),
-                                    QStringLiteral(TARV_BANNER_INSTALL_DIR "/tarvbanner"),
-                                    QStringLiteral(TARV_BANNER_BUILD_DIR "/tarvbanner")};
-    for (const QString &candidate : candidates)
-        if (QFileInfo(candidate).isExecutable()) return candidate;
-    return {};
+    const QString buildRoot = QFileInfo(QStringLiteral(TARV_BUILD_ROOT)).canonicalFilePath();
+    const bool inBuildTree =
+        !buildRoot.isEmpty() && (dir == buildRoot || dir.startsWith(buildRoot + QLatin1Char('/')));
+    const QString candidate =
+        inBuildTree ? QStringLiteral(TARV_BANNER_BUILD_DIR "/tarvbanner")
+                    : QDir::cleanPath(dir + QStringLiteral("/" TARV_BANNER_FROM_BINDIR "/tarvbanner"));
+    return QFileInfo(candidate).isExecutable() ? candidate : QString();
 }
 #endif
 
@@ -45,8 +50,10 @@ QString helperProgram() {
 std::unique_ptr<BannerEngine> createBannerEngine(QWidget *parent) {
 #ifdef TARV_BANNER_BUILD_DIR
     // The web engine runs in a helper program, started now and ended with the engine. Where it
-    // cannot run, or when the light view is asked for, the light view serves.
-    const bool wanted = qEnvironmentVariable("TARV_BANNER_ENGINE") != QLatin1String("text");
+    // cannot run, when the light view is asked for, or as root (where the engine would run the
+    // pages of a plain-HTTP server without its sandbox), the light view serves.
+    const bool wanted =
+        qEnvironmentVariable("TARV_BANNER_ENGINE") != QLatin1String("text") && webEngineMayRun();
     const QString program = kEngineAvailable && wanted ? helperProgram() : QString();
     if (!program.isEmpty()) {
         auto engine = std::make_unique<RemoteBannerEngine>(program, parent);

@@ -44,8 +44,8 @@ inline bool isLocalScheme(const QUrl &url) {
 }
 
 // Creates an engine for parent: the web engine in its helper program where it is built and can
-// run; elsewhere (always on Windows, or when TARV_BANNER_ENGINE is "text") the light view on
-// Qt's rich-text browser.
+// run; elsewhere (always on Windows, as root unless TARV_BANNER_ENGINE is "web", or when it is
+// "text") the light view on Qt's rich-text browser.
 std::unique_ptr<BannerEngine> createBannerEngine(QWidget *parent);
 // The light view: pages and pictures over the program's own HTTP client, links handed out
 // through onLinkActivated, saved copies in the same archive layout as the web engine's.

@@ -2,16 +2,39 @@
 
 #include "shell/bannerprotocol.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTimer>
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace tarv {
 
 namespace {
 
-// How long a helper that was asked to end may take before it is killed.
-constexpr int kEndGraceMs = 5000;
+// How long a helper still running when the program ends may take to end on its own.
+constexpr int kExitGraceMs = 1000;
+
+// Kills the helper if it has not ended, and waits for it, so that none outlives the program.
+void killAndWait(QProcess *process) {
+    if (process->state() == QProcess::NotRunning) return;
+    process->kill();
+    process->waitForFinished(5000);
+}
+
+// Whether the application's event loop has ended: from then on nothing runs a timer, and a
+// helper that is still to end must be waited for now.
+bool &loopEnded() {
+    static bool ended = false;
+    static const bool watching = [] {
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, [] { ended = true; });
+        return true;
+    }();
+    (void)watching;
+    return ended;
+}
 
 } // namespace
 
@@ -28,10 +51,17 @@ void RemoteBannerWidget::resizeEvent(QResizeEvent *event) {
         m_engine->send(bannerwire::line("size", {QByteArray::number(width()), QByteArray::number(height())}));
 }
 
-RemoteBannerEngine::RemoteBannerEngine(const QString &program, QWidget *parent)
-    : m_widget(new RemoteBannerWidget(this, parent)) {
-    auto *process = new QProcess;
+RemoteBannerEngine::RemoteBannerEngine(const QString &program, QWidget *parent, Timing timing)
+    : m_timing(timing), m_widget(new RemoteBannerWidget(this, parent)) {
+    loopEnded();
+    m_loadDeadline.setSingleShot(true);
+    QObject::connect(&m_loadDeadline, &QTimer::timeout, m_widget,
+                     [this] { abandon("The banner's helper program did not finish a load in time."); });
+    // The application owns the helper, so that one still ending when the program ends is
+    // killed with it at the latest; and the system ends it should the program die first.
+    auto *process = new QProcess(QCoreApplication::instance());
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process->start(program, {});
     if (!process->waitForStarted(10000)) {
         qWarning("The banner's helper program could not be started: %s", qPrintable(process->errorString()));
@@ -45,13 +75,22 @@ RemoteBannerEngine::RemoteBannerEngine(const QString &program, QWidget *parent)
 }
 
 RemoteBannerEngine::~RemoteBannerEngine() {
+    m_loadDeadline.stop();
     if (QProcess *process = std::exchange(m_process, nullptr)) {
-        // The helper ends when its input closes; it is left to do so on its own, and killed if
-        // it does not. Nothing here waits for it.
+        // The helper ends when its input closes. While the program runs it is left to do so on
+        // its own and killed if it does not, without holding the GUI thread; once the program
+        // is ending, or when it ends meanwhile, it is killed and waited for.
         process->disconnect(m_widget);
         process->closeWriteChannel();
-        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-        QTimer::singleShot(kEndGraceMs, process, [process] { process->kill(); });
+        if (loopEnded()) {
+            if (!process->waitForFinished(kExitGraceMs)) killAndWait(process);
+            delete process;
+        } else {
+            QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+            QTimer::singleShot(m_timing.endGraceMs, process, [process] { process->kill(); });
+            QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, process,
+                             [process] { killAndWait(process); });
+        }
     }
     m_widget->m_engine = nullptr;
     delete m_widget;
@@ -67,6 +106,7 @@ void RemoteBannerEngine::setOffline(bool offline) {
 
 void RemoteBannerEngine::load(const QUrl &url) {
     ++m_loadsPending;
+    m_loadDeadline.start(m_timing.loadDeadlineMs);
     send(bannerwire::line("load", {bannerwire::arg(url.toString())}));
     // Without its helper the engine can load nothing: the load fails, as one would that the
     // helper had taken and then ended with.
@@ -84,6 +124,9 @@ void RemoteBannerEngine::readOutput() {
         const QByteArray line = m_process->readLine().trimmed();
         if (!line.isEmpty()) handle(line.split(' '));
     }
+    // What is left is part of a line: no line of the protocol is this long.
+    if (m_process && m_process->bytesAvailable() > kMaxLineBytes)
+        abandon("The banner's helper program sent a line longer than any message.");
 }
 
 void RemoteBannerEngine::handle(const QByteArrayList &words) {
@@ -92,6 +135,11 @@ void RemoteBannerEngine::handle(const QByteArrayList &words) {
         if (onLoadStarted) onLoadStarted();
     } else if (word == "finished") {
         m_loadsPending = std::max(0, m_loadsPending - 1);
+        // The helper answers: the loads still open get a full period of their own.
+        if (m_loadsPending > 0)
+            m_loadDeadline.start(m_timing.loadDeadlineMs);
+        else
+            m_loadDeadline.stop();
         m_url = QUrl(bannerwire::text(words.value(2)));
         if (onLoadFinished) onLoadFinished(words.value(1) == "1");
     } else if (word == "saved") {
@@ -117,7 +165,17 @@ void RemoteBannerEngine::embed() {
     send(bannerwire::line("embed", {QByteArray::number(quint64(m_widget->winId())), w, h}));
 }
 
+void RemoteBannerEngine::abandon(const char *why) {
+    qWarning("%s", why);
+    if (m_process) {
+        m_process->disconnect(m_widget);
+        killAndWait(m_process);
+    }
+    lost();
+}
+
 void RemoteBannerEngine::lost() {
+    m_loadDeadline.stop();
     QProcess *process = std::exchange(m_process, nullptr);
     if (process) {
         qWarning("The banner's helper program ended unexpectedly.");

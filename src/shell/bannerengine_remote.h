@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QSet>
+#include <QTimer>
 #include <QWidget>
 
 class QProcess;
@@ -31,10 +32,25 @@ private:
 
 // A banner engine that runs in a helper program. The program itself never maps the web engine
 // or a graphics stack, and when the engine goes, the helper ends and all its memory with it.
+//
+// The helper is watched like any other outside party: a load it does not finish in time, or
+// output that runs past the longest line the protocol has, ends it (the load fails, as if it had
+// crashed); and it never outlives the program, even when it ignores the end of its input.
 class RemoteBannerEngine final : public BannerEngine {
 public:
+    struct Timing {
+        // How long a load may take before the helper is taken for hung.
+        int loadDeadlineMs = 90000;
+        // How long a helper whose input was closed may take to end before it is killed.
+        int endGraceMs = 5000;
+    };
+    // The longest line the helper may send: a percent-encoded address or path with its word.
+    static constexpr qint64 kMaxLineBytes = 64 * 1024;
+
     // Starts program; check started() before use.
-    RemoteBannerEngine(const QString &program, QWidget *parent);
+    RemoteBannerEngine(const QString &program, QWidget *parent, Timing timing);
+    RemoteBannerEngine(const QString &program, QWidget *parent)
+        : RemoteBannerEngine(program, parent, Timing()) {}
     ~RemoteBannerEngine() override;
 
     bool started() const { return m_process != nullptr; }
@@ -54,7 +70,11 @@ private:
     void embed();
     // The helper ended or failed: what it still owed is reported as failed.
     void lost();
+    // The helper misbehaved: it is killed, and what it owed fails.
+    void abandon(const char *why);
 
+    Timing m_timing;
+    QTimer m_loadDeadline;
     QProcess *m_process = nullptr;
     RemoteBannerWidget *m_widget = nullptr;
     QUrl m_url;

@@ -1,19 +1,17 @@
 // The light banner view: Qt's rich-text browser showing the maker's page, with the page and its
 // pictures fetched by the program's own HTTP client. It serves where the web engine is not
-// there (the Windows program, builds without it) and costs a fraction of its memory. Links do
-// not load in the view: they go to the desktop's browser through the owner's filter.
-#include "framework/errors.h"
-#include "framework/textformat.h"
+// there (the Windows program, builds without it, a program run as root) and costs a fraction of
+// its memory. Links do not load in the view: they go to the desktop's browser through the
+// owner's filter. Only a page within the limits of bannerpage.h is shown or saved.
 #include "net/httpclient.h"
 #include "shell/bannerarchive.h"
 #include "shell/bannerengine.h"
+#include "shell/bannerpage.h"
 
 #include <QFile>
-#include <QRegularExpression>
-#include <QStringDecoder>
-#include <QTextBlock>
+#include <QFileInfo>
+#include <QSet>
 #include <QTextBrowser>
-#include <QTextDocument>
 #include <QTimer>
 #include <memory>
 
@@ -21,10 +19,9 @@ namespace tarv {
 
 namespace {
 
+// Each wait of a fetch, and the whole fetch however the server paces its bytes.
 constexpr int kFetchTimeOutMs = 30000;
-// A page or picture larger than this is no banner: its fetch is aborted.
-constexpr qint64 kMaxFetchBytes = 4 * 1024 * 1024;
-constexpr int kMaxPictures = 32;
+constexpr int kFetchDeadlineMs = 60000;
 
 struct Fetched {
     bool ok = false;
@@ -46,15 +43,15 @@ QByteArray headerField(const QString &header, const QByteArray &name) {
     return {};
 }
 
-// One GET through the client; the caller keeps the client alive for the whole call.
-Fetched fetch(THttpClient &http, const QUrl &url) {
+// One GET of at most maxBytes through the client; the caller keeps the client alive for the
+// whole call.
+Fetched fetch(THttpClient &http, const QUrl &url, qint64 maxBytes) {
     Fetched f;
     http.InputFileMode = false;
     http.OutputFileMode = false;
     http.TimeOut = kFetchTimeOutMs;
-    http.OnPacketRecvd = [&http](QObject *) {
-        if (http.BytesRecvd() > kMaxFetchBytes) http.Abort();
-    };
+    http.Deadline = kFetchDeadlineMs;
+    http.MaxBodySize = maxBytes;
     try {
         http.Get(url.toString(QUrl::FullyEncoded));
     } catch (const std::exception &) {
@@ -71,47 +68,12 @@ Fetched fetch(THttpClient &http, const QUrl &url) {
     return f;
 }
 
-QByteArray charsetOf(const QByteArray &type) {
-    static const QRegularExpression pattern(QStringLiteral("charset\\s*=\\s*[\"']?([A-Za-z0-9_.:-]+)"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = pattern.match(QString::fromLatin1(type));
-    return m.hasMatch() ? m.captured(1).toLatin1().toLower() : QByteArray();
-}
-
-// The page's text: in the character set that the server or the page names, the Greek code
-// page converted by the program itself (the Windows build has no converter of its own for it).
-QString decodePage(const BannerArchive &page) {
-    QByteArray charset = page.charset.toLower();
-    if (charset.isEmpty()) charset = charsetOf(page.html.left(4096));
-    if (charset == "windows-1253" || charset == "cp1253" || charset == "x-cp1253")
-        return fmt::fromCp1253(page.html);
-    if (!charset.isEmpty()) {
-        QStringDecoder decoder(charset.constData());
-        if (decoder.isValid()) return decoder.decode(page.html);
-    }
-    QStringDecoder decoder = QStringDecoder::decoderForHtml(page.html);
-    if (!decoder.isValid()) decoder = QStringDecoder(QStringDecoder::Latin1);
-    return decoder.decode(page.html);
-}
-
-// The browser serves pictures from the page's archive only: nothing is read from disk or the
-// network while the document lays itself out.
-class BannerBrowser final : public QTextBrowser {
-public:
-    using QTextBrowser::QTextBrowser;
-    std::function<QVariant(int type, const QUrl &name)> resourceFor;
-
-    QVariant loadResource(int type, const QUrl &name) override {
-        return resourceFor ? resourceFor(type, name) : QVariant();
-    }
-};
-
 class TextBannerEngine final : public BannerEngine {
 public:
-    explicit TextBannerEngine(QWidget *parent) : m_view(new BannerBrowser(parent)) {
+    explicit TextBannerEngine(QWidget *parent) : m_view(new QTextBrowser(parent)) {
         m_view->setOpenLinks(false);
         m_view->setFrameShape(QFrame::NoFrame);
-        m_view->resourceFor = [this](int type, const QUrl &name) { return resource(type, name); };
+        showBlank();
         QObject::connect(m_view, &QTextBrowser::anchorClicked, m_view, [this](const QUrl &link) {
             if (onLinkActivated) onLinkActivated(m_base.resolved(link));
         });
@@ -164,17 +126,19 @@ private:
             QTimer::singleShot(0, m_view, [this] { runPending(); });
             return;
         }
+        if (!ok) showBlank();
         if (onLoadFinished) onLoadFinished(ok);
     }
 
-    // Shows url; false when it cannot be loaded. Returns at once, touching nothing, when the
-    // engine went during a fetch.
+    // Shows url; false when it cannot be loaded or is over the limits. Returns at once,
+    // touching nothing, when the engine went during a fetch.
     bool loadNow(const QUrl &url, const std::shared_ptr<bool> &alive) {
         BannerArchive page;
         if (url.isLocalFile()) {
             QFile file(url.toLocalFile());
-            if (!file.open(QIODevice::ReadOnly)) return false;
-            const QByteArray bytes = file.readAll();
+            if (QFileInfo(file).size() > BannerLimits::kMaxSavedCopyBytes || !file.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray bytes = file.read(BannerLimits::kMaxSavedCopyBytes);
             if (!BannerArchive::fromBytes(bytes, page)) {
                 page = BannerArchive();
                 page.html = bytes;
@@ -183,69 +147,56 @@ private:
         } else {
             if (m_offline || !isHttp(url)) return false;
             const std::shared_ptr<THttpClient> client = m_client;
-            const Fetched f = fetch(*client, url);
+            const Fetched f = fetch(*client, url, BannerLimits::kMaxPageBytes);
             if (!*alive || !f.ok) return false;
             page.location = f.finalUrl;
             page.html = f.data.isNull() ? QByteArray("") : f.data;
-            page.charset = charsetOf(f.type);
+            page.charset = bannerCharsetOf(f.type);
         }
+        std::unique_ptr<BannerDocument> document = parseBannerPage(page);
+        if (!document) return false;
+
+        // The pictures the page shows and the archive lacks are fetched now, within the
+        // limits of each picture and of the whole page.
+        int fetched = 0;
+        QSet<QUrl> held;
+        for (const BannerArchive::Resource &r : page.resources)
+            held.insert(r.location);
+        for (const QUrl &picture : bannerPictures(*document)) {
+            if (!isHttp(picture) || held.contains(picture)) continue;
+            if (m_offline || !m_pending.isEmpty() || fetched >= BannerLimits::kMaxPictures) break;
+            ++fetched;
+            const qint64 room = BannerLimits::kMaxArchiveBytes - bannerArchiveBytes(page);
+            if (room <= 0) return false;
+            const std::shared_ptr<THttpClient> client = m_client;
+            const Fetched f = fetch(*client, picture, qMin(room, BannerLimits::kMaxPictureBytes));
+            if (!*alive) return false;
+            if (f.ok) page.resources.append({picture, f.type, f.data});
+        }
+        if (bannerArchiveBytes(page) > BannerLimits::kMaxArchiveBytes || !loadBannerPictures(*document, page))
+            return false;
+
         m_url = url.isLocalFile() ? url : page.location;
         m_base = page.location;
         m_page = page;
-        const QString text = decodePage(m_page);
-        m_view->setHtml(text);
-
-        // The pictures the page shows and the archive lacks are fetched now, then the page is
-        // laid out again with them.
-        int fetched = 0;
-        for (const QUrl &picture : missingPictures()) {
-            if (m_offline || !m_pending.isEmpty() || fetched >= kMaxPictures) break;
-            ++fetched;
-            const std::shared_ptr<THttpClient> client = m_client;
-            const Fetched f = fetch(*client, picture);
-            if (!*alive) return false;
-            if (f.ok) m_page.resources.append({picture, f.type, f.data});
-        }
-        if (fetched > 0) m_view->setHtml(text);
+        show(std::move(document));
         return true;
     }
 
-    QList<QUrl> missingPictures() const {
-        QList<QUrl> missing;
-        for (QTextBlock block = m_view->document()->begin(); block.isValid(); block = block.next()) {
-            for (auto it = block.begin(); !it.atEnd(); ++it) {
-                const QTextCharFormat format = it.fragment().charFormat();
-                if (!format.isImageFormat()) continue;
-                const QUrl picture = m_base.resolved(QUrl(format.toImageFormat().name()));
-                if (isHttp(picture) && !find(picture) && !missing.contains(picture)) missing << picture;
-            }
-        }
-        return missing;
+    void show(std::unique_ptr<BannerDocument> document) {
+        // The view lays the document out; the old one goes once the view has let go of it.
+        m_view->setDocument(document.get());
+        m_document = std::move(document);
     }
 
-    const BannerArchive::Resource *find(const QUrl &location) const {
-        for (const BannerArchive::Resource &r : m_page.resources)
-            if (r.location == location) return &r;
-        return nullptr;
+    // After a failed load the view shows nothing of the page before it, and keeps no copy to save.
+    void showBlank() {
+        m_page = BannerArchive();
+        show(std::make_unique<BannerDocument>());
     }
 
-    QVariant resource(int type, const QUrl &name) const {
-        if (type != QTextDocument::ImageResource && type != QTextDocument::StyleSheetResource) return {};
-        if (name.scheme() == QLatin1String("data")) {
-            // "data:[type][;base64],payload"
-            const QByteArray rest = name.toString(QUrl::FullyEncoded).toLatin1().mid(5);
-            const qsizetype comma = rest.indexOf(',');
-            if (comma < 0) return {};
-            const QByteArray payload = QByteArray::fromPercentEncoding(rest.mid(comma + 1));
-            return rest.left(comma).endsWith(";base64") ? QByteArray::fromBase64(payload) : payload;
-        }
-        const BannerArchive::Resource *r = find(m_base.resolved(name));
-        if (!r) return {};
-        if (type == QTextDocument::StyleSheetResource) return QString::fromUtf8(r->data);
-        return r->data;
-    }
-
-    BannerBrowser *m_view = nullptr;
+    QTextBrowser *m_view = nullptr;
+    std::unique_ptr<BannerDocument> m_document;
     std::shared_ptr<THttpClient> m_client = std::make_shared<THttpClient>();
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_offline = false;

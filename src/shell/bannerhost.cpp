@@ -1,6 +1,7 @@
 // The banner's helper program: one web view that the main program embeds in its window, driven
 // by lines on standard input and answering on standard output (see bannerprotocol.h). It ends
 // when its input closes, so it never outlives the program that started it.
+#include "framework/processenv.h"
 #include "shell/bannerengine.h"
 #include "shell/bannerprotocol.h"
 
@@ -120,9 +121,9 @@ int main(int argc, char **argv) {
     // The engine draws through shared graphics contexts, which can only be asked for before the
     // application object exists. This is why the engine lives here and not in the program.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // The engine refuses to start as root with its sandbox on.
-    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // As root the engine runs only by the user's explicit choice, and then without its sandbox,
+    // which it refuses to start with there.
+    allowWebEngineAsRoot();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     BannerHost host;

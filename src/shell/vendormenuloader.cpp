@@ -23,8 +23,13 @@ namespace {
 constexpr char kMenuPath[] = "/services/tarv/popup.txt";
 
 // A wait of the menu download longer than this ends it: a server that accepts the connection and
-// then says nothing would otherwise hold every later refresh, and the program's exit, for ever.
+// then says nothing would otherwise hold every later refresh for ever.
 constexpr int kDownloadTimeOutMs = 30000;
+// The menu is a few kilobytes. A longer body, or a download that takes longer however the server
+// paces its bytes, ends the download: an endless stream would otherwise fill the disk that holds
+// the ledger, and a byte now and then keep the wait alive for ever.
+constexpr qint64 kMaxMenuBytes = 256 * 1024;
+constexpr int kDownloadDeadlineMs = 120000;
 
 // Puts a downloaded file in place of the old one, in one step where the system allows it.
 void replaceFile(const QString &from, const QString &to) {
@@ -52,6 +57,8 @@ VendorMenuLoader::VendorMenuLoader(QMenu *menu, QPixmap strip, QString dataFolde
       m_homePage(std::move(homePage)), m_shell(std::move(shell)), m_online(std::move(online)) {
     m_download = new THttpClient(this);
     m_download->TimeOut = kDownloadTimeOutMs;
+    m_download->MaxBodySize = kMaxMenuBytes;
+    m_download->Deadline = kDownloadDeadlineMs;
     makeOwnerDrawn(m_menu, [this](QAction *sender, QPainter *canvas, const QRect &rect, bool /*selected*/) {
         drawVendorMenuItem(*canvas, rect, vendorItemCaption(sender), m_strip);
     });
@@ -61,6 +68,11 @@ VendorMenuLoader::VendorMenuLoader(QMenu *menu, QPixmap strip, QString dataFolde
 }
 
 VendorMenuLoader::~VendorMenuLoader() = default;
+
+void VendorMenuLoader::setDownloadLimits(int deadlineMs, qint64 maxBytes) {
+    m_download->Deadline = deadlineMs;
+    m_download->MaxBodySize = maxBytes;
+}
 
 QString VendorMenuLoader::menuPath() const {
     return m_dataFolder + QStringLiteral("/popup.txt");
@@ -88,7 +100,13 @@ void VendorMenuLoader::downloadMenu(const QString &path) {
     QFile::remove(part);
     m_download->InputFileMode = true;
     m_download->Body = part;
-    m_download->Get(makerServiceAddress(m_homePage, kMenuPath));
+    try {
+        m_download->Get(makerServiceAddress(m_homePage, kMenuPath));
+    } catch (const EAbortError &) {
+        // The program is ending: that is no error to show, and the menu no longer matters.
+        if (m_download->endedByQuit()) return;
+        throw;
+    }
     const int status = m_download->ReplyNumber();
     const qint64 announced = m_download->BytesTotal();
     const bool complete =

@@ -35,6 +35,8 @@ public:
     // Carries out the command of a chosen item.
     void itemClick(QAction *sender);
     QString menuPath() const;
+    // The download's bounds: its whole time in milliseconds and the longest menu file.
+    void setDownloadLimits(int deadlineMs, qint64 maxBytes);
 
 signals:
     void exitRequested();

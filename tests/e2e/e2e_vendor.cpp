@@ -27,6 +27,8 @@ namespace {
 
 // The web engine refuses to start as root with its sandbox on; a normal user keeps the sandbox.
 const bool sandboxChecked = [] {
+    // As root the program uses the light view unless the web engine is chosen explicitly.
+    qputenv("TARV_BANNER_ENGINE", "web");
     if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     return true;
 }();

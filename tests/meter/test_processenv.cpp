@@ -26,11 +26,21 @@ private:
 
 } // namespace
 
-TEST(ProcessEnvironment, RootSwitchesTheEngineSandboxOffUnlessTheUserChose) {
-    SavedEnv saved({"QTWEBENGINE_DISABLE_SANDBOX"});
+TEST(ProcessEnvironment, AsRootTheWebEngineRunsOnlyByExplicitChoiceAndThenWithoutSandbox) {
+    SavedEnv saved({"QTWEBENGINE_DISABLE_SANDBOX", "TARV_BANNER_ENGINE"});
     qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    qunsetenv("TARV_BANNER_ENGINE");
+    EXPECT_TRUE(webEngineMayRun(1000));
     allowWebEngineAsRoot(1000);
     EXPECT_FALSE(qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"));
+    // Root without the choice: the light view serves and the sandbox is left alone.
+    EXPECT_FALSE(webEngineMayRun(0));
+    allowWebEngineAsRoot(0);
+    EXPECT_FALSE(qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"));
+    qputenv("TARV_BANNER_ENGINE", "text");
+    EXPECT_FALSE(webEngineMayRun(0));
+    qputenv("TARV_BANNER_ENGINE", "web");
+    EXPECT_TRUE(webEngineMayRun(0));
     allowWebEngineAsRoot(0);
     EXPECT_EQ(qgetenv("QTWEBENGINE_DISABLE_SANDBOX"), "1");
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "0");

@@ -6,8 +6,10 @@
 #include "support/errorof.h"
 #include "support/tempdir.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <thread>
@@ -185,6 +187,83 @@ TEST(HostileServer, SlowDripEndsWhenTimeOutRunsOut) {
         EXPECT_FALSE(fetch.http.isConnected());
         server.stop();
     }
+}
+
+TEST(HostileServer, AnEndlessBodyIsCutOffAtTheCapInTextAndFileMode) {
+    ScriptedServer server([&](Peer &peer, int) {
+        peer.readRequest();
+        if (!peer.send("HTTP/1.0 200 OK\r\n\r\n")) return;
+        // At most 64 MB, so that a client without a cap fails the test instead of hanging it.
+        const QByteArray block(64 * 1024, 'b');
+        for (int i = 0; i < 1024; ++i)
+            if (!peer.send(block)) return;
+    });
+    for (const bool toFile : {false, true}) {
+        SCOPED_TRACE(toFile ? "body into a file" : "body into text");
+        FileFetch fetch;
+        fetch.http.InputFileMode = toFile;
+        fetch.http.MaxBodySize = 256 * 1024;
+        const PeakGrowth peak;
+        EXPECT_EQ(fetch.get(server), "Response body too long");
+        EXPECT_LT(peak.kilobytes(), kPeakLimitKb);
+        EXPECT_LE(fetch.http.BytesRecvd(), 256 * 1024 + 1);
+        if (toFile) {
+            EXPECT_LE(QFileInfo(fetch.http.Body).size(), 256 * 1024 + 1);
+        }
+        EXPECT_FALSE(fetch.http.isConnected());
+    }
+    // A body of exactly the cap is whole.
+    ScriptedServer exact([&](Peer &peer, int) {
+        peer.readRequest();
+        peer.send("HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1000, 'e'));
+    });
+    FileFetch fetch;
+    fetch.http.MaxBodySize = 1000;
+    EXPECT_EQ(fetch.get(exact), "");
+    EXPECT_EQ(QFileInfo(fetch.http.Body).size(), 1000);
+}
+
+TEST(HostileServer, ADripWithinEveryWaitEndsAtTheDeadline) {
+    // A byte every 100 ms keeps every wait of 2 s alive; the command as a whole has 1 s.
+    for (const QByteArray &sent : {QByteArray(), QByteArray("HTTP/1.0 200 OK\r\n\r\n")}) {
+        ScriptedServer server([&](Peer &peer, int) {
+            peer.readRequest();
+            if (!peer.send(sent)) return;
+            for (int i = 0; i < 150; ++i) {
+                peer.pause(100);
+                if (!peer.send(sent.isEmpty() ? "X" : "b")) return;
+            }
+        });
+        FileFetch fetch;
+        fetch.http.TimeOut = 2000;
+        fetch.http.Deadline = 1000;
+        EXPECT_EQ(fetch.get(server), "Transfer time limit reached");
+        EXPECT_FALSE(fetch.http.isConnected());
+        server.stop();
+    }
+}
+
+TEST(HostileServer, TheApplicationsQuitEndsAWaitingCommand) {
+    // A server that answers nothing, and a client without any time limit: only the quit ends it.
+    ScriptedServer server([&](Peer &peer, int) {
+        peer.readRequest();
+        peer.holdOpen();
+    });
+    FileFetch fetch;
+    QString error = QStringLiteral("(not run)");
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(300, qApp, &QCoreApplication::quit);
+        error = fetch.get(server);
+    });
+    // Stops a client that ignores the quit, so that the test fails rather than hangs.
+    QTimer stopper;
+    stopper.setSingleShot(true);
+    QObject::connect(&stopper, &QTimer::timeout, [&] { server.stop(); });
+    stopper.start(15000);
+    QCoreApplication::exec();
+    EXPECT_EQ(error, "Transfer ended: the program is closing");
+    EXPECT_TRUE(fetch.http.endedByQuit());
+    EXPECT_FALSE(QFile::exists(fetch.http.Body));
 }
 
 // The client can take over one end of a socket pair, so a reply is fed to it without a server.

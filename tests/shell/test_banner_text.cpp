@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTextBrowser>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 using namespace tarv;
@@ -189,4 +190,60 @@ TEST(LightBanner, ANewLoadOrTheEngineGoingDuringAFetchIsSafe) {
     });
     QTRY_VERIFY_WITH_TIMEOUT(gone, 5000);
     QTest::qWait(100);
+}
+
+TEST(LightBanner, APageOverTheLimitsIsNeitherShownNorSavedOnLineOrOff) {
+    // Nested tables that take seconds to lay out, a cell spanning a million columns, and a
+    // picture whose header claims 16000 by 16000 pixels.
+    QString tables;
+    for (int i = 0; i < 17; ++i) tables = QStringLiteral("<table><tr><td>") + tables;
+    QByteArray bomb(54, '\0');
+    bomb[0] = 'B', bomb[1] = 'M', bomb[10] = 54, bomb[14] = 40, bomb[26] = 1, bomb[28] = 24;
+    qToLittleEndian(qint32(16000), bomb.data() + 18);
+    qToLittleEndian(qint32(16000), bomb.data() + 22);
+    const QByteArray hostile[] = {
+        tables.toLatin1() + "deep",
+        "<table><tr><td colspan=1000000>wide</td></tr></table>",
+        "<img src=\"data:image/bmp;base64," + bomb.toBase64() + "\">big",
+    };
+    QTemporaryDir cache;
+    ScriptedServer *self = nullptr;
+    ScriptedServer server([&](Peer &peer, int) {
+        const QByteArray path = self->take(peer).split(' ').value(1);
+        // The good page's picture is inline: it is decoded from the page itself.
+        const QByteArray good = "<img src=\"data:image/png;base64," + picture().toBase64() + "\">good";
+        const QByteArray body = path == kPagePath ? good : hostile[path.mid(1).toInt() % 3];
+        peer.send(response("200 OK", "text/html", "<html><body>" + body + "</body></html>"));
+    });
+    self = &server;
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+    BannerWindow w(cache.path());
+    w.window.show();
+    w.view->setOffline(false);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        // A good page first, so that the view has something on view to lose.
+        w.view->Navigate(base + QLatin1String(kPagePath));
+        ASSERT_EQ(w.nextComplete(), base + QLatin1String(kPagePath));
+        EXPECT_TRUE(showsPicture(w.browser()));
+        const QString page = base + QStringLiteral("/%1").arg(i);
+        w.view->Navigate(page);
+        EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
+        EXPECT_TRUE(w.browser()->toPlainText().trimmed().isEmpty()) << qPrintable(w.browser()->toPlainText());
+        EXPECT_FALSE(w.view->cache().contains(page));
+    }
+
+    // A copy saved by someone else (the web engine, or before these limits) is refused off line.
+    BannerArchive copy;
+    copy.location = QUrl(base + QStringLiteral("/copy"));
+    copy.html = "<html><body>" + hostile[0] + "</body></html>";
+    ASSERT_TRUE(w.view->cache().ensureFolder());
+    QFile file(w.view->cache().pathFor(copy.location.toString()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(copy.toBytes());
+    file.close();
+    w.view->setOffline(true);
+    w.view->Navigate(copy.location.toString());
+    EXPECT_TRUE(w.nextComplete().contains(QLatin1String("res:")));
+    EXPECT_TRUE(w.browser()->toPlainText().trimmed().isEmpty());
 }

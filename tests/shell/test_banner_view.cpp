@@ -18,6 +18,8 @@ namespace {
 
 // The web engine refuses to start as root with its sandbox on; a normal user keeps the sandbox.
 const bool sandboxChecked = [] {
+    // As root the program uses the light view unless the web engine is chosen explicitly.
+    qputenv("TARV_BANNER_ENGINE", "web");
     if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     return true;
 }();
@@ -217,4 +219,76 @@ TEST(BannerView, ShowingTheWindowAgainOnLineBringsThePageBackFromItsCopy) {
     w.window.show();
     EXPECT_EQ(w.nextComplete(), page);
     EXPECT_EQ(server.paths.size(), requests);
+}
+
+namespace {
+
+// A stand-in for the helper program: a shell script that writes its process number to pidFile
+// and then does what body says.
+QString fakeHelper(const QTemporaryDir &dir, const QString &body) {
+    const QString path = dir.filePath(QStringLiteral("helper.sh"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("#!/bin/sh\necho $$ > " + dir.filePath(QStringLiteral("pid")).toUtf8() + "\n" + body.toUtf8() + "\n");
+    file.close();
+    file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    return path;
+}
+
+pid_t helperPid(const QTemporaryDir &dir) {
+    QFile file(dir.filePath(QStringLiteral("pid")));
+    if (!QTest::qWaitFor([&] { return file.exists() && file.size() > 0; }, 5000)) return 0;
+    file.open(QIODevice::ReadOnly);
+    return pid_t(file.readAll().trimmed().toInt());
+}
+
+bool running(pid_t pid) {
+    return pid > 0 && ::kill(pid, 0) == 0;
+}
+
+} // namespace
+
+TEST(BannerHelper, AHelperThatHangsOrSendsAnEndlessLineIsKilledAndItsLoadFails) {
+    const struct {
+        const char *what;
+        const char *body;
+        int loadDeadlineMs;
+    } cases[] = {
+        {"silent", "exec sleep 600", 500},
+        {"an endless line", "head -c 3000000 /dev/zero; exec sleep 600", 600000},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        QWidget parent;
+        RemoteBannerEngine engine(fakeHelper(dir, QString::fromLatin1(c.body)), &parent, {c.loadDeadlineMs, 600000});
+        ASSERT_TRUE(engine.started());
+        const pid_t pid = helperPid(dir);
+        int failed = 0;
+        engine.onLoadFinished = [&](bool ok) { failed += ok ? 0 : 1; };
+        engine.load(QUrl(QStringLiteral("http://127.0.0.1:9/")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return failed > 0; }, 15000));
+        EXPECT_FALSE(engine.started());
+        EXPECT_FALSE(running(pid));
+    }
+}
+
+TEST(BannerHelper, AHelperThatIgnoresTheEndOfItsInputDoesNotOutliveTheProgram) {
+    QTemporaryDir dir;
+    pid_t pid = 0;
+    {
+        QWidget parent;
+        RemoteBannerEngine engine(fakeHelper(dir, QStringLiteral("trap '' HUP TERM\nexec sleep 600")), &parent,
+                                  {600000, 600000});
+        ASSERT_TRUE(engine.started());
+        pid = helperPid(dir);
+    }
+    // The engine has gone while the program runs: the helper is left its grace.
+    QTest::qWait(200);
+    EXPECT_TRUE(running(pid));
+    // The program ends: the helper goes with it.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    EXPECT_FALSE(running(pid));
+    if (running(pid)) ::kill(pid, SIGKILL);
 }

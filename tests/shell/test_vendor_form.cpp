@@ -237,3 +237,32 @@ TEST(VendorForm, AFailedConnectionKeepsTheMenuAndRaises) {
     EXPECT_EQ(part<QMenu>(other, "vendorMenu")->actions().size(), 3);
     EXPECT_EQ(test::readFile(rig.menuPath()), kMenu);
 }
+
+TEST(VendorForm, AMenuOverTheCapOrPastTheDeadlineKeepsTheOldMenuAndRaises) {
+    VendorRig rig(kMenu);
+    rig.form->state().online = true;
+    rig.loader()->setDownloadLimits(1000, 256 * 1024);
+    QByteArray huge;
+    while (huge.size() <= 256 * 1024)
+        huge += "Item|http://www.example.org/\r\n";
+    const struct {
+        const char *name;
+        ScriptedServer::Answer answer;
+        const char *error;
+    } cases[] = {
+        {"a menu over 256 KiB", {"200 OK", huge}, "Response body too long"},
+        {"an answer after the deadline", {"200 OK", "New|http://n/\r\n", -1, false, 3000}, "Transfer time limit reached"},
+    };
+    for (const auto &c : cases) {
+        rig.server.answer = c.answer;
+        QString error;
+        try {
+            rig.loader()->load();
+        } catch (const std::exception &e) {
+            error = QString::fromUtf8(e.what());
+        }
+        EXPECT_EQ(error, QLatin1String(c.error)) << c.name;
+        EXPECT_EQ(test::readFile(rig.menuPath()), kMenu) << c.name;
+        EXPECT_FALSE(QFile::exists(rig.menuPath() + QStringLiteral(".part"))) << c.name;
+    }
+}

@@ -37,6 +37,7 @@ tarv_add_windows_test(test_net_hostile ${_t}/net/test_hostile.cpp LIBS tarvnet)
 target_include_directories(test_net_hostile PRIVATE ${_t}/net)
 # The light banner view, the only one on Windows.
 tarv_add_windows_test(test_banner_text ${_t}/shell/test_banner_text.cpp ${_t}/shell/test_banner_links.cpp
+    ${_t}/shell/test_banner_limits.cpp
     LIBS tarvchart)
 target_include_directories(test_banner_text PRIVATE ${_t}/net)
 # The Windows program's own pieces: the notification-area host and the data folder rule.
