@@ -10,6 +10,7 @@
 
 #include <QMessageBox>
 #include <QSessionManager>
+#include <QTranslator>
 
 namespace tarv {
 
@@ -17,6 +18,15 @@ Windows::Windows() = default;
 Windows::~Windows() = default;
 Windows::Windows(Windows &&) noexcept = default;
 Windows &Windows::operator=(Windows &&) noexcept = default;
+
+QTranslator *installQtTranslation() {
+    // Qt has no Greek of its own: without this, "Yes" and "Cancel" would stand beside Greek text.
+    auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
+    if (!translator->load(QLocale(), QStringLiteral("qt"), QStringLiteral("_"), QStringLiteral(":/translations")))
+        return nullptr;
+    if (!QCoreApplication::installTranslator(translator.get())) return nullptr;
+    return translator.release();
+}
 
 QString exitConfirmText() {
     return QStringLiteral("Αν κλείσετε το πρόγραμμα, η μέτρηση θα σταματήσει.") + QLatin1Char('\r') +
@@ -50,6 +60,7 @@ int runProgram(int argc, char **argv) {
     if (const std::optional<int> status = runCommandLine(argc, argv)) return *status;
     TarvApplication app(argc, argv);
     TarvApplication::applyStartupSettings();
+    installQtTranslation();
     // The program lives in the tray: closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     // The end of the session is never delayed or refused: the ledger already holds every unit.

@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 
+class QTranslator;
 class QWidget;
 
 namespace tarv {
@@ -20,6 +21,11 @@ struct Windows {
     Windows(Windows &&) noexcept;
     Windows &operator=(Windows &&) noexcept;
 };
+
+// Installs the program's Greek for Qt's own texts (the standard buttons, the file and print
+// dialogs) when the user's locale is Greek; returns the translator, or null when none applies.
+// The application owns it.
+QTranslator *installQtTranslation();
 
 // The exit question: three lines joined by CR alone.
 QString exitConfirmText();

@@ -109,7 +109,7 @@ void TfrmOptions::createControls() {
     checkreg->move(15, 12);
     checkreg->resize(checkreg->sizeHint());
     checkreg->setChecked(true);
-    Label3 = label(QStringLiteral("Αυτόματη εκκίνηση μαζί με τα Windows"), 30, 12);
+    Label3 = label(autostartCaption(), 30, 12);
 
     Label1 = label(QStringLiteral("Ζώνη Α"), 11, 30, true);
     tmAfrom = edit(11, 45, 22);

@@ -21,6 +21,10 @@ class Bevel;
 // for the whole program, kept by the options dialog's module.
 extern qint32 priceScale;
 
+// The autostart check box's caption: it names what starts the program on this system, Windows
+// or, elsewhere, the user's desktop session.
+QString autostartCaption();
+
 // The name under which the program is entered in the autostart store.
 inline const QString kAutostartName = QStringLiteral("Tarv");
 
@@ -87,6 +91,11 @@ public:
     QPushButton *BitBtn1 = nullptr;
     QPushButton *BitBtn2 = nullptr;
     Bevel *Bevel1 = nullptr;
+
+signals:
+    // OK has put a new tariff into the meter state: what the screen shows in its currency is due
+    // again. Sent even when writing the ledger's header then fails, since the state has changed.
+    void tariffStored();
 
 public slots:
     // Esc and the window's close both mean Cancel.

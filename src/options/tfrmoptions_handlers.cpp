@@ -96,6 +96,14 @@ void TfrmOptions::checkTimes() {
     UpDown3->setMinimum(aFrom + 1);
 }
 
+QString autostartCaption() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("Αυτόματη εκκίνηση μαζί με τα Windows");
+#else
+    return QStringLiteral("Αυτόματη εκκίνηση με τη συνεδρία");
+#endif
+}
+
 void TfrmOptions::boxcurChange(const QString &text) {
     // No exchange: the whole number stays and only its unit changes (7 Δρχ become 7 Euro).
     const int whole = UpDown7->position() / priceScale;
@@ -111,6 +119,7 @@ void TfrmOptions::BitBtn1Click() {
     s.zoneBSeconds = fmt::toInt(tmBsec->text());
     s.unitPrice = fmt::toDouble(boxprice->text());
     s.currencyLabel = boxcur->currentText();
+    emit tariffStored();
 
     const Platform &platform = m_meter.platform();
     if (checkreg->isChecked())

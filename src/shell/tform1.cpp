@@ -296,7 +296,8 @@ StatsPanel *TForm1::statsPanel() {
 
 void TForm1::createStatsPanel() {
     m_statsPanel = new StatsPanel(
-        m_meter.platform().dataFolder, [this] { return m_meter.s.currencyLabel; }, this);
+        m_meter.platform().dataFolder, [this] { return m_meter.s.currencyLabel; },
+        m_meter.platform().clock->now().date().year(), this);
     m_statsPanel->setGeometry(12, 350, 259, 226);
     // Where it would lie had it been made with the other controls: above them, beneath the banner.
     if (QWidget *banner = statsBanner()) m_statsPanel->stackUnder(banner);
@@ -304,8 +305,10 @@ void TForm1::createStatsPanel() {
     connect(m_statsPanel, &StatsPanel::closed, this, &TForm1::restoreBanner);
     connect(m_statsPanel, &StatsPanel::monthChosen, this, &TForm1::showMonthChart);
     if (m_calcDay.isValid()) m_statsPanel->setCalcDates(m_calcDay);
-    // The totals the panel would have followed since the first write of the day's total.
-    if (std::exchange(m_yearTotalsDue, false)) runGuarded([this] { m_statsPanel->showYearTotals(); });
+    // The grid opens with the totals of its year, which also covers every write of the day's
+    // total made before the panel existed.
+    m_yearTotalsDue = false;
+    runGuarded([this] { m_statsPanel->showYearTotals(); });
 }
 
 QWidget *TForm1::statsBanner() const {
@@ -328,6 +331,12 @@ void TForm1::setChartFactory(ChartWindowFactory factory) {
 
 void TForm1::setOptionsFactory(OptionsWindowFactory factory) {
     m_options.setFactory([this, factory = std::move(factory)] { return factory(m_meter, this); });
+}
+
+void TForm1::tariffStored() {
+    // While on line the next tick writes the cost lines again anyway; off line nothing would.
+    setCostTodayText(m_meter.todayLine(m_meter.s.dayTotal()));
+    if (m_statsPanel) runGuarded([this] { m_statsPanel->currencyChanged(); });
 }
 
 void TForm1::showMonthChart(int year, int month) {

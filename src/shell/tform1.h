@@ -61,6 +61,9 @@ public:
     TfrmOptions *optionsWindow() const { return m_options.get(); }
     // The statistics panel, built the first time it is asked for (by its button or from here).
     StatsPanel *statsPanel();
+    // The options dialog stored a tariff: today's line and the statistics' totals are written
+    // again, so that none shows the old currency until the next charge.
+    void tariffStored();
     // Shows the chart of a month, as choosing it in the statistics panel does.
     void showMonthChart(int year, int month);
     // Where the banner keeps its saved pages: the user's cache unless set before FormCreate.

@@ -145,6 +145,7 @@ void TForm1::hideButtonClick() {
 void TForm1::setOtherWindows(TfrmOptions *options, ChartWindow *chart) {
     m_options.setGiven(options);
     m_chart.setGiven(chart);
+    if (options) connect(options, &TfrmOptions::tariffStored, this, &TForm1::tariffStored, Qt::UniqueConnection);
 }
 
 void TForm1::statsButtonClick() {
@@ -154,6 +155,7 @@ void TForm1::statsButtonClick() {
 void TForm1::optionsButtonClick() {
     TfrmOptions *options = m_options.make();
     if (!options) return;
+    connect(options, &TfrmOptions::tariffStored, this, &TForm1::tariffStored, Qt::UniqueConnection);
     options->show();
     options->raise();
     options->activateWindow();

@@ -72,6 +72,8 @@ void ChartView::mousePressEvent(QMouseEvent *event) {
 
 void ChartView::mouseMoveEvent(QMouseEvent *event) {
     if (onMouseMove) onMouseMove(event->globalPosition().toPoint());
+    // The scene still sees the pointer, so that its bars know when it rests on them.
+    if (!event->buttons()) QChartView::mouseMoveEvent(event);
     event->accept();
 }
 

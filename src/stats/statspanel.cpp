@@ -4,9 +4,9 @@
 #include "framework/textformat.h"
 #include "framework/updown.h"
 #include "stats/clicklabel.h"
+#include "stats/datebox.h"
 #include "stats/ledgerstats.h"
 
-#include <QDateEdit>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -54,24 +54,22 @@ QLabel *calcLabel(QWidget *parent, const QString &text, int left, int top) {
     return label;
 }
 
-QDateEdit *datePicker(QWidget *parent, const QRect &geometry) {
-    auto *picker = new QDateEdit(parent);
+DateBox *datePicker(QWidget *parent, const QRect &geometry) {
+    auto *picker = new DateBox(parent);
     picker->setGeometry(geometry);
-    picker->setCalendarPopup(true);
-    picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     setColours(picker, QColor(128, 128, 0), QColor(255, 0, 0));
     return picker;
 }
 
 } // namespace
 
-StatsPanel::StatsPanel(QString dataFolder, std::function<QString()> currency, QWidget *parent)
+StatsPanel::StatsPanel(QString dataFolder, std::function<QString()> currency, int year, QWidget *parent)
     : QFrame(parent), m_dataFolder(std::move(dataFolder)), m_currency(std::move(currency)) {
     setFrameShape(QFrame::NoFrame);
     setColours(this, Qt::black, QColor());
     hide();
     createGrid();
-    createYearStepper();
+    createYearStepper(year);
     createCalculator();
 }
 
@@ -117,7 +115,7 @@ void StatsPanel::createGrid() {
     m_closeLabel->onClick = [this] { closePanel(); };
 }
 
-void StatsPanel::createYearStepper() {
+void StatsPanel::createYearStepper(int year) {
     // The years that a two-digit day key can name. The stepper is made before its edit so that
     // it goes first when the panel is destroyed and never watches an edit that is half gone.
     m_yearStepper = new UpDown(this);
@@ -126,9 +124,11 @@ void StatsPanel::createYearStepper() {
     setColours(m_yearStepper, kButtonFace, Qt::black);
     m_yearStepper->setAutoFillBackground(false);
     m_yearStepper->setRange(2000, 2099);
-    m_yearStepper->setPosition(2000);
+    // The box cannot be typed into: it opens on the year the user most likely wants, this one,
+    // rather than at the first year of the range, many clicks away.
+    m_yearStepper->setPosition(year);
 
-    m_yearBox = new QLineEdit(QStringLiteral("2000"), this);
+    m_yearBox = new QLineEdit(QString::number(m_yearStepper->position()), this);
     m_yearBox->setObjectName(QStringLiteral("yearBox"));
     m_yearBox->setGeometry(210, 0, 34, 16);
     m_yearBox->setReadOnly(true);
@@ -176,6 +176,8 @@ void StatsPanel::createCalculator() {
     // The handlers read the ledger; its errors are shown rather than thrown through the signal.
     connect(m_fromPicker, &QDateEdit::dateChanged, this, [this] { runGuarded([this] { fromDateChanged(); }); });
     connect(m_toPicker, &QDateEdit::dateChanged, this, [this] { runGuarded([this] { toDateChanged(); }); });
+    connect(m_fromPicker, &DateBox::refused, this, &StatsPanel::dateRefused);
+    connect(m_toPicker, &DateBox::refused, this, &StatsPanel::dateRefused);
 
     m_rangeTotalBox = new QLineEdit(m_calcTab);
     m_rangeTotalBox->setObjectName(QStringLiteral("rangeTotal"));
@@ -263,6 +265,18 @@ void StatsPanel::toDateChanged() {
         }
     }
     showRangeTotal();
+}
+
+void StatsPanel::dateRefused(const QString &typed) {
+    // The edit is back at its earlier date; the total's box says why the range did not change.
+    m_rangeTotalBox->setText(QStringLiteral("Μη έγκυρη ημερομηνία: %1").arg(typed));
+    m_rangeTotalBox->setCursorPosition(0);
+}
+
+void StatsPanel::currencyChanged() {
+    // Only totals already on view are written again: a grid or a box still empty stays so.
+    if (!m_monthGrid->item(0, 1)->text().isEmpty()) showYearTotals();
+    if (!m_rangeTotalBox->text().isEmpty()) showRangeTotal();
 }
 
 void StatsPanel::showRangeTotal() {

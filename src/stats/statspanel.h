@@ -5,7 +5,6 @@
 #include <functional>
 
 class QDate;
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -14,6 +13,7 @@ class QTableWidget;
 namespace tarv {
 
 class ClickLabel;
+class DateBox;
 class UpDown;
 
 // The statistics panel that opens over the main window: the twelve monthly totals of a year with
@@ -23,7 +23,8 @@ class UpDown;
 class StatsPanel final : public QFrame {
     Q_OBJECT
 public:
-    StatsPanel(QString dataFolder, std::function<QString()> currency, QWidget *parent);
+    // The year box starts at year, kept within the years the ledger's day keys can name.
+    StatsPanel(QString dataFolder, std::function<QString()> currency, int year, QWidget *parent);
     ~StatsPanel() override;
 
     // Opens the panel when hidden, closes it when shown.
@@ -38,6 +39,8 @@ public:
     void showRangeTotal();
     // The grid's current month was clicked: tells monthChosen when there is one.
     void chooseMonth();
+    // The currency has changed: the totals on view are written again in the new one.
+    void currencyChanged();
 
 signals:
     // The panel is about to open, or has just closed; the main window parks and restores its banner.
@@ -48,11 +51,13 @@ signals:
 
 private:
     void createGrid();
-    void createYearStepper();
+    void createYearStepper(int year);
     void createCalculator();
     void toggleCalculator();
     void fromDateChanged();
     void toDateChanged();
+    // A typed date that could not be read was turned down: the total's box says so.
+    void dateRefused(const QString &typed);
 
     QString m_dataFolder;
     std::function<QString()> m_currency;
@@ -67,8 +72,8 @@ private:
     QLabel *m_fromLabel = nullptr;
     QLabel *m_toLabel = nullptr;
     QLabel *m_costLabel = nullptr;
-    QDateEdit *m_fromPicker = nullptr;
-    QDateEdit *m_toPicker = nullptr;
+    DateBox *m_fromPicker = nullptr;
+    DateBox *m_toPicker = nullptr;
     QLineEdit *m_rangeTotalBox = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "stats/tfrmgraph.h"
 
 #include "framework/shapecircle.h"
+#include "framework/textformat.h"
 #include "meter/meter.h"
 #include "stats/chartview.h"
 #include "stats/clicklabel.h"
@@ -14,12 +15,17 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QGraphicsLayout>
-#include <QGraphicsRectItem>
+#include <QGraphicsPolygonItem>
+#include <QLabel>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
+#include <QToolTip>
+#include <QCursor>
 #include <QValueAxis>
 #include <QWindow>
 #include <algorithm>
@@ -90,13 +96,7 @@ TfrmGraph::TfrmGraph(const Meter *meter, QWidget *mainWindow, QWidget *parent)
         return static_cast<QMessageBox::StandardButton>(box->exec());
     };
     reportSaved = [this] { makeSavedBox(this)->exec(); };
-    printerSource = []() -> std::unique_ptr<QPrinter> {
-        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-        if (info.isNull())
-            throw EPrinterError(QStringLiteral("There is no default printer. Install a printer and make it "
-                                               "the system's default printer to print the chart."));
-        return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-    };
+    printerSource = [this] { return askPrinter(); };
     screenSize = [] {
         const QScreen *screen = QGuiApplication::primaryScreen();
         return screen ? screen->geometry().size() : QSize(1024, 768);
@@ -120,6 +120,13 @@ void TfrmGraph::FormCreate() {
     connect(buttonSaveBitmap, &QPushButton::clicked, this, &TfrmGraph::buttonSaveBitmapClick);
     connect(buttonPrint, &QPushButton::clicked, this, &TfrmGraph::buttonPrintClick);
     connect(buttonClose, &QPushButton::clicked, this, &TfrmGraph::buttonCloseClick);
+
+    copyNote = new QLabel(this);
+    copyNote->setObjectName(QStringLiteral("copyNote"));
+    copyNote->setGeometry(373, 320, 60, 22);
+    copyNote->setAlignment(Qt::AlignCenter);
+    copyNote->setToolTip(QStringLiteral("Το γράφημα αντιγράφηκε στο πρόχειρο"));
+    copyNote->hide();
 }
 
 QFileDialog *TfrmGraph::saveDialog() {
@@ -127,8 +134,19 @@ QFileDialog *TfrmGraph::saveDialog() {
     SavePictureDialog1 = new QFileDialog(this);
     SavePictureDialog1->setAcceptMode(QFileDialog::AcceptSave);
     SavePictureDialog1->setFileMode(QFileDialog::AnyFile);
+    SavePictureDialog1->setWindowTitle(QStringLiteral("Αποθήκευση γραφήματος"));
+    SavePictureDialog1->setDirectory(picturesFolder());
+    // A bitmap unless the user picks another kind; a name typed without an extension takes
+    // the chosen kind's.
+    const QStringList filters{QStringLiteral("Bitmaps (*.bmp)"), QStringLiteral("Εικόνα PNG (*.png)"),
+                              QStringLiteral("Έγγραφο PDF (*.pdf)")};
+    SavePictureDialog1->setNameFilters(filters);
+    SavePictureDialog1->selectNameFilter(filters.first());
     SavePictureDialog1->setDefaultSuffix(QStringLiteral("bmp"));
-    SavePictureDialog1->setNameFilter(QStringLiteral("Bitmaps (*.bmp)"));
+    connect(SavePictureDialog1, &QFileDialog::filterSelected, SavePictureDialog1, [dialog = SavePictureDialog1](const QString &filter) {
+        const qsizetype dot = filter.lastIndexOf(QLatin1String("*."));
+        if (dot >= 0) dialog->setDefaultSuffix(filter.mid(dot + 2).chopped(1));
+    });
     // The program asks its own overwrite question.
     SavePictureDialog1->setOption(QFileDialog::DontConfirmOverwrite);
     return SavePictureDialog1;
@@ -187,10 +205,13 @@ void TfrmGraph::createChart() {
     m_axisY->setRange(0, 1);
     m_chart->addAxis(m_axisY, Qt::AlignLeft);
 
-    // The left wall: a band in its colour along the left axis.
-    m_leftWall = new QGraphicsRectItem(m_chart);
-    m_leftWall->setPen(Qt::NoPen);
-    m_leftWall->setBrush(kLeftWall);
+    // The left wall: the chart's side wall, seen slanting away along the left axis. A band as
+    // tall as the plot would read as a bar before day 1.
+    m_leftWall = new QGraphicsPolygonItem(m_chart);
+    m_leftWall->setPen(QPen(kLeftWall, 1));
+    QColor wallFace = kLeftWall;
+    wallFace.setAlpha(80);
+    m_leftWall->setBrush(wallFace);
     m_leftWall->setZValue(-1);
     for (int d = 1; d <= 31; ++d) {
         auto *label = new QGraphicsSimpleTextItem(QString::number(d), m_chart);
@@ -207,6 +228,8 @@ void TfrmGraph::createChart() {
     Chart1->setBackgroundPicture(QPixmap(QStringLiteral(":/stats/chart_background.jpg")));
     Chart1->onMouseDown = [this](const QPoint &p) { Chart1MouseDown(p); };
     Chart1->onMouseMove = [this](const QPoint &p) { Chart1MouseMove(p); };
+    // A pointer resting on a bar is told its day and amount.
+    Chart1->viewport()->setMouseTracking(true);
     Chart1->onMouseUp = [this](const QPoint &p) { Chart1MouseUp(p); };
 
     buttonTile = new ClickLabel(QStringLiteral("group"), Chart1);
@@ -224,7 +247,12 @@ void TfrmGraph::createChart() {
 }
 
 void TfrmGraph::plotAreaChanged(const QRectF &plot) {
-    m_leftWall->setRect(plot.left() - 5, plot.top(), 5, plot.height());
+    // The wall's far edge is the axis; its near edge lies a few pixels to the left and lower,
+    // as the chart's tilt shows it.
+    // Its face is see-through and only its edges are solid, so that it reads as a plane.
+    const QPointF depth(-7, 5);
+    m_leftWall->setPolygon(QPolygonF({plot.topLeft(), plot.bottomLeft(), plot.bottomLeft() + depth,
+                                      plot.topLeft() + depth}));
     // Each number centred under its bar, below the axis' tick marks.
     const double slot = plot.width() / m_dayLabels.size();
     for (int i = 0; i < m_dayLabels.size(); ++i) {
@@ -338,6 +366,7 @@ void TfrmGraph::FormActivate() {
         bars->setLabelsVisible(false);
         bars->setBarWidth(0.7);
         bars->append(set);
+        connect(bars, &QBarSeries::hovered, this, [this](bool status, int index) { barHovered(status, index); });
         m_chart->addSeries(bars);
         bars->attachAxis(m_axisX);
         bars->attachAxis(m_axisY);
@@ -355,6 +384,7 @@ void TfrmGraph::Chart1MouseDown(const QPoint &cursor) {
 }
 
 void TfrmGraph::Chart1MouseMove(const QPoint &cursor) {
+    m_pointer = cursor;
     if (!dragging) return;
     move(dragStartLeft + (cursor.x() - dragCursorX), dragStartTop + (cursor.y() - dragCursorY));
     update();
@@ -363,6 +393,25 @@ void TfrmGraph::Chart1MouseMove(const QPoint &cursor) {
 
 void TfrmGraph::Chart1MouseUp(const QPoint &) {
     dragging = false;
+}
+
+QString TfrmGraph::barTip(int index) const {
+    const QBarSeries *bars = series();
+    if (!bars || bars->count() != 1 || index < 0 || index >= bars->barSets().first()->count()) return {};
+    const QDate day(chartYear, chartMonth, index + 1);
+    const QString when = day.isValid() ? QLocale().toString(day, QStringLiteral("d MMMM yyyy"))
+                                       : QStringLiteral("Ημέρα %1").arg(index + 1);
+    const QString currency = m_meter ? m_meter->s.currencyLabel : QString();
+    return when + QStringLiteral(": ") + fmt::general(bars->barSets().first()->at(index)) + QLatin1Char(' ') +
+           currency;
+}
+
+void TfrmGraph::barHovered(bool status, int index) {
+    if (!status || dragging) {
+        QToolTip::hideText();
+        return;
+    }
+    QToolTip::showText(m_pointer.isNull() ? QCursor::pos() : m_pointer, barTip(index), Chart1);
 }
 
 std::pair<int, int> TfrmGraph::groupedLefts(int screenWidth, int mainWidth, int graphWidth) {

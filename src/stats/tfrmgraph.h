@@ -12,7 +12,7 @@ class QBarCategoryAxis;
 class QBarSeries;
 class QChart;
 class QFileDialog;
-class QGraphicsRectItem;
+class QGraphicsPolygonItem;
 class QGraphicsSimpleTextItem;
 class QLabel;
 class QPrinter;
@@ -93,13 +93,14 @@ public:
     static std::unique_ptr<QMessageBox> makeSavedBox(QWidget *parent);
 
     // Where saving, printing and grouping reach outside the window. Tests replace them.
-    // The chosen file name, or an empty text when the user cancels the dialog.
+    // The chosen file name, or an empty text when the user cancels the dialog. The name's
+    // extension chooses the file's kind: ".png" and ".pdf" give those, any other a bitmap.
     std::function<QString()> askSaveFileName;
     // The answer to the overwrite question: Yes, No or Cancel.
     std::function<QMessageBox::StandardButton()> askOverwrite;
     // Reports a finished save.
     std::function<void()> reportSaved;
-    // The default printer; raises EPrinterError when there is none.
+    // The printer the user chose in the print dialog, or null when the user cancelled it.
     std::function<std::unique_ptr<QPrinter>()> printerSource;
     // The screen's size in pixels.
     std::function<QSize()> screenSize;
@@ -120,9 +121,18 @@ public:
     QPushButton *buttonSaveBitmap = nullptr;
     QPushButton *buttonPrint = nullptr;
     QPushButton *buttonClose = nullptr;
+    // Says for a few seconds, beside the buttons, that the chart was copied.
+    QLabel *copyNote = nullptr;
     // Made when saving first asks for a file name.
     QFileDialog *SavePictureDialog1 = nullptr;
     QFileDialog *saveDialog();
+
+    // Writes the chart into a file of the kind its extension names (see askSaveFileName).
+    void saveChartFile(const QString &fileName) const;
+    // The text shown while the pointer rests on a day's bar: "15 Μαρτίου 2003: 12,5 Δρχ".
+    QString barTip(int index) const;
+    // Where saved pictures and printed files go first: the user's pictures folder.
+    static QString picturesFolder();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -135,6 +145,8 @@ private:
     void createChart();
     void focusWindowChanged(QWindow *window);
     void printChart(QPrinter &printer);
+    std::unique_ptr<QPrinter> askPrinter();
+    void barHovered(bool status, int index);
     // Places the left wall and the day numbers along a new plot area.
     void plotAreaChanged(const QRectF &plot);
     // Moves the main window so that its left edge lies at left and its top at top.
@@ -146,7 +158,9 @@ private:
     QChart *m_chart = nullptr;
     QBarCategoryAxis *m_axisX = nullptr;
     QValueAxis *m_axisY = nullptr;
-    QGraphicsRectItem *m_leftWall = nullptr;
+    QGraphicsPolygonItem *m_leftWall = nullptr;
+    // Where the pointer was last seen over the chart, in screen coordinates.
+    QPoint m_pointer;
     QList<QGraphicsSimpleTextItem *> m_dayLabels;
     QColor m_dayLabelsColor;
     bool m_shownBefore = false;

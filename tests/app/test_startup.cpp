@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QDateEdit>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -24,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 using namespace tarv;
@@ -221,4 +223,27 @@ TEST(Startup, ExitQuestionIsThreeLinesJoinedByCarriageReturns) {
     EXPECT_TRUE(
         text.startsWith(QStringLiteral("Αν κλείσετε το πρόγραμμα, η μέτρηση θα σταματήσει.\rΜπορείτε")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("επάνω δεξιά\rΘέλετε το πρόγραμμα να τερματιστεί;")));
+}
+
+TEST(Startup, UnderAGreekLocaleTheExitQuestionAnswersNaiAndOchi) {
+    ASSERT_EQ(QLocale().language(), QLocale::Greek) << "the tests run with LANG=el_GR.UTF-8";
+    const std::unique_ptr<QTranslator> translator(installQtTranslation());
+    ASSERT_NE(translator, nullptr);
+    FormRig rig;
+    Windows w = createWindows(rig.platform);
+    w.Form1->toggleMainWindow();
+    QStringList answers;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) return;
+        for (const auto button : {QMessageBox::Yes, QMessageBox::No})
+            answers << box->button(button)->text().remove(QLatin1Char('&'));
+        const QString folder = QStringLiteral(TARV_SCREENSHOT_DIR);
+        QDir().mkpath(folder);
+        box->grab().save(folder + QStringLiteral("/exit_question.png"));
+        QTest::keyClick(box, Qt::Key_Escape); // Esc is No
+    });
+    emit w.Form1->exitRequested();
+    EXPECT_EQ(answers, QStringList({QStringLiteral("Ναι"), QStringLiteral("Όχι")}));
+    EXPECT_TRUE(w.Form1->isVisible());
 }

@@ -1,4 +1,5 @@
 #include "optionsrig.h"
+#include "stats/statspanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTableWidget>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -423,6 +425,36 @@ TEST(OptionsDialog, RoundedOutlineAndPlace) {
     rig.form->move(0, 0);
     rig.open();
     EXPECT_EQ(d.pos(), first);
+}
+
+} // namespace tarv::test
+
+namespace tarv::test {
+
+TEST(OptionsDialog, OkWithANewCurrencyRewritesTodayAndTheStatisticsAtOnce) {
+    OptionsRig rig;
+    rig.form->meter().initState();
+    rig.form->readData(QDate(2001, 3, 15));
+    auto *today = rig.form->findChild<QLabel *>(QStringLiteral("todayLabel"));
+    ASSERT_EQ(today->text(), QStringLiteral("Σήμερα: 27 Δρχ"));
+    StatsPanel *panel = rig.form->statsPanel();
+    panel->toggle();
+    QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("calcToggle")), Qt::LeftButton);
+    auto *rangeTotal = panel->findChild<QLineEdit *>(QStringLiteral("rangeTotal"));
+    ASSERT_TRUE(rangeTotal->text().endsWith(QStringLiteral(" Δρχ")));
+
+    rig.open();
+    TfrmOptions &d = *rig.dialog;
+    d.boxcur->lineEdit()->selectAll();
+    QTest::keyClicks(d.boxcur->lineEdit(), QStringLiteral("Euro"));
+    QTest::mouseClick(d.BitBtn1, Qt::LeftButton);
+
+    EXPECT_TRUE(rig.errors.isEmpty()) << rig.errors.join('\n').toStdString();
+    // Off line no tick would write these again: OK does.
+    EXPECT_EQ(today->text(), QStringLiteral("Σήμερα: 27 Euro"));
+    EXPECT_TRUE(rangeTotal->text().endsWith(QStringLiteral(" Euro"))) << rangeTotal->text().toStdString();
+    const auto *grid = panel->findChild<QTableWidget *>(QStringLiteral("monthGrid"));
+    EXPECT_EQ(grid->item(2, 1)->text(), QStringLiteral("36 Euro"));
 }
 
 } // namespace tarv::test

@@ -44,13 +44,13 @@ TEST(StatsPanel, OpensWithTheMonthNamesAndNoCurrentRowAndCloses) {
     EXPECT_EQ(f.geometry(), QRect(12, 12, 259, 226));
     EXPECT_EQ(rig.monthGrid()->currentRow(), -1);
     EXPECT_TRUE(rig.monthGrid()->selectedItems().isEmpty());
-    // Nominative month names, and no totals until the year is first stepped or a unit is written.
+    // Nominative month names, and the totals of the clock's year.
     const QStringList names = column(rig, 0);
     EXPECT_EQ(names.first(), QStringLiteral("Ιανουάριος"));
     EXPECT_EQ(names.at(2), QStringLiteral("Μάρτιος"));
     EXPECT_EQ(names.last(), QStringLiteral("Δεκέμβριος"));
-    EXPECT_EQ(column(rig, 1), QStringList(12, QString()));
-    EXPECT_EQ(rig.yearBox()->text(), QStringLiteral("2000"));
+    EXPECT_EQ(column(rig, 1).at(2), QStringLiteral("9 Δρχ"));
+    EXPECT_EQ(rig.yearBox()->text(), QStringLiteral("2003"));
 
     f.toggle();
     EXPECT_TRUE(f.isHidden());
@@ -86,8 +86,7 @@ TEST(StatsPanel, TheOpenPanelParksTheBannerBelowTheWindow) {
 
 TEST(StatsPanel, TotalsOfTheChosenYearInTheGeneralFormat) {
     StatsRig rig(ledgerOf({"030301|0012,340", "030402|0000,100", "030403|0000,200", "040101|0001,000"}));
-    StatsPanel &f = rig.panel();
-    f.showYearTotals();
+    stepTo(rig, 2000);
     EXPECT_EQ(column(rig, 1), QStringList(12, QStringLiteral("0 Δρχ"))); // 2000 has no records
     stepTo(rig, 2003);
     const QStringList totals = column(rig, 1);
@@ -104,6 +103,7 @@ TEST(StatsPanel, TotalsOfTheChosenYearInTheGeneralFormat) {
 
 TEST(StatsPanel, TheYearStepperRunsFrom2000To2099) {
     StatsRig rig(ledgerOf({"990705|0007,000", "000101|0001,000"}));
+    stepTo(rig, 2000);
     rig.yearStepper()->step(UpDown::Button::Down);
     EXPECT_EQ(rig.yearBox()->text(), QStringLiteral("2000"));
     stepTo(rig, 2099);
@@ -127,7 +127,7 @@ TEST(StatsPanel, EveryLedgerWriteRecomputesTheYear) {
 TEST(StatsPanel, AnUnreadableLedgerKeepsTheOldTotalsAndRangeTotal) {
     StatsRig rig(ledgerOf({"000301|0001,000"}));
     StatsPanel &f = rig.panel();
-    f.showYearTotals();
+    stepTo(rig, 2000);
     f.setCalcDates(QDate(2000, 3, 1));
     f.showRangeTotal();
     QFile::remove(rig.ledgerPath());
@@ -206,8 +206,8 @@ TEST(StatsPanel, LedgerErrorsOfTheYearPickersAndGridAreShownNotThrown) {
     f.toggle();
     rig.form->QWidget::show();
     QFile::remove(rig.ledgerPath());
-    stepTo(rig, 2003);
-    EXPECT_EQ(errors.size(), 3); // 2000 -> 2001 -> 2002 -> 2003
+    stepTo(rig, 2000);
+    EXPECT_EQ(errors.size(), 3); // 2003 -> 2002 -> 2001 -> 2000
     rig.fromPicker()->setDate(QDate(2003, 3, 1));
     rig.toPicker()->setDate(QDate(2003, 3, 9));
     EXPECT_EQ(errors.size(), 5);
@@ -215,4 +215,72 @@ TEST(StatsPanel, LedgerErrorsOfTheYearPickersAndGridAreShownNotThrown) {
     QTest::mouseClick(rig.monthGrid()->viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_EQ(errors.size(), 6);
     EXPECT_TRUE(errors.last().contains(rig.ledgerPath()));
+}
+
+namespace {
+
+struct YearCase {
+    const char *name;
+    int clockYear;
+    const char *shown;   // the year box when the panel first opens
+    const char *stepped; // after one click on the upper arrow
+};
+
+class YearAtStart : public ::testing::TestWithParam<YearCase> {};
+
+// Types into a date box as a user does: everything selected, the text, then Enter.
+void typeDate(QDateEdit *box, const QString &text) {
+    QLineEdit *edit = box->findChild<QLineEdit *>();
+    QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(4, edit->height() / 2));
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, text);
+    QTest::keyClick(box, Qt::Key_Return);
+}
+
+} // namespace
+
+TEST_P(YearAtStart, TheStatisticsOpenOnTheClocksYear) {
+    const YearCase c = GetParam();
+    StatsRig rig(ledgerOf({"260105|0004,500"}), QDateTime(QDate(c.clockYear, 1, 5), QTime(12, 0)));
+    rig.form->QWidget::show();
+    QTest::mouseClick(rig.form->findChild<QWidget *>(QStringLiteral("statsButton")), Qt::LeftButton);
+    ASSERT_FALSE(rig.panel().isHidden());
+    EXPECT_EQ(rig.yearBox()->text(), QLatin1String(c.shown));
+    if (c.clockYear == 2026) {
+        EXPECT_EQ(column(rig, 1).at(0), QStringLiteral("4,5 Δρχ"));
+    }
+    QTest::mouseClick(rig.yearStepper(), Qt::LeftButton, {}, QPoint(rig.yearStepper()->width() / 2, 2));
+    EXPECT_EQ(rig.yearBox()->text(), QLatin1String(c.stepped));
+}
+
+INSTANTIATE_TEST_SUITE_P(Clocks, YearAtStart,
+                         ::testing::Values(YearCase{"ThisYear", 2026, "2026", "2027"},
+                                           YearCase{"BeforeTheRange", 1999, "2000", "2001"},
+                                           YearCase{"AfterTheRange", 2100, "2099", "2099"}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Calculator, ATypedDateKeepsItsFourDigitYearAndOneThatDoesNotReadIsRefused) {
+    StatsRig rig(ledgerOf({"030315|0009,000", "240215|0020,000", "240216|0001,000"}));
+    rig.form->QWidget::show();
+    StatsPanel &f = rig.panel();
+    f.setCalcDates(QDate(2003, 3, 15));
+    f.toggle();
+    QTest::mouseClick(rig.calcToggle(), Qt::LeftButton);
+    EXPECT_EQ(rig.fromPicker()->text(), QStringLiteral("15/3/2003"));
+
+    typeDate(rig.fromPicker(), QStringLiteral("15/2/2024"));
+    EXPECT_EQ(rig.fromPicker()->date(), QDate(2024, 2, 15));
+    EXPECT_EQ(rig.fromPicker()->text(), QStringLiteral("15/2/2024"));
+    EXPECT_EQ(rig.toPicker()->date(), QDate(2024, 2, 15));
+    EXPECT_EQ(rig.rangeTotal()->text(), QStringLiteral("20,00 Δρχ"));
+    typeDate(rig.toPicker(), QStringLiteral("16/2/2024"));
+    EXPECT_EQ(rig.rangeTotal()->text(), QStringLiteral("21,00 Δρχ"));
+
+    // A day that February lacks is neither moved to another day nor taken silently.
+    for (const QString &typed : {QStringLiteral("31/2/2024"), QStringLiteral("15//2024")}) {
+        typeDate(rig.toPicker(), typed);
+        EXPECT_EQ(rig.toPicker()->date(), QDate(2024, 2, 16)) << typed.toStdString();
+        EXPECT_EQ(rig.toPicker()->text(), QStringLiteral("16/2/2024"));
+        EXPECT_EQ(rig.rangeTotal()->text(), QStringLiteral("Μη έγκυρη ημερομηνία: ") + typed);
+    }
 }
