@@ -27,9 +27,9 @@ QString folderDigest(const QString &dataFolder) {
 #ifndef Q_OS_WIN
 enum class Check { Own, Missing, Refused };
 
-// Checks that path is a real folder (not a link) of this user that no one else may enter;
-// closes one of the user's own that others may.
-Check checkOwnFolder(const QString &path, QString &error) {
+// Checks that path is a real folder (not a link) of this user that no one else may enter. One of
+// the user's own that others may enter is closed when close is set, refused otherwise.
+Check checkOwnFolder(const QString &path, QString &error, bool close = true) {
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     if (::lstat(native.constData(), &st) != 0) {
@@ -45,7 +45,7 @@ Check checkOwnFolder(const QString &path, QString &error) {
         error = QStringLiteral("Ο φάκελος %1 ανήκει σε άλλον χρήστη (uid %2)").arg(path).arg(st.st_uid);
         return Check::Refused;
     }
-    if ((st.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0) {
+    if ((st.st_mode & 077) != 0 && (!close || ::chmod(native.constData(), 0700) != 0)) {
         error = QStringLiteral("Ο φάκελος %1 είναι ανοιχτός σε άλλους χρήστες και δεν κλείνει: %2")
                     .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return Check::Refused;
@@ -76,10 +76,10 @@ QString instanceFolder(bool create, QString &error) {
     return QDir::tempPath();
 #else
     // The session's runtime folder is the user's alone by its definition; it is checked all the
-    // same, and a value that fails the check is passed over for the fall-back.
+    // same (and left as it is), and a value that fails the check is passed over for the fall-back.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     QString ignored;
-    if (QDir::isAbsolutePath(runtime) && checkOwnFolder(runtime, ignored) == Check::Own) {
+    if (QDir::isAbsolutePath(runtime) && checkOwnFolder(runtime, ignored, false) == Check::Own) {
         const QString folder = QDir(runtime).filePath(QStringLiteral("tarv"));
         if (ownFolder(folder, create, error)) return folder;
         return {};

@@ -173,7 +173,7 @@ TEST(SingleInstanceWatch, WatchersGetALineAtOnceThenOnlyChanges) {
     StatusChannel flood;
     ASSERT_TRUE(flood.open(instancePaths(f.data.path()).socket));
     ASSERT_TRUE(flood.send(QByteArray(200, 'x').constData()));
-    QTest::qWaitFor([&] {
+    (void)QTest::qWaitFor([&] {
         flood.receive(0);
         return flood.ended();
     }, 3000);
