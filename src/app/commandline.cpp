@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "app/helptext.h"
 #include "app/statusclient.h"
 #include "meter/meterstatus.h"
 #include "platform/platform.h"
@@ -24,7 +25,7 @@ QString say(Messages m, const char *english, const char *greek) {
 }
 
 // The options of the commands that print and end, and those Qt's windowing reads itself, which
-// are accepted here and left in the arguments for it. The help text is written from kHelp.
+// are accepted here and left in the arguments for it. The help text is in helptext.h.
 struct Options {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("?")}};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}};
@@ -54,34 +55,6 @@ struct Options {
         parser.addOptions({help, version, report, status, watch, year, month, from, to, format});
         parser.addOptions(windowing);
     }
-};
-
-struct HelpLine {
-    const char *names, *english, *greek;
-};
-
-const HelpLine kHelp[] = {
-    {"-h, --help", "Shows this help and ends.", "Δείχνει αυτή τη βοήθεια και τελειώνει."},
-    {"-v, --version", "Shows the program's version and ends.", "Δείχνει την έκδοση του προγράμματος και τελειώνει."},
-    {"--report",
-     "Prints figures from the ledger: the monthly totals of a year unless --month or --from/--to says otherwise.",
-     "Τυπώνει στοιχεία από το αρχείο χρεώσεων: τα σύνολα των μηνών ενός έτους, εκτός αν το --month ή τα "
-     "--from/--to ζητούν άλλα."},
-    {"--status", "Prints the running program's live state in one line.",
-     "Τυπώνει την τρέχουσα κατάσταση του προγράμματος που εκτελείται σε μία γραμμή."},
-    {"--watch",
-     "With --status: a line now and one at every change (every second while on line), until the output closes.",
-     "Με το --status: μία γραμμή τώρα και μία σε κάθε αλλαγή (κάθε δευτερόλεπτο σε σύνδεση), ώσπου να κλείσει η "
-     "έξοδος."},
-    {"--year <YYYY>", "The year of the monthly totals (default: this year).",
-     "Το έτος των μηνιαίων συνόλων (προεπιλογή: το τρέχον)."},
-    {"--month <YYYY-MM>", "Prints the days of one month instead.", "Τυπώνει αντί γι' αυτά τις ημέρες ενός μήνα."},
-    {"--from <YYYY-MM-DD>", "First day of a range total (with --to).",
-     "Πρώτη ημέρα ενός συνόλου διαστήματος (με το --to)."},
-    {"--to <YYYY-MM-DD>", "Last day of a range total (with --from).",
-     "Τελευταία ημέρα ενός συνόλου διαστήματος (με το --from)."},
-    {"--format <format>", "text (default), csv or json; --status takes text or json.",
-     "text (προεπιλογή), csv ή json· το --status δέχεται text ή json."},
 };
 
 bool inYears(int year) {
@@ -180,12 +153,7 @@ QString parserError(Messages m, const QCommandLineParser &parser) {
 } // namespace
 
 Messages messagesOfEnvironment() {
-    // The variables in the order POSIX gives them precedence; the first one set decides.
-    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const QByteArray value = qgetenv(name);
-        if (!value.isEmpty()) return value.startsWith("el") ? Messages::Greek : Messages::English;
-    }
-    return Messages::English;
+    return greekMessagesOfEnvironment() ? Messages::Greek : Messages::English;
 }
 
 Command parseCommandLine(const QStringList &arguments, const QDate &today, Messages m) {
@@ -247,20 +215,7 @@ Command parseCommandLine(const QStringList &arguments, const QDate &today, Messa
 }
 
 QString helpText(Messages m) {
-    QString text = say(m, "Usage: tarv [options]\n"
-                          "Meters the cost of dial-up connections. Without options it starts in the tray.\n\n"
-                          "Options:\n",
-                       "Χρήση: tarv [επιλογές]\n"
-                       "Μετρά το κόστος των τηλεφωνικών συνδέσεων. Χωρίς επιλογές ξεκινά στην περιοχή "
-                       "ειδοποιήσεων.\n\n"
-                       "Επιλογές:\n");
-    for (const HelpLine &line : kHelp)
-        text += QStringLiteral("  %1  %2\n").arg(QString::fromLatin1(line.names), -21).arg(say(m, line.english, line.greek));
-    text += say(m, "\nExit status: 0 done, 1 the ledger cannot be read, 2 bad arguments, 3 (--status) the program "
-                   "is not running.\n",
-                "\nΚατάσταση εξόδου: 0 έγινε, 1 το αρχείο χρεώσεων δεν διαβάζεται, 2 λάθος ορίσματα, 3 (--status) "
-                "το πρόγραμμα δεν εκτελείται.\n");
-    return text;
+    return QString::fromStdString(helpText(m == Messages::Greek));
 }
 
 int runCommand(const Command &command, const QString &dataFolder, QTextStream &out, QTextStream &err) {
