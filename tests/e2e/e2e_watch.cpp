@@ -175,3 +175,39 @@ TEST(E2eWatch, FollowsTheMeterWaitsForTheProgramAndEndsWithItsOutput) {
     const QString first = QString::fromUtf8(piped.readAllStandardOutput());
     EXPECT_TRUE(first.startsWith(QStringLiteral("offline | "))) << qPrintable(first);
 }
+
+TEST(E2eWatch, AStartThatCannotClaimTheLedgerSaysWhyAndShowsIt) {
+    // The folder for the lock and the socket is a link another user could have planted.
+    QTemporaryDir appDir, homeDir, runtimeDir, elsewhere;
+    const QString exe = appDir.filePath(QStringLiteral("tarv"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TARV_EXE), exe));
+    QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
+    QFile::setPermissions(runtimeDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ASSERT_TRUE(QFile::link(elsewhere.path(), runtimeDir.filePath(QStringLiteral("tarv"))));
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("HOME"), homeDir.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), homeDir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("el_GR.UTF-8"));
+    env.insert(QStringLiteral("TARV_MAKER_URL"), QStringLiteral("http://127.0.0.1:9/"));
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(exe, {});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    auto stop = qScopeGuard([&] {
+        program.kill();
+        program.waitForFinished(5000);
+    });
+    QByteArray err;
+    EXPECT_TRUE(waitFor([&] {
+        err += program.readAllStandardError();
+        return err.contains("tarv: ");
+    }, 15000));
+    EXPECT_TRUE(QString::fromUtf8(err).contains(QStringLiteral("δεν είναι φάκελος"))) << err.constData();
+    // The same message waits in a box for the user (the program ends once it is closed), and the
+    // program has not taken the ledger meanwhile.
+    EXPECT_EQ(program.state(), QProcess::Running);
+    EXPECT_FALSE(QFile::exists(appDir.filePath(QStringLiteral("data.dat"))));
+}
