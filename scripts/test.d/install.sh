@@ -16,6 +16,9 @@ for f in bin/tarv share/applications/example.pelmo.tarv.desktop share/metainfo/e
     test -e "$PREFIX/$f" || { echo "install: $f is missing"; exit 1; }
 done
 [ -n "$(find "$PREFIX" -name tarvchart.so)" ] || { echo "install: the chart module is missing"; exit 1; }
+# The front starts the tray program installed beside it, never the build folder's.
+[ -n "$(find "$PREFIX" -path "*/tarv/tarv" -type f)" ] || { echo "install: the tray program is missing"; exit 1; }
+! grep -q "$(pwd)/build/program/tarv" "$PREFIX/bin/tarv" || { echo "install: the front names the build folder"; exit 1; }
 desktop-file-validate "$PREFIX/share/applications/example.pelmo.tarv.desktop"
 appstreamcli validate --no-net "$PREFIX/share/metainfo/example.pelmo.tarv.metainfo.xml"
 

@@ -11,6 +11,8 @@
 #include <QMessageBox>
 #include <QSessionManager>
 #include <QTranslator>
+#include <QTimer>
+#include <cstdio>
 
 namespace tarv {
 
@@ -70,7 +72,22 @@ int runProgram(int argc, char **argv) {
     const Platform platform = makeSystemPlatform();
     // One meter per ledger: a second start shows the running program's window and ends.
     SingleInstance instance(platform.dataFolder);
-    if (!instance.claim()) return 0;
+    switch (instance.claim()) {
+    case SingleInstance::Claim::First:
+        break;
+    case SingleInstance::Claim::Running:
+        return 0;
+    case SingleInstance::Claim::Failed:
+        // Said where a terminal shows it and, as a start from the session has none, in a box.
+        std::fprintf(stderr, "tarv: %s\n", instance.error().toUtf8().constData());
+        QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), instance.error());
+        return 1;
+    }
+    // The program meters without the command line's channel, but says that it has none.
+    if (!instance.error().isEmpty()) {
+        std::fprintf(stderr, "tarv: %s\n", instance.error().toUtf8().constData());
+        showErrorBox(instance.error());
+    }
 
     Windows windows = createWindows(platform);
     TForm1 *form = windows.Form1.get();
@@ -80,6 +97,10 @@ int runProgram(int argc, char **argv) {
         return statusJson(meterStatus(m.s, m.statusLine(), m.platform().clock->now()));
     });
     QObject::connect(&instance, &SingleInstance::showRequested, form, &TForm1::bringToFront);
+    // After every tick (connected after the meter's own handler, so it runs second) the watching
+    // command lines get the status when it has changed: the program tells them, they never ask.
+    if (auto *tick = form->findChild<QTimer *>(QStringLiteral("tickTimer")))
+        QObject::connect(tick, &QTimer::timeout, &instance, &SingleInstance::publishStatus);
     return app.exec();
 }
 

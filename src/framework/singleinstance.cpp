@@ -1,8 +1,5 @@
 #include "framework/singleinstance.h"
 
-#include <QCryptographicHash>
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -13,93 +10,136 @@ namespace tarv {
 namespace {
 
 constexpr int kWaitMs = 1000;
-const QByteArray kShow = "show\n";
-const QByteArray kStatus = "status\n";
+const QByteArray kShow = "show";
+const QByteArray kStatus = "status";
+const QByteArray kWatch = "watch";
+// A request is one short word and its line end; a client that sends more without one is not
+// a command line of this program.
+constexpr qint64 kMaxRequest = 64;
+// Watchers that stop reading are dropped once this much waits for them, instead of the program
+// holding their lines without bound.
+constexpr qint64 kMaxPending = 64 * 1024;
+constexpr qsizetype kMaxWatchers = 32;
 
 } // namespace
 
 SingleInstance::SingleInstance(const QString &dataFolder, QObject *parent)
-    : QObject(parent), m_name(serverName(dataFolder)) {}
+    : QObject(parent), m_paths(instancePaths(dataFolder)) {}
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::serverName(const QString &dataFolder) {
-    // The name holds the user and a digest of the folder, so that two copies of the program in
-    // different folders run side by side and users do not see each other's program.
-    const QByteArray folder = QDir(dataFolder).canonicalPath().toUtf8();
-    const QByteArray digest = QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16);
-    return QStringLiteral("tarv-%1-%2").arg(qEnvironmentVariable("USER", QStringLiteral("user")),
-                                            QString::fromLatin1(digest));
-}
-
-bool SingleInstance::claim() {
+SingleInstance::Claim SingleInstance::claim() {
+    if (!m_paths.error.isEmpty()) {
+        m_error = QStringLiteral("Δεν είναι δυνατό να ξεκινήσει το πρόγραμμα: %1").arg(m_paths.error);
+        return Claim::Failed;
+    }
     // The lock decides which program is the first; a lock left by a program that was killed
     // is taken over, as its process is gone.
-    m_lock = std::make_unique<QLockFile>(QDir::temp().filePath(m_name + QStringLiteral(".lock")));
+    m_lock = std::make_unique<QLockFile>(m_paths.lock);
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0)) {
-        listen();
-        return true;
+        if (!listen())
+            m_error = QStringLiteral("Το πρόγραμμα δεν θα απαντά στο `tarv --status`: %1").arg(m_server->errorString());
+        return Claim::First;
+    }
+    if (m_lock->error() != QLockFile::LockFailedError) {
+        m_error = QStringLiteral("Δεν είναι δυνατό να ξεκινήσει το πρόγραμμα: το κλείδωμα %1 δεν γράφεται").arg(m_paths.lock);
+        return Claim::Failed;
     }
     // The first program may still be starting: give it a moment to open its socket.
     for (int attempt = 0; attempt < 20; ++attempt) {
-        if (askRunningInstance()) return false;
+        if (askRunningInstance()) return Claim::Running;
         QThread::msleep(100);
     }
-    return false;
+    qint64 pid = 0;
+    QString host, application;
+    m_lock->getLockInfo(&pid, &host, &application);
+    m_error = QStringLiteral("Δεν είναι δυνατό να ξεκινήσει το πρόγραμμα: το αρχείο %1 το κρατά ήδη η διεργασία %2, "
+                             "που δεν απαντά.")
+                  .arg(m_paths.lock)
+                  .arg(pid);
+    return Claim::Failed;
 }
 
 bool SingleInstance::askRunningInstance() {
     QLocalSocket socket;
-    socket.connectToServer(m_name);
+    socket.connectToServer(m_paths.socket);
     if (!socket.waitForConnected(kWaitMs)) return false;
-    socket.write(kShow);
+    socket.write(kShow + '\n');
     socket.waitForBytesWritten(kWaitMs);
     socket.disconnectFromServer();
     return true;
 }
 
-std::optional<QByteArray> SingleInstance::askStatus(const QString &dataFolder, int timeoutMs) {
-    QLocalSocket socket;
-    socket.connectToServer(serverName(dataFolder));
-    if (!socket.waitForConnected(timeoutMs)) return std::nullopt;
-    socket.write(kStatus);
-    QByteArray answer;
-    QDeadlineTimer deadline(timeoutMs);
-    while (!answer.contains('\n') && !deadline.hasExpired()) {
-        if (!socket.waitForReadyRead(int(deadline.remainingTime()))) break;
-        answer += socket.readAll();
-    }
-    socket.disconnectFromServer();
-    const qsizetype end = answer.indexOf('\n');
-    return end < 0 ? QByteArray() : answer.left(end);
-}
-
 bool SingleInstance::listen() {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_name)) {
+    if (!m_server->listen(m_paths.socket)) {
         // A socket left by a program that was killed (this one holds the lock now).
-        QLocalServer::removeServer(m_name);
-        if (!m_server->listen(m_name)) return false;
+        QLocalServer::removeServer(m_paths.socket);
+        if (!m_server->listen(m_paths.socket)) return false;
     }
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *client = m_server->nextPendingConnection()) {
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-            connect(client, &QLocalSocket::readyRead, this, [this, client] {
-                // Two requests are known; anything else is ignored.
-                const QByteArray request = client->readAll();
-                if (request.startsWith(kStatus.trimmed())) {
-                    // A status bar may ask every second: the answer comes from memory.
-                    if (m_statusSource) client->write(m_statusSource() + '\n');
-                    client->flush();
-                } else if (request.startsWith(kShow.trimmed())) {
-                    emit showRequested();
-                }
-            });
+            connect(client, &QObject::destroyed, this, [this, client] { m_watchers.removeOne(client); });
+            connect(client, &QLocalSocket::readyRead, this, [this, client] { serve(client); });
         }
     });
     return true;
+}
+
+void SingleInstance::serve(QLocalSocket *client) {
+    while (client->canReadLine()) {
+        const QByteArray request = client->readLine(kMaxRequest).trimmed();
+        if (request == kStatus) {
+            // A status bar may ask every second: the answer comes from memory.
+            if (m_statusSource) sendTo(client, m_statusSource());
+        } else if (request == kShow) {
+            emit showRequested();
+        } else if (request == kWatch && m_statusSource && !m_watchers.contains(client)) {
+            if (m_watchers.size() >= kMaxWatchers) {
+                drop(client);
+                return;
+            }
+            m_watchers.append(client);
+            // The newcomer gets the line now; the others too when it is news to them.
+            const QByteArray line = m_statusSource();
+            if (line != m_published)
+                publish(line);
+            else
+                sendTo(client, line);
+        }
+    }
+    if (client->bytesAvailable() > kMaxRequest) drop(client);
+}
+
+void SingleInstance::sendTo(QLocalSocket *client, const QByteArray &line) {
+    if (client->bytesToWrite() > kMaxPending) {
+        drop(client);
+        return;
+    }
+    client->write(line + '\n');
+    client->flush();
+}
+
+void SingleInstance::drop(QLocalSocket *client) {
+    m_watchers.removeOne(client);
+    client->abort();
+    client->deleteLater();
+}
+
+void SingleInstance::publishStatus() {
+    if (m_watchers.isEmpty() || !m_statusSource) return;
+    const QByteArray line = m_statusSource();
+    if (line != m_published) publish(line);
+}
+
+void SingleInstance::publish(const QByteArray &line) {
+    m_published = line;
+    // A copy: a watcher dropped on the way leaves the list.
+    const QList<QLocalSocket *> watchers = m_watchers;
+    for (QLocalSocket *client : watchers) sendTo(client, line);
 }
 
 } // namespace tarv

@@ -1,38 +1,50 @@
 #pragma once
 
+#include "framework/instancepaths.h"
+
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
-#include <optional>
 
 class QLocalServer;
+class QLocalSocket;
 class QLockFile;
 
 namespace tarv {
 
-// Keeps one running program per data folder. The first program listens on a local socket named
-// after its folder; a later start finds it, asks it to show its main window and ends.
+// Keeps one running program per data folder and user. The first program holds a lock and listens
+// on a local socket, both named by instancePaths(); a later start finds it, asks it to show its
+// main window and ends. The socket also answers the command line: "status" with one line of the
+// meter's state, "watch" with that line now and again at every change.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
     explicit SingleInstance(const QString &dataFolder, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // Claims the folder for this program. False when another program already runs on it;
-    // that program has then been asked to show its main window.
-    bool claim();
+    enum class Claim {
+        First,   // this program runs the folder's meter
+        Running, // another program runs it and has been asked to show its main window
+        Failed,  // neither: error() says why
+    };
+    Claim claim();
 
-    // The socket's name for a folder.
-    static QString serverName(const QString &dataFolder);
+    // Why the claim failed; after a successful claim, why the command line cannot reach this
+    // program (its socket could not listen), or empty.
+    QString error() const { return m_error; }
 
-    // Answers a status question with what source returns (one line, without its line end).
-    // Without a source, status questions go unanswered.
+    // The status line (one line of json, without its line end) the socket answers with. Without
+    // a source, status questions go unanswered.
     void setStatusSource(std::function<QByteArray()> source) { m_statusSource = std::move(source); }
 
-    // Asks the program running on dataFolder for its status line. Nothing when no program runs
-    // there; an empty answer when it did not answer in time.
-    static std::optional<QByteArray> askStatus(const QString &dataFolder, int timeoutMs = 3000);
+    // Sends the status to the watching command lines when it differs from what they were last
+    // sent. Called after every tick; without watchers it costs nothing.
+    void publishStatus();
+
+    // The number of command lines that watch the status.
+    qsizetype watcherCount() const { return m_watchers.size(); }
 
 signals:
     // A later start asked this program to show its main window.
@@ -41,11 +53,18 @@ signals:
 private:
     bool askRunningInstance();
     bool listen();
+    void serve(QLocalSocket *client);
+    void sendTo(QLocalSocket *client, const QByteArray &line);
+    void publish(const QByteArray &line);
+    void drop(QLocalSocket *client);
 
-    QString m_name;
+    InstancePaths m_paths;
+    QString m_error;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
     std::function<QByteArray()> m_statusSource;
+    QList<QLocalSocket *> m_watchers;
+    QByteArray m_published; // the line the watchers were last sent
 };
 
 } // namespace tarv

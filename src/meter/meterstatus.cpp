@@ -16,6 +16,8 @@ MeterStatus meterStatus(const MeterState &state, const QString &statusLine, cons
         // Whole seconds, as the elapsed-time line counts them; a clock set back reads as 0.
         st.elapsedSeconds = std::max<qint64>(0, state.connectionStart.msecsTo(now) / 1000);
         st.connectionCost = state.connectionCost;
+        const int hour = now.time().hour();
+        st.zone = hour < state.zoneAFrom || hour >= state.zoneATo ? QStringLiteral("B") : QStringLiteral("A");
     }
     // The day's record rolls over with the first charge of a new day; until then the window
     // already shows 0 for the new day, and so does the status.
@@ -32,6 +34,7 @@ QByteArray statusJson(const MeterStatus &status) {
         {QStringLiteral("cost"), status.connectionCost},
         {QStringLiteral("today"), status.todayTotal},
         {QStringLiteral("currency"), status.currency},
+        {QStringLiteral("zone"), status.zone},
     };
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
@@ -43,12 +46,24 @@ bool parseStatusJson(const QByteArray &json, MeterStatus &status) {
     const QJsonObject o = doc.object();
     if (!o.value(QStringLiteral("online")).isBool() || !o.value(QStringLiteral("today")).isDouble()) return false;
     status.online = o.value(QStringLiteral("online")).toBool();
-    status.statusText = o.value(QStringLiteral("status")).toString();
+    status.statusText = printableText(o.value(QStringLiteral("status")).toString());
     status.elapsedSeconds = qint64(o.value(QStringLiteral("elapsed")).toDouble());
     status.connectionCost = o.value(QStringLiteral("cost")).toDouble();
     status.todayTotal = o.value(QStringLiteral("today")).toDouble();
-    status.currency = o.value(QStringLiteral("currency")).toString();
+    status.currency = printableText(o.value(QStringLiteral("currency")).toString());
+    status.zone = printableText(o.value(QStringLiteral("zone")).toString());
     return true;
+}
+
+QString printableText(const QString &text) {
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool reorders = (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+        if (c.category() != QChar::Other_Control && !reorders) kept.append(c);
+    }
+    return kept;
 }
 
 QString statusText(const MeterStatus &s, const QLocale &locale) {

@@ -17,6 +17,7 @@ struct MeterStatus {
     double connectionCost = 0;
     double todayTotal = 0;
     QString currency;
+    QString zone;           // "A" or "B" while on line, the zone in force; empty off line
 };
 
 // The figures of state at now, with the status line the last tick set. They come from what the
@@ -27,8 +28,13 @@ MeterStatus meterStatus(const MeterState &state, const QString &statusLine, cons
 // The figures as one line of compact json, which the program answers over its local channel.
 QByteArray statusJson(const MeterStatus &status);
 
-// Reads statusJson's answer back. False for anything else.
+// Reads statusJson's answer back. False for anything else. The texts come from another process
+// and end up on a terminal: control characters in them are dropped.
 bool parseStatusJson(const QByteArray &json, MeterStatus &status);
+
+// text without its control characters (C0, C1, DEL) and the marks that reorder a terminal's
+// line (bidirectional embeddings, overrides and isolates).
+QString printableText(const QString &text);
 
 // One line for a status bar: "online | Σύνδεση: Ενεργή (ppp) | 65 s | 18 Δρχ | Σήμερα: 45 Δρχ".
 QString statusText(const MeterStatus &status, const QLocale &locale = QLocale());
