@@ -8,6 +8,10 @@
 #include <QLockFile>
 #include <QThread>
 
+#ifdef Q_OS_WIN
+#include "platform/windows/instancename.h"
+#endif
+
 namespace tarv {
 
 namespace {
@@ -28,6 +32,10 @@ QString SingleInstance::serverName(const QString &dataFolder) {
     // different folders run side by side and users do not see each other's program.
     const QByteArray folder = QDir(dataFolder).canonicalPath().toUtf8();
     const QByteArray digest = QCryptographicHash::hash(folder, QCryptographicHash::Sha1).toHex().left(16);
+#ifdef Q_OS_WIN
+    // Windows has one pipe name space for the whole machine: the user's identifier keeps it apart.
+    return windowsInstanceName(QString::fromLatin1(digest));
+#endif
     return QStringLiteral("tarv-%1-%2").arg(qEnvironmentVariable("USER", QStringLiteral("user")),
                                             QString::fromLatin1(digest));
 }
