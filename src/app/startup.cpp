@@ -11,6 +11,11 @@
 #include <QMessageBox>
 #include <QSessionManager>
 
+#ifdef Q_OS_WIN
+#include "platform/windows/firststartnotice.h"
+#include "shell/trayicon.h"
+#endif
+
 namespace tarv {
 
 Windows::Windows() = default;
@@ -69,6 +74,11 @@ int runProgram(int argc, char **argv) {
         return statusJson(meterStatus(m.s, m.statusLine(), m.platform().clock->now()));
     });
     QObject::connect(&instance, &SingleInstance::showRequested, form, &TForm1::bringToFront);
+#ifdef Q_OS_WIN
+    // An installed copy's first start says from its icon where it is and how to open it.
+    if (auto *tray = form->findChild<TTrayIcon *>())
+        showFirstStartNotice(*tray, QCoreApplication::applicationDirPath(), platform.dataFolder);
+#endif
     return app.exec();
 }
 
