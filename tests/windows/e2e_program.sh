@@ -42,7 +42,7 @@ echo "count=0" >"$RAS"
 TARV_RASSTUB_FILE="$(winepath -w "$RAS" 2>/dev/null)"
 export TARV_RASSTUB_FILE
 start_program() {
-    (cd "$INST" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rasapi32=n" timeout 600 wine "$INST_WIN\\tarv.exe" \
+    (cd "$INST" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rasapi32=n" timeout 600 wine "$INST_WIN\\tarvw.exe" \
         >>"$WORK/tarv.log" 2>&1) &
     PROGRAM_PID=$!
 }
@@ -69,7 +69,9 @@ wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarv' /
     grep -q 'uninstall.exe' || fail "the uninstaller is not registered"
 [ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tarv.lnk" ] ||
     fail "no Start-menu shortcut"
-cp "$STANDIN" "$INST/rasapi32.dll"
+# The program loads the remote-access library from the system folder only: the stand-in goes
+# there, in this test's own prefix, never beside the program.
+cp "$STANDIN" "$WINEPREFIX/drive_c/windows/system32/rasapi32.dll"
 
 echo "e2e_program.sh: first run"
 DAY="$(date +%y%m%d)"
@@ -81,8 +83,40 @@ cmp "$DATA/data.dat" "$WORK/expected.dat" || {
     xxd "$DATA/data.dat" | head -8 >&2
     fail "the first-run ledger is not the expected 119 bytes"
 }
-wait_for "wine reg query '$RUN_KEY' /v Tarv 2>/dev/null | grep -qF 'C:\\Program Files\\Tarv\\tarv.exe'" 30 ||
-    fail "the Run-key value Tarv does not hold the program's path"
+wait_for "wine reg query '$RUN_KEY' /v Tarv 2>/dev/null | grep -qF '\"C:\\Program Files\\Tarv\\tarvw.exe\"'" 30 ||
+    fail "the Run-key value Tarv does not hold the tray program's path in quotes"
+
+# --- The command line in a Command Prompt and the first-start notice --------------------------
+echo "e2e_program.sh: the command line in a console"
+[ -f "$INST/tarvw.exe" ] || fail "the installer did not install tarvw.exe"
+# The first start's balloon was taken by the shell: the marker beside the ledger says so.
+wait_for '[ -f "$DATA/firststart.shown" ]' 20 || fail "no first-start balloon"
+# Wine's notification area brings a balloon up after a moment's delay.
+sleep 3
+import -window root "$SHOTS/first-start.png" 2>/dev/null || true
+# Typed in a Command Prompt on a terminal (script gives Wine one), tarv.exe prints in the console.
+# The arguments are one shell command line (quote a Windows path with its backslashes).
+# Wine's console adds its terminal controls, which are taken out again.
+console() {
+    (cd "$INST" && script -qec "timeout 60 wine cmd /c $*" /dev/null </dev/null 2>&1 |
+        sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' | tr -d '\r')
+}
+console tarv.exe --version >"$WORK/cli.txt" || fail "tarv.exe --version failed: $(cat "$WORK/cli.txt")"
+grep -q '^tarv [0-9]' "$WORK/cli.txt" || fail "tarv.exe --version printed: $(cat "$WORK/cli.txt")"
+console tarv.exe --report >"$WORK/cli.txt" || fail "tarv.exe --report failed: $(cat "$WORK/cli.txt")"
+grep -q 'Δρχ' "$WORK/cli.txt" || fail "tarv.exe --report printed: $(cat "$WORK/cli.txt")"
+console tarv.exe --status >"$WORK/cli.txt" || fail "tarv.exe --status failed: $(cat "$WORK/cli.txt")"
+grep -q 'Σήμερα' "$WORK/cli.txt" || fail "tarv.exe --status printed: $(cat "$WORK/cli.txt")"
+# A bad option sets ERRORLEVEL 2, read back in a batch file as a user's script would.
+printf '@echo off\r\ntarv.exe --no-such-option\r\necho ERRORLEVEL=%%ERRORLEVEL%%\r\n' >"$WORK/bad.bat"
+console "'$(winepath -w "$WORK/bad.bat" 2>/dev/null)'" >"$WORK/cli.txt" || true
+grep -q 'ERRORLEVEL=2' "$WORK/cli.txt" || fail "a bad option did not set ERRORLEVEL 2: $(cat "$WORK/cli.txt")"
+# To a file: UTF-8, and a CSV report with a byte-order mark.
+(cd "$INST" && timeout 60 wine tarv.exe --report --format csv >"$WORK/report.csv" 2>/dev/null) ||
+    fail "tarv.exe --report --format csv failed"
+[ "$(head -c 3 "$WORK/report.csv" | xxd -p)" = "efbbbf" ] || fail "the CSV report has no byte-order mark"
+grep -q 'Δρχ' "$WORK/report.csv" || fail "the CSV report is not UTF-8"
+# --- end of the command line ----------------------------------------------------------------
 
 echo "e2e_program.sh: a double click on the notify icon"
 TRAY="$(xdotool search --name 'Wine System Tray' 2>/dev/null | head -1)"
