@@ -15,9 +15,10 @@ QString firstStartNoticeTitle() {
 }
 
 QString firstStartNoticeText(const QString &programFolder) {
-    return QStringLiteral("Το πρόγραμμα μετράει από εδώ, την περιοχή ειδοποιήσεων δίπλα στο ρολόι "
-                          "(ίσως μέσα στα κρυφά εικονίδια, πίσω από το βέλος ^). Διπλό κλικ στο "
-                          "εικονίδιο ανοίγει το παράθυρό του.\nΦάκελος: %1")
+    // Short lines: a balloon that does not wrap by itself still shows every word.
+    return QStringLiteral("Το πρόγραμμα μετράει από εδώ, την περιοχή ειδοποιήσεων δίπλα στο ρολόι\n"
+                          "(ίσως μέσα στα κρυφά εικονίδια, πίσω από το βέλος ^).\n"
+                          "Διπλό κλικ στο εικονίδιο ανοίγει το παράθυρό του.\nΦάκελος: %1")
         .arg(QDir::toNativeSeparators(programFolder));
 }
 
