@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -123,6 +124,22 @@ TEST(InstanceName, CarriesTheUsersIdentifierAndTheFolder) {
     EXPECT_TRUE(name.contains(sid)) << name.toStdString();
     EXPECT_EQ(name, SingleInstance::serverName(a.path()));
     EXPECT_NE(name, SingleInstance::serverName(b.path()));
+
+    // The program's own pipe keeps its name for its callers.
+    QLocalServer own;
+    own.setSocketOptions(QLocalServer::UserAccessOption);
+    ASSERT_TRUE(own.listen(name));
+    EXPECT_EQ(SingleInstance::serverName(a.path()), name);
+    own.close();
+
+    // A pipe of the name served by another account's process is passed over, by the program as
+    // by its callers. Wine has one account: this test's own pipe stands for another account's,
+    // seen by a user of another identifier.
+    const QString other = QStringLiteral("S-1-5-21-1-2-3-1001");
+    const QString othersName = QStringLiteral("tarv-%1-0123456789abcdef").arg(other);
+    QLocalServer squatter;
+    ASSERT_TRUE(squatter.listen(othersName));
+    EXPECT_EQ(windowsInstanceName(QStringLiteral("0123456789abcdef"), other), othersName + QStringLiteral("-2"));
 }
 
 } // namespace
