@@ -25,16 +25,18 @@ fi
 
 WINEPREFIX="$(mktemp -d /tmp/tarv-wine.XXXXXX)"
 LOG="$WINEPREFIX.log"
-# The tests swap stand-in libraries beside the program: they run on a copy of their own.
+# The tests swap stand-in libraries in the fresh prefix and beside the program: a copy of their own.
 RUN="$WINEPREFIX.run"
 mkdir -p "$RUN"
-cp -r "$OUT/tarv-windows-tests.exe" "$OUT/rasapi32.dll" "$OUT/standins" "$RUN/"
+cp -r "$OUT/tarv-windows-tests.exe" "$OUT/standins" "$RUN/"
 export WINEPREFIX
-# Quiet, no Mono or Gecko installers, and the stand-in rasapi32.dll beside the program rather than
-# Wine's own.
+# Quiet, no Mono or Gecko installers, and the stand-in rasapi32.dll rather than Wine's own: the
+# program loads it from the system folder only, where the tests put it (the prefix is theirs).
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;rasapi32=n"
 export WINEARCH=win64
+# A locale whose code page is not Greek's (1253): the icon's Greek tip must not depend on it.
+export LC_ALL=C.UTF-8
 unset DISPLAY WAYLAND_DISPLAY
 
 cleanup() {

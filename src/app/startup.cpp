@@ -14,6 +14,11 @@
 #include <QTimer>
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include "platform/windows/firststartnotice.h"
+#include "shell/trayicon.h"
+#endif
+
 namespace tarv {
 
 Windows::Windows() = default;
@@ -101,6 +106,11 @@ int runProgram(int argc, char **argv) {
     // command lines get the status when it has changed: the program tells them, they never ask.
     if (auto *tick = form->findChild<QTimer *>(QStringLiteral("tickTimer")))
         QObject::connect(tick, &QTimer::timeout, &instance, &SingleInstance::publishStatus);
+#ifdef Q_OS_WIN
+    // An installed copy's first start says from its icon where it is and how to open it.
+    if (auto *tray = form->findChild<TTrayIcon *>())
+        showFirstStartNotice(*tray, QCoreApplication::applicationDirPath(), platform.dataFolder);
+#endif
     return app.exec();
 }
 

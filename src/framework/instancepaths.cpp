@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFile>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include "platform/windows/instancename.h"
+#else
 #include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
@@ -95,7 +97,8 @@ InstancePaths instancePaths(const QString &dataFolder, bool create) {
     const QString digest = folderDigest(dataFolder);
 #ifdef Q_OS_WIN
     // A name of the user's session and the folder (a named pipe and a lock in the temporary folder).
-    const QString name = QStringLiteral("tarv-%1-%2").arg(qEnvironmentVariable("USER", QStringLiteral("user")), digest);
+    // Windows has one pipe name space for the whole machine: the user's identifier keeps it apart.
+    const QString name = windowsInstanceName(digest);
     paths.lock = QDir::temp().filePath(name + QStringLiteral(".lock"));
     paths.socket = name;
 #else

@@ -46,6 +46,8 @@ public:
 
     // Adds the icon to the notification area.
     void ShowIcon();
+    // Shows a balloon (a passing notification) from the icon, where the notification area can.
+    bool showBalloon(const QString &title, const QString &text);
     bool NotifyShell(NotifyOp op);
     // The record NotifyShell hands over for op (an addition when none is named).
     NotifyIconData notifyData(NotifyOp op = NotifyOp::Add) const;

@@ -45,8 +45,10 @@ RAS="$WORK/ras.txt"
 echo "count=0" >"$RAS"
 TARV_RASSTUB_FILE="$(winepath -w "$RAS" 2>/dev/null)"
 export TARV_RASSTUB_FILE
+# Starts the tray program, or the given executable of the install folder (tarv.exe, the command
+# line, starts the tray program when it has no option).
 start_program() {
-    (cd "$INST" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rasapi32=n" timeout 600 wine "$INST_WIN\\tarv.exe" \
+    (cd "$INST" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rasapi32=n" timeout 600 wine "$INST_WIN\\${1:-tarvw.exe}" \
         >>"$WORK/tarv.log" 2>&1) &
     PROGRAM_PID=$!
 }
@@ -92,7 +94,9 @@ entry_value UninstallString | grep -qF "$INST_WIN\\uninstall.exe" ||
 [ ! -e "$WINEPREFIX/drive_c/Program Files/Tarv" ] || fail "an install for one user wrote to Program Files"
 [ -f "$SHORTCUT" ] || fail "no Start-menu shortcut in the user's menu"
 [ -z "$OLDER" ] || [ -f "$INST/retired.txt" ] || fail "the older installer did not install retired.txt"
-cp "$STANDIN" "$INST/rasapi32.dll"
+# The program loads the remote-access library from the system folder only: the stand-in goes
+# there, in this test's own prefix, never beside the program.
+cp "$STANDIN" "$WINEPREFIX/drive_c/windows/system32/rasapi32.dll"
 
 echo "e2e_program.sh: first run"
 DAY="$(date +%y%m%d)"
@@ -104,8 +108,40 @@ cmp "$DATA/data.dat" "$WORK/expected.dat" || {
     xxd "$DATA/data.dat" | head -8 >&2
     fail "the first-run ledger is not the expected 119 bytes"
 }
-wait_for 'run_value | grep -qF "$INST_WIN\\tarv"' 30 ||
-    fail "the Run-key value Tarv does not hold the program's path"
+wait_for 'run_value | grep -qF "\"$INST_WIN\\tarvw.exe\""' 30 ||
+    fail "the Run-key value Tarv does not hold the tray program's path in quotes"
+
+# --- The command line in a Command Prompt and the first-start notice --------------------------
+echo "e2e_program.sh: the command line in a console"
+[ -f "$INST/tarvw.exe" ] || fail "the installer did not install tarvw.exe"
+# The first start's balloon was taken by the shell: the marker beside the ledger says so.
+wait_for '[ -f "$DATA/firststart.shown" ]' 20 || fail "no first-start balloon"
+# Wine's notification area brings a balloon up after a moment's delay.
+sleep 3
+import -window root "$SHOTS/first-start.png" 2>/dev/null || true
+# Typed in a Command Prompt on a terminal (script gives Wine one), tarv.exe prints in the console.
+# The arguments are one shell command line (quote a Windows path with its backslashes).
+# Wine's console adds its terminal controls, which are taken out again.
+console() {
+    (cd "$INST" && script -qec "timeout 60 wine cmd /c $*" /dev/null </dev/null 2>&1 |
+        sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' | tr -d '\r')
+}
+console tarv.exe --version >"$WORK/cli.txt" || fail "tarv.exe --version failed: $(cat "$WORK/cli.txt")"
+grep -q '^tarv [0-9]' "$WORK/cli.txt" || fail "tarv.exe --version printed: $(cat "$WORK/cli.txt")"
+console tarv.exe --report >"$WORK/cli.txt" || fail "tarv.exe --report failed: $(cat "$WORK/cli.txt")"
+grep -q 'Δρχ' "$WORK/cli.txt" || fail "tarv.exe --report printed: $(cat "$WORK/cli.txt")"
+console tarv.exe --status >"$WORK/cli.txt" || fail "tarv.exe --status failed: $(cat "$WORK/cli.txt")"
+grep -q 'Σήμερα' "$WORK/cli.txt" || fail "tarv.exe --status printed: $(cat "$WORK/cli.txt")"
+# A bad option sets ERRORLEVEL 2, read back in a batch file as a user's script would.
+printf '@echo off\r\ntarv.exe --no-such-option\r\necho ERRORLEVEL=%%ERRORLEVEL%%\r\n' >"$WORK/bad.bat"
+console "'$(winepath -w "$WORK/bad.bat" 2>/dev/null)'" >"$WORK/cli.txt" || true
+grep -q 'ERRORLEVEL=2' "$WORK/cli.txt" || fail "a bad option did not set ERRORLEVEL 2: $(cat "$WORK/cli.txt")"
+# To a file: UTF-8, and a CSV report with a byte-order mark.
+(cd "$INST" && timeout 60 wine tarv.exe --report --format csv >"$WORK/report.csv" 2>/dev/null) ||
+    fail "tarv.exe --report --format csv failed"
+[ "$(head -c 3 "$WORK/report.csv" | xxd -p)" = "efbbbf" ] || fail "the CSV report has no byte-order mark"
+grep -q 'Δρχ' "$WORK/report.csv" || fail "the CSV report is not UTF-8"
+# --- end of the command line ----------------------------------------------------------------
 
 echo "e2e_program.sh: a double click on the notify icon"
 # The notification area appears with the first icon in a fresh prefix.
@@ -142,7 +178,8 @@ echo "e2e_program.sh: units while connected"
 stop_program
 # Short units (2 s by day, 3 s by night) so that several fall due within the test.
 ledger "$DATA/data.dat" '8|22|2|3|9|EUR'
-start_program
+# This time through the command line without options, which starts the tray program and ends.
+start_program tarv.exe
 sleep 10
 [ "$(amount_of "$DATA/data.dat" "$DAY")" = "0000,000" ] || fail "charged before a connection"
 echo "count=1;states=8192;device=modem" >"$RAS"

@@ -41,4 +41,6 @@ tarv_add_windows_test(test_banner_text ${_t}/shell/test_banner_text.cpp ${_t}/sh
     LIBS tarvchart)
 target_include_directories(test_banner_text PRIVATE ${_t}/net)
 # The Windows program's own pieces: the notification-area host and the data folder rule.
-tarv_add_windows_test(test_windows_program ${_w}/test_notifytrayhost.cpp ${_w}/test_datafolder.cpp LIBS tarvgui)
+tarv_add_windows_test(test_windows_program ${_w}/test_notifytrayhost.cpp ${_w}/test_datafolder.cpp
+    ${_w}/test_windowsfront.cpp LIBS tarvapp)
+target_compile_definitions(test_windows_program PRIVATE TARV_VERSION="${PROJECT_VERSION}")

@@ -63,14 +63,14 @@ struct ShellCall {
 TARV_TEST(recordBytesForALongTip) {
     HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x12345678));
     HICON icon = reinterpret_cast<HICON>(static_cast<uintptr_t>(0x0badf00d));
-    std::string tip;
+    std::wstring tip;
     for (int i = 0; i < 70; ++i)
-        tip += static_cast<char>('A' + i % 26);
+        tip += static_cast<wchar_t>(0x391 + i % 24); // Greek capitals, which no single-byte page of most systems holds
     const NotifyIconRecord r = makeNotifyIconRecord(window, 1, icon, tip);
 
     // The record written out by hand, offset by offset.
     const size_t ptr = k64 ? 8 : 4;
-    std::vector<unsigned char> expected(k64 ? 104 : 88, 0);
+    std::vector<unsigned char> expected(k64 ? 952 : 936, 0);
     putLittleEndian(expected, 0, expected.size(), 4);
     putLittleEndian(expected, ptr, 0x12345678, ptr);     // window
     putLittleEndian(expected, 2 * ptr, 1, 4);            // identifier
@@ -78,7 +78,8 @@ TARV_TEST(recordBytesForALongTip) {
     putLittleEndian(expected, 2 * ptr + 8, 1024 + 1, 4); // callback message
     putLittleEndian(expected, k64 ? 32 : 20, 0x0badf00d, ptr);
     const size_t tipAt = k64 ? 40 : 24;
-    std::memcpy(&expected[tipAt], tip.data(), 63); // 63 characters, then the zero already there
+    for (size_t i = 0; i < 63; ++i) // 63 UTF-16 characters, then the zero already there
+        putLittleEndian(expected, tipAt + 2 * i, tip[i], 2);
 
     CHECK_EQ(sizeof r, expected.size());
     std::vector<unsigned char> actual(sizeof r);
@@ -88,17 +89,45 @@ TARV_TEST(recordBytesForALongTip) {
 }
 
 TARV_TEST(recordWithoutTipOrIcon) {
-    const NotifyIconRecord r = makeNotifyIconRecord(nullptr, 2, nullptr, "");
+    const NotifyIconRecord r = makeNotifyIconRecord(nullptr, 2, nullptr, L"");
     CHECK_EQ(r.uFlags, UINT(3));
     CHECK_EQ(r.uCallbackMessage, UINT(1026));
-    const char zeros[64] = {};
+    const wchar_t zeros[128] = {};
     CHECK(std::memcmp(r.szTip, zeros, sizeof zeros) == 0);
     // No image of its own: the stock logo.
     CHECK(r.hIcon != nullptr);
     CHECK(r.hIcon == LoadIconA(nullptr, MAKEINTRESOURCEA(32517)));
-    // Exactly 63 characters fit whole.
-    const NotifyIconRecord full = makeNotifyIconRecord(nullptr, 1, nullptr, std::string(63, 'x'));
-    CHECK(std::string(full.szTip) == std::string(63, 'x'));
+    // Exactly 63 characters fit whole; a cut never leaves half a surrogate pair behind.
+    const NotifyIconRecord full = makeNotifyIconRecord(nullptr, 1, nullptr, std::wstring(63, L'x'));
+    CHECK(std::wstring(full.szTip) == std::wstring(63, L'x'));
+    const std::wstring pairAtTheCut = std::wstring(62, L'x') + L"\xD83D\xDCDE";
+    CHECK(std::wstring(makeNotifyIconRecord(nullptr, 1, nullptr, pairAtTheCut).szTip) == std::wstring(62, L'x'));
+}
+
+TARV_TEST(balloonRecords) {
+    const std::wstring tip = L"\x03A3\x03CD\x03BD\x03B4\x03B5\x03C3\x03B7: \x0391\x03BD\x03B5\x03BD\x03B5\x03C1\x03B3\x03AE";
+    const struct {
+        const char *name;
+        std::wstring title, text, expectTitle, expectText;
+    } rows[] = {
+        {"Greek", L"\x03A4\x03B1\x03C1\x03B2", tip, L"\x03A4\x03B1\x03C1\x03B2", tip},
+        {"long", std::wstring(80, L't'), std::wstring(300, L'b'), std::wstring(63, L't'), std::wstring(255, L'b')},
+        // An empty text would take a balloon away instead of showing one.
+        {"empty text", L"", L"", L"", L" "},
+    };
+    for (const auto &row : rows) {
+        const NotifyBalloon balloon{row.title, row.text};
+        const NotifyIconRecord r = makeNotifyIconRecord(nullptr, 1, nullptr, tip, &balloon);
+        CHECK_EQ_IN(row.name, r.uFlags, UINT(1 | 2 | 4 | 0x10));
+        CHECK_EQ_IN(row.name, r.dwInfoFlags, DWORD(1));
+        CHECK_EQ_IN(row.name, std::wstring(r.szInfoTitle) == row.expectTitle, true);
+        CHECK_EQ_IN(row.name, std::wstring(r.szInfo) == row.expectText, true);
+        CHECK_EQ_IN(row.name, std::wstring(r.szTip) == tip, true);
+    }
+    // Without a balloon the balloon's fields stay clear.
+    const NotifyIconRecord plain = makeNotifyIconRecord(nullptr, 1, nullptr, tip);
+    CHECK_EQ(plain.uFlags & 0x10, UINT(0));
+    CHECK(plain.szInfo[0] == 0 && plain.szInfoTitle[0] == 0);
 }
 
 TARV_TEST(shellCallsOfTheIconsLife) {
@@ -112,15 +141,16 @@ TARV_TEST(shellCallsOfTheIconsLife) {
             return TRUE;
         });
         icon.show();
-        icon.setTip("Today: 12,5 Euro");
-        icon.setTip("");
+        icon.setTip(L"Today: 12,5 Euro");
+        icon.setTip(L"");
+        CHECK(icon.showBalloon({L"Title", L"Text"}));
         icon.setIcon(image);
     }
-    CHECK_EQ(calls.size(), size_t(5));
-    if (calls.size() == 5) {
-        const DWORD ops[] = {kNotifyAdd, kNotifyModify, kNotifyModify, kNotifyModify, kNotifyDelete};
-        const UINT flags[] = {3, 7, 3, 3, 3};
-        for (size_t i = 0; i < 5; ++i) {
+    CHECK_EQ(calls.size(), size_t(6));
+    if (calls.size() == 6) {
+        const DWORD ops[] = {kNotifyAdd, kNotifyModify, kNotifyModify, kNotifyModify, kNotifyModify, kNotifyDelete};
+        const UINT flags[] = {3, 7, 3, 3 | 0x10, 3, 3};
+        for (size_t i = 0; i < 6; ++i) {
             const std::string row = "call " + std::to_string(i);
             CHECK_EQ_IN(row, calls[i].operation, ops[i]);
             CHECK_EQ_IN(row, calls[i].record.uFlags, flags[i]);
@@ -128,9 +158,10 @@ TARV_TEST(shellCallsOfTheIconsLife) {
             CHECK_EQ_IN(row, calls[i].record.uID, UINT(1));
             CHECK_EQ_IN(row, calls[i].record.uCallbackMessage, UINT(1025));
         }
-        CHECK_EQ(std::string(calls[1].record.szTip), std::string("Today: 12,5 Euro"));
+        CHECK(std::wstring(calls[1].record.szTip) == L"Today: 12,5 Euro");
         CHECK(calls[2].record.szTip[0] == 0);
-        CHECK(calls[3].record.hIcon == image);
+        CHECK(std::wstring(calls[3].record.szInfo) == L"Text");
+        CHECK(calls[4].record.hIcon == image);
     }
     DestroyWindow(owner);
 }
@@ -146,7 +177,11 @@ TARV_TEST(theShellTakesTheRecord) {
     {
         NotifyIcon icon(owner);
         CHECK(icon.show());
-        icon.setTip(std::string(70, 't'));
+        // Greek, which the shell keeps whatever the system's code page is.
+        icon.setTip(L"\x03A3\x03CD\x03BD\x03B4\x03B5\x03C3\x03B7: \x0391\x03BD\x03B5\x03BD\x03B5\x03C1\x03B3\x03AE");
+        CHECK(icon.notifyShell(kNotifyModify));
+        CHECK(icon.showBalloon({L"\x03A4\x03B1\x03C1\x03B2", L"\x0394\x03C1\x03C7"}));
+        icon.setTip(std::wstring(70, L't'));
         CHECK(icon.notifyShell(kNotifyModify));
         CHECK(icon.notifyShell(kNotifyDelete));
         // Gone: the shell knows the icon no more.

@@ -57,14 +57,34 @@ TEST_F(NotifyTrayHostTest, HandsTheShellTheOwnersRecordOnceAdded) {
     EXPECT_EQ(r.uID, 1u);
     EXPECT_EQ(r.uCallbackMessage, UINT(WM_USER + 1));
     EXPECT_NE(r.hIcon, nullptr);
-    EXPECT_STREQ(r.szTip, "Tarv");
+    EXPECT_EQ(QString::fromWCharArray(r.szTip), QStringLiteral("Tarv"));
 
     // A modify without the tip flag keeps the earlier tip.
     ASSERT_TRUE(host->notify(NotifyOp::Modify, data(QString())));
-    EXPECT_STREQ(calls.back().record.szTip, "Tarv");
+    EXPECT_EQ(QString::fromWCharArray(calls.back().record.szTip), QStringLiteral("Tarv"));
     ASSERT_TRUE(host->notify(NotifyOp::Delete, data()));
     EXPECT_EQ(calls.back().op, win32::kNotifyDelete);
     EXPECT_FALSE(host->notify(NotifyOp::Delete, data()));
+}
+
+// Run under a code page other than 1253 (the test script sees to it): the Greek tip and balloon
+// reach the shell's record as they were written, not as question marks.
+TEST_F(NotifyTrayHostTest, GreekTipAndBalloonReachTheRecordWhateverTheCodePage) {
+    EXPECT_NE(GetACP(), 1253u) << "this test proves something only under another code page";
+    const QString tip = QStringLiteral("Σύνδεση: Ανενεργή");
+    EXPECT_FALSE(host->showBalloon(QStringLiteral("Tarv"), tip)) << "no balloon before the icon is there";
+    ASSERT_TRUE(host->notify(NotifyOp::Add, data(tip)));
+    EXPECT_EQ(QString::fromWCharArray(calls.back().record.szTip), tip);
+
+    TTrayIcon tray(&owner, std::move(host));
+    tray.setTip(tip);
+    ASSERT_TRUE(tray.showBalloon(QStringLiteral("Μετρητής"), QStringLiteral("Διπλό κλικ για το παράθυρο")));
+    const win32::NotifyIconRecord &r = calls.back().record;
+    EXPECT_EQ(calls.back().op, win32::kNotifyModify);
+    EXPECT_TRUE(r.uFlags & win32::kNotifyFlagInfo);
+    EXPECT_EQ(QString::fromWCharArray(r.szInfoTitle), QStringLiteral("Μετρητής"));
+    EXPECT_EQ(QString::fromWCharArray(r.szInfo), QStringLiteral("Διπλό κλικ για το παράθυρο"));
+    EXPECT_EQ(QString::fromWCharArray(r.szTip), tip) << "the balloon keeps the tip";
 }
 
 TEST_F(NotifyTrayHostTest, RoutesTheIconsMessagesWhileAddedAndReaddsAfterAShellRestart) {

@@ -13,7 +13,7 @@ using namespace tarv::win32;
 
 namespace {
 
-// The folder of the test program, where the loader looks for rasapi32.dll first.
+// The folder of the test program, where the loader would look for rasapi32.dll first.
 std::wstring programFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -21,12 +21,24 @@ std::wstring programFolder() {
     return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
-// Puts one build of the stand-in beside the program, or none when variant is null.
-bool useStandIn(const wchar_t *variant) {
-    const std::wstring target = programFolder() + L"rasapi32.dll";
+// The system folder, the only place the probe loads the library from. The tests run in a Wine
+// prefix of their own, where the stand-in takes the place of Wine's library.
+std::wstring systemFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetSystemDirectoryW(path, MAX_PATH);
+    return std::wstring(path) + L"\\";
+}
+
+// Puts one build of the stand-in into folder, or none when variant is null.
+bool putStandIn(const std::wstring &folder, const wchar_t *variant) {
+    const std::wstring target = folder + L"rasapi32.dll";
     if (!variant) return DeleteFileW(target.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
     const std::wstring source = programFolder() + L"standins\\" + variant + L"\\rasapi32.dll";
     return CopyFileW(source.c_str(), target.c_str(), FALSE) != FALSE;
+}
+
+bool useStandIn(const wchar_t *variant) {
+    return putStandIn(systemFolder(), variant);
 }
 
 std::string seen() {
@@ -65,7 +77,7 @@ struct ProbeCase {
 
 TARV_TEST(standInIsTheOneLoaded) {
     CHECK(useStandIn(L"full"));
-    HMODULE library = LoadLibraryA(kRasLibraryName);
+    HMODULE library = LoadLibraryExW(kRasLibraryFile, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     CHECK(library != nullptr);
     // Without this the system's own library would answer and every case below would be meaningless.
     CHECK(library && GetProcAddress(library, "TarvRasStandIn") != nullptr);
@@ -116,6 +128,20 @@ TARV_TEST(probeReadsTheFirstConnection) {
         // The library is loaded for the probe only.
         CHECK_EQ_IN(c.name, GetModuleHandleA(kRasLibraryName) == nullptr, true);
     }
+    CHECK(useStandIn(L"full"));
+}
+
+// A library planted beside the program (or in the current folder, the same one here) is never
+// loaded: the probe takes the system's, and without it has no library at all.
+TARV_TEST(probeIgnoresALibraryBesideTheProgram) {
+    CHECK(putStandIn(programFolder(), L"none"));
+    CHECK(useStandIn(L"full"));
+    runScript("count=1;states=8192;device=modem");
+    CHECK_EQ(static_cast<int>(probeRas().step), static_cast<int>(RasProbeStep::StatusObtained));
+    CHECK(putStandIn(programFolder(), L"full"));
+    CHECK(useStandIn(nullptr));
+    CHECK_EQ(static_cast<int>(probeRas().step), static_cast<int>(RasProbeStep::NoLibrary));
+    CHECK(putStandIn(programFolder(), nullptr));
     CHECK(useStandIn(L"full"));
 }
 

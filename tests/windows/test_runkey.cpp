@@ -124,3 +124,22 @@ TARV_TEST(runKeyValuesOfOtherShapes) {
     dropScratchKey();
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TarvTests");
 }
+
+TARV_TEST(runValueIsQuotedAndBothFormsReadAsTheProgram) {
+    const std::wstring spaced = L"C:\\Program Files\\Tarv\\tarvw.exe";
+    CHECK(runCommandFor(spaced) == L"\"" + spaced + L"\"");
+    const struct {
+        const char *name;
+        std::wstring stored, program;
+    } rows[] = {
+        {"quoted, as written now", runCommandFor(spaced), spaced},
+        {"bare, as earlier versions wrote it", spaced, spaced},
+        {"quoted with an argument", L"\"" + spaced + L"\" -minimized", spaced},
+        {"leading blanks", L"  \"" + spaced + L"\"", spaced},
+        {"unclosed quote", L"\"" + spaced, spaced},
+        {"empty", L"", L""},
+        {"blanks only", L"   ", L""},
+    };
+    for (const auto &row : rows)
+        CHECK_EQ_IN(row.name, programOfRunCommand(row.stored) == row.program, true);
+}

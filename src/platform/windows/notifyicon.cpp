@@ -7,7 +7,20 @@
 
 namespace tarv::win32 {
 
-NotifyIconRecord makeNotifyIconRecord(HWND window, UINT id, HICON icon, const std::string &tip) {
+namespace {
+
+// Copies at most max UTF-16 units of text into a field already cleared, never ending on the first
+// half of a surrogate pair, so that a cut text still ends in a whole character and its zero.
+void copyCut(wchar_t *field, const std::wstring &text, size_t max) {
+    size_t n = std::min(text.size(), max);
+    if (n < text.size() && n > 0 && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+    std::copy_n(text.data(), n, field);
+}
+
+} // namespace
+
+NotifyIconRecord makeNotifyIconRecord(HWND window, UINT id, HICON icon, const std::wstring &tip,
+                                      const NotifyBalloon *balloon) {
     // Cleared as a whole, padding included, so that the shell is handed nothing left to chance.
     NotifyIconRecord r;
     std::memset(&r, 0, sizeof r);
@@ -16,11 +29,19 @@ NotifyIconRecord makeNotifyIconRecord(HWND window, UINT id, HICON icon, const st
     r.uID = id;
     r.uFlags = kNotifyFlagMessage | kNotifyFlagIcon;
     r.uCallbackMessage = WM_USER + id;
-    r.hIcon = icon ? icon : LoadIconA(nullptr, MAKEINTRESOURCEA(kStockLogoIcon));
+    r.hIcon = icon ? icon : LoadIconW(nullptr, MAKEINTRESOURCEW(kStockLogoIcon));
     if (!tip.empty()) {
         r.uFlags |= kNotifyFlagTip;
-        // The field holds 63 characters and a zero; a longer tip is cut, never overrun.
-        std::memcpy(r.szTip, tip.data(), std::min(tip.size(), kNotifyTipChars));
+        copyCut(r.szTip, tip, kNotifyTipChars);
+    }
+    if (balloon) {
+        r.uFlags |= kNotifyFlagInfo;
+        r.uTimeout = kNotifyBalloonMs;
+        r.dwInfoFlags = kNotifyInfoIcon;
+        copyCut(r.szInfoTitle, balloon->title, kNotifyTitleChars);
+        // A balloon without text is how the shell is told to take one away: an empty text is
+        // sent as one space, so that asking to show a balloon always shows one.
+        copyCut(r.szInfo, balloon->text.empty() ? std::wstring(L" ") : balloon->text, kNotifyInfoChars);
     }
     return r;
 }
@@ -28,7 +49,7 @@ NotifyIconRecord makeNotifyIconRecord(HWND window, UINT id, HICON icon, const st
 BOOL shellNotifyIcon(DWORD operation, const NotifyIconRecord &record) {
     // The shell reads the record's size field and takes only as many bytes as that names.
     NotifyIconRecord copy = record;
-    return Shell_NotifyIconA(operation, reinterpret_cast<NOTIFYICONDATAA *>(&copy));
+    return Shell_NotifyIconW(operation, reinterpret_cast<NOTIFYICONDATAW *>(&copy));
 }
 
 NotifyIcon::NotifyIcon(HWND owner) : m_shell(shellNotifyIcon) {
@@ -57,9 +78,14 @@ void NotifyIcon::setIcon(HICON icon) {
     notifyShell(kNotifyModify);
 }
 
-void NotifyIcon::setTip(const std::string &tip) {
+void NotifyIcon::setTip(const std::wstring &tip) {
     m_tip = tip;
     notifyShell(kNotifyModify);
+}
+
+bool NotifyIcon::showBalloon(const NotifyBalloon &balloon) {
+    const NotifyIconRecord r = makeNotifyIconRecord(m_owner, m_id, m_icon, m_tip, &balloon);
+    return m_shell && m_shell(kNotifyModify, r) != FALSE;
 }
 
 bool NotifyIcon::notifyShell(DWORD operation) {

@@ -16,8 +16,10 @@
 
 namespace tarv::win32 {
 
-// NOTIFYICONDATAA in its earliest layout, with single-byte characters: 88 bytes in a 32-bit
-// program. Every version of the shell accepts it. No member initialisers: makeNotifyIconRecord
+// NOTIFYICONDATAW in the layout of the shell's version 5, the first with balloons: 936 bytes in a
+// 32-bit program, 952 in a 64-bit one. The text is UTF-16, so that the tip and the balloons read
+// in Greek whatever the system's ANSI code page is (an English Windows, one set to UTF-8). The
+// shell of every version since then accepts this size. No member initialisers: makeNotifyIconRecord
 // clears it as a whole, padding included.
 struct NotifyIconRecord {
     DWORD cbSize;
@@ -26,7 +28,13 @@ struct NotifyIconRecord {
     UINT uFlags;
     UINT uCallbackMessage;
     HICON hIcon;
-    char szTip[64];
+    wchar_t szTip[128];
+    DWORD dwState;
+    DWORD dwStateMask;
+    wchar_t szInfo[256];
+    UINT uTimeout;
+    wchar_t szInfoTitle[64];
+    DWORD dwInfoFlags;
 };
 
 constexpr bool kNotifyIs64Bit = sizeof(void *) == 8;
@@ -36,25 +44,45 @@ static_assert(offsetof(NotifyIconRecord, uFlags) == (kNotifyIs64Bit ? 20 : 12));
 static_assert(offsetof(NotifyIconRecord, uCallbackMessage) == (kNotifyIs64Bit ? 24 : 16));
 static_assert(offsetof(NotifyIconRecord, hIcon) == (kNotifyIs64Bit ? 32 : 20));
 static_assert(offsetof(NotifyIconRecord, szTip) == (kNotifyIs64Bit ? 40 : 24));
-static_assert(sizeof(NotifyIconRecord) == (kNotifyIs64Bit ? 104 : 88));
+static_assert(offsetof(NotifyIconRecord, szInfo) == (kNotifyIs64Bit ? 304 : 288));
+static_assert(offsetof(NotifyIconRecord, uTimeout) == (kNotifyIs64Bit ? 816 : 800));
+static_assert(offsetof(NotifyIconRecord, szInfoTitle) == (kNotifyIs64Bit ? 820 : 804));
+static_assert(offsetof(NotifyIconRecord, dwInfoFlags) == (kNotifyIs64Bit ? 948 : 932));
+static_assert(sizeof(NotifyIconRecord) == (kNotifyIs64Bit ? 952 : 936));
 
 // The record's flags and the shell's operations.
 constexpr UINT kNotifyFlagMessage = 1;
 constexpr UINT kNotifyFlagIcon = 2;
 constexpr UINT kNotifyFlagTip = 4;
+constexpr UINT kNotifyFlagInfo = 0x10;
 constexpr DWORD kNotifyAdd = 0;
 constexpr DWORD kNotifyModify = 1;
 constexpr DWORD kNotifyDelete = 2;
+// A balloon with the information symbol, and how long it asks to stay (older shells honour it).
+constexpr DWORD kNotifyInfoIcon = 1;
+constexpr UINT kNotifyBalloonMs = 15000;
 
 // The stock Windows-logo icon shown when the component has no image of its own.
 constexpr WORD kStockLogoIcon = 32517;
 
-// The longest tip the record holds: 63 single-byte characters and a zero.
-constexpr size_t kNotifyTipChars = sizeof(NotifyIconRecord::szTip) - 1;
+// The longest tip: 63 characters, as the oldest record held, although this one has room for more,
+// so that the tip reads the same on every shell.
+constexpr size_t kNotifyTipChars = 63;
+// The longest balloon title and text the record holds, each before its terminating zero.
+constexpr size_t kNotifyTitleChars = sizeof(NotifyIconRecord::szInfoTitle) / sizeof(wchar_t) - 1;
+constexpr size_t kNotifyInfoChars = sizeof(NotifyIconRecord::szInfo) / sizeof(wchar_t) - 1;
 
-// The record for an icon. A null icon stands for the stock logo; a tip longer than the record
-// holds is cut to its first 63 bytes, and an empty tip sets no tip flag.
-NotifyIconRecord makeNotifyIconRecord(HWND window, UINT id, HICON icon, const std::string &tip);
+// A passing notification shown from the icon.
+struct NotifyBalloon {
+    std::wstring title;
+    std::wstring text;
+};
+
+// The record for an icon. A null icon stands for the stock logo; a tip longer than 63 characters
+// is cut there (never between the two halves of a surrogate pair), and an empty tip sets no tip
+// flag. With a balloon, the record also asks the shell to show it, its title and text cut likewise.
+NotifyIconRecord makeNotifyIconRecord(HWND window, UINT id, HICON icon, const std::wstring &tip,
+                                      const NotifyBalloon *balloon = nullptr);
 
 // What the component calls for the shell's mouse notifications. All are optional.
 struct NotifyIconEvents {
@@ -98,8 +126,10 @@ public:
     void setIcon(HICON icon);
     HICON icon() const { return m_icon; }
     // The tooltip. Updates the shown icon; an empty tip leaves the shell's earlier tip in place.
-    void setTip(const std::string &tip);
-    const std::string &tip() const { return m_tip; }
+    void setTip(const std::wstring &tip);
+    const std::wstring &tip() const { return m_tip; }
+    // Shows a balloon from the icon; true when the shell took it.
+    bool showBalloon(const NotifyBalloon &balloon);
 
     // Sends the current record with add, modify or delete; true when the shell accepted it.
     bool notifyShell(DWORD operation);
@@ -116,7 +146,7 @@ private:
     HWND m_owner = nullptr;
     UINT m_id = 0;
     HICON m_icon = nullptr;
-    std::string m_tip;
+    std::wstring m_tip;
     ShellFunction m_shell;
     std::unique_ptr<MessageRoute> m_route;
 };

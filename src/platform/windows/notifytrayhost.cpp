@@ -19,16 +19,6 @@ HICON toIconHandle(const QIcon &icon) {
     return pixmap.isNull() ? nullptr : pixmap.toImage().toHICON();
 }
 
-// The tip in the system's ANSI code page, which the single-byte record carries.
-std::string ansiText(const QString &text) {
-    const std::wstring wide = text.toStdWString();
-    if (wide.empty()) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(size_t(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 class NotifyTrayHost final : public TrayHost {
 public:
     explicit NotifyTrayHost(win32::NotifyIcon::ShellFunction shell) : m_shell(std::move(shell)) {}
@@ -80,6 +70,14 @@ public:
         if (window) SetForegroundWindow(reinterpret_cast<HWND>(window->winId()));
     }
 
+    bool showBalloon(const QString &title, const QString &text) override {
+        // A balloon comes from an icon the shell has; before the add there is none.
+        if (!m_added) return false;
+        const win32::NotifyBalloon balloon{title.toStdWString(), text.toStdWString()};
+        return m_shell && m_shell(win32::kNotifyModify,
+                                  win32::makeNotifyIconRecord(m_window, m_id, m_icon, m_tip, &balloon)) != FALSE;
+    }
+
     void popupMenu(QMenu *menu, const QPoint &at) override {
         menu->exec(at);
         // Lets the owner's message loop run once, so that the next click on the icon opens the
@@ -98,7 +96,7 @@ private:
             m_iconKey = data.icon.cacheKey();
         }
         // Without the tip flag the shell keeps the tip it has.
-        if (data.flags & NifTip) m_tip = ansiText(data.tip);
+        if (data.flags & NifTip) m_tip = data.tip.toStdWString();
     }
 
     bool send(DWORD operation) {
@@ -141,7 +139,7 @@ private:
     HICON m_icon = nullptr;
     HICON m_pendingOld = nullptr;
     qint64 m_iconKey = 0;
-    std::string m_tip;
+    std::wstring m_tip;
     bool m_added = false;
     std::unique_ptr<win32::MessageRoute> m_iconRoute;
     std::unique_ptr<win32::MessageRoute> m_restartRoute;

@@ -31,7 +31,7 @@ void readStatus(RasGetConnectStatusFn getStatus, HANDLE connection, RasSnapshot 
 
 RasSnapshot probeRas() {
     RasSnapshot snapshot;
-    const ScopedLibrary library(kRasLibraryName);
+    const ScopedLibrary library(kRasLibraryFile);
     if (!library) return snapshot;
 
     const auto enumConnections = library.function<RasEnumConnectionsFn>("RasEnumConnectionsA");
@@ -73,7 +73,7 @@ RasSnapshot probeRas() {
 
 RasSnapshot queryRasStatus(HANDLE connection) {
     RasSnapshot snapshot;
-    const ScopedLibrary library(kRasLibraryName);
+    const ScopedLibrary library(kRasLibraryFile);
     if (!library) return snapshot;
     const auto getStatus = library.function<RasGetConnectStatusFn>("RasGetConnectStatusA");
     if (!getStatus) {

@@ -33,10 +33,11 @@ struct RasSnapshot {
     std::string deviceType;
 };
 
-// The name under which the library is loaded at every probe.
+// The library loaded at every probe, from the system folder only.
 constexpr char kRasLibraryName[] = "rasapi32";
+constexpr wchar_t kRasLibraryFile[] = L"rasapi32.dll";
 
-// Loads the remote-access library, enumerates the active connections, asks for the status of
+// Loads the remote-access library from the system folder, enumerates the active connections, asks for the status of
 // the first one and releases the library again before it returns. Never fails: every failure
 // is recorded in the snapshot's step.
 RasSnapshot probeRas();

@@ -28,6 +28,20 @@ bool isMissing(LONG error) {
 
 } // namespace
 
+std::wstring runCommandFor(const std::wstring &programPath) {
+    return L'"' + programPath + L'"';
+}
+
+std::wstring programOfRunCommand(const std::wstring &command) {
+    const size_t first = command.find_first_not_of(L" \t");
+    if (first == std::wstring::npos) return {};
+    if (command[first] != L'"') return command.substr(first);
+    // The quoted path ends at the next quote; what follows would be arguments, which this
+    // program never writes.
+    const size_t end = command.find(L'"', first + 1);
+    return command.substr(first + 1, end == std::wstring::npos ? std::wstring::npos : end - first - 1);
+}
+
 RegistryResult RunKey::read(const std::wstring &name, std::wstring &data) const {
     data.clear();
     ScopedKey k;

@@ -31,6 +31,14 @@ struct RegistryResult {
     bool ok() const { return status == RegistryStatus::Ok; }
 };
 
+// The Run value for a program: its full path in double quotes. Unquoted, a path with spaces
+// such as C:\Program Files\Tarv\tarvw.exe would be run as C:\Program.exe with the rest as
+// arguments when such a file exists, and anyone able to write C:\ could plant one.
+std::wstring runCommandFor(const std::wstring &programPath);
+// The program of a Run value, written either way: the quoted form this program writes, or the bare
+// path of earlier versions (a path is all they ever wrote, spaces included). Empty stays empty.
+std::wstring programOfRunCommand(const std::wstring &command);
+
 // String values under one key. The default is the user's Run key; tests use keys of their own.
 class RunKey final {
 public:

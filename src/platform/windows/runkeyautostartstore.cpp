@@ -39,13 +39,14 @@ void check(const win32::RegistryResult &result, const QString &name) {
 QString RunKeyAutostartStore::read(const QString &name) const {
     std::wstring data;
     check(win32::RunKey().read(name.toStdWString(), data), name);
-    return QString::fromStdWString(data);
+    // Quoted or not (earlier versions wrote the bare path), a value reads as set, as the path.
+    return QString::fromStdWString(win32::programOfRunCommand(data));
 }
 
 void RunKeyAutostartStore::write(const QString &name, const QString &executablePath) {
-    // Windows' own separators: the session's start-up runs the value as a command.
-    check(win32::RunKey().write(name.toStdWString(), QDir::toNativeSeparators(executablePath).toStdWString()),
-          name);
+    // Windows' own separators and quotes: the session's start-up runs the value as a command line.
+    const std::wstring path = QDir::toNativeSeparators(executablePath).toStdWString();
+    check(win32::RunKey().write(name.toStdWString(), win32::runCommandFor(path)), name);
 }
 
 void RunKeyAutostartStore::remove(const QString &name) {
