@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 
 #include "framework/singleinstance.h"
+#include "limits/limitscheck.h"
 #include "meter/meterstatus.h"
 #include "platform/platform.h"
 
@@ -30,6 +31,10 @@ struct Options {
                                              "unless --month or --from/--to says otherwise.")};
     QCommandLineOption status{QStringLiteral("status"),
                               QStringLiteral("Prints the running program's live state in one line.")};
+    QCommandLineOption check{QStringLiteral("check"),
+                             QStringLiteral("Prints the billing cycle's spend against the limits in tarv.ini; exit "
+                                            "status 4 forecast past the limit, 5 a warning level passed, 6 the "
+                                            "limit passed.")};
     QCommandLineOption year{QStringLiteral("year"),
                             QStringLiteral("The year of the monthly totals (default: this year)."),
                             QStringLiteral("YYYY")};
@@ -59,7 +64,7 @@ struct Options {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.setApplicationDescription(
             QStringLiteral("Meters the cost of dial-up connections. Without options it starts in the tray."));
-        parser.addOptions({help, version, report, status, year, month, from, to, format});
+        parser.addOptions({help, version, report, status, check, year, month, from, to, format});
         parser.addOptions(windowing);
     }
 };
@@ -156,6 +161,15 @@ Command parseCommandLine(const QStringList &arguments, const QDate &today) {
 
     const bool reportOnly = parser.isSet(o.year) || parser.isSet(o.month) || parser.isSet(o.from) || parser.isSet(o.to);
     if (parser.isSet(o.report) && parser.isSet(o.status)) return failure(QStringLiteral("choose --report or --status"));
+    if (parser.isSet(o.check)) {
+        if (parser.isSet(o.report) || parser.isSet(o.status) || reportOnly)
+            return failure(QStringLiteral("--check goes alone, or with --format"));
+        if (reportFormat == stats::ReportFormat::Csv) return failure(QStringLiteral("--check prints text or json"));
+        Command c;
+        c.action = Command::Action::Check;
+        c.report.format = reportFormat;
+        return c;
+    }
     if (parser.isSet(o.status)) {
         if (reportOnly) return failure(QStringLiteral("--year, --month, --from and --to go with --report"));
         if (reportFormat == stats::ReportFormat::Csv) return failure(QStringLiteral("--status prints text or json"));
@@ -188,7 +202,7 @@ int runCommand(const Command &command, const QString &dataFolder, QTextStream &o
         o.addTo(parser);
         out << parser.helpText()
             << "\nExit status: 0 done, 1 the ledger cannot be read, 2 bad arguments, 3 (--status) the program "
-               "is not running.\n";
+               "is not running, 4-6 (--check) see --check.\n";
         return ExitOk;
     }
     case Command::Action::Version:
@@ -196,12 +210,16 @@ int runCommand(const Command &command, const QString &dataFolder, QTextStream &o
         return ExitOk;
     case Command::Action::Report:
         try {
-            out << stats::ledgerReport(dataFolder, command.report);
+            out << limits::withCycleJson(stats::ledgerReport(dataFolder, command.report), command.report.format,
+                                         dataFolder, QDate::currentDate());
             return ExitOk;
         } catch (const Exception &e) {
             err << name << ": " << e.message() << '\n';
             return ExitLedger;
         }
+    case Command::Action::Check:
+        return limits::runCheck(dataFolder, QDate::currentDate(), command.report.format == stats::ReportFormat::Json,
+                                out, err);
     case Command::Action::Status: {
         const std::optional<QByteArray> answer = SingleInstance::askStatus(dataFolder);
         if (!answer) {
@@ -214,7 +232,9 @@ int runCommand(const Command &command, const QString &dataFolder, QTextStream &o
             return ExitLedger;
         }
         if (command.report.format == stats::ReportFormat::Json)
-            out << QString::fromUtf8(statusJson(status)) << '\n';
+            out << limits::withCycleJson(QString::fromUtf8(statusJson(status)), stats::ReportFormat::Json, dataFolder,
+                                         QDate::currentDate())
+                << '\n';
         else
             out << statusText(status) << '\n';
         return ExitOk;
@@ -235,7 +255,8 @@ std::optional<int> runCommandLine(int argc, char **argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(TARV_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QString folder = command.action == Command::Action::Report || command.action == Command::Action::Status
+    const QString folder = command.action == Command::Action::Report || command.action == Command::Action::Status ||
+                                       command.action == Command::Action::Check
                                ? systemDataFolder(false)
                                : QString();
     return runCommand(command, folder, out, err);

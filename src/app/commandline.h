@@ -16,7 +16,7 @@ enum ExitStatus : int { ExitOk = 0, ExitLedger = 1, ExitUsage = 2, ExitNotRunnin
 
 // What the arguments ask for.
 struct Command {
-    enum class Action { StartProgram, Report, Status, Help, Version, Error };
+    enum class Action { StartProgram, Report, Status, Help, Version, Error, Check };
     Action action = Action::StartProgram;
     stats::ReportRequest report;
     // The message of a bad command line (Action::Error), without the program's name.

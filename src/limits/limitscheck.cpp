@@ -105,4 +105,29 @@ CycleFigures readCycleFigures(const QString &folder, const QDate &today, LimitSe
     }
 }
 
+QString withCycleJson(const QString &output, stats::ReportFormat format, const QString &folder, const QDate &today) {
+    if (format != stats::ReportFormat::Json) return output;
+    const qsizetype close = output.lastIndexOf(QLatin1Char('}'));
+    if (close < 0) return output;
+    try {
+        const QString cycle = cycleJson(readCycleFigures(folder, today));
+        return output.left(close) + QStringLiteral(",\"cycle\":") + cycle + output.mid(close);
+    } catch (const Exception &) {
+        return output;
+    }
+}
+
+int runCheck(const QString &folder, const QDate &today, bool json, QTextStream &out, QTextStream &err) {
+    try {
+        LimitSettings settings;
+        const CycleFigures figures = readCycleFigures(folder, today, &settings);
+        const int status = checkStatus(figures, settings);
+        out << (json ? checkJson(figures, status) : checkText(figures));
+        return status;
+    } catch (const Exception &e) {
+        err << "tarv: " << e.message() << '\n';
+        return 1;
+    }
+}
+
 } // namespace tarv::limits

@@ -7,6 +7,9 @@
 #include <QDate>
 #include <QLocale>
 #include <QString>
+#include <QTextStream>
+
+#include "stats/ledgerreport.h"
 
 namespace tarv::limits {
 
@@ -42,5 +45,13 @@ QString cycleJson(const CycleFigures &figures);
 // Reads tarv.ini and data.dat in folder for the figures of today, without writing anything.
 // Raises stats::ELedgerError for a ledger that is missing or damaged.
 CycleFigures readCycleFigures(const QString &folder, const QDate &today, LimitSettings *settings = nullptr);
+
+// A json object (one line, its line end kept) with the cycle's figures of folder added as its
+// member "cycle"; other forms, and a json the figures cannot be read for, are left as they are.
+QString withCycleJson(const QString &output, stats::ReportFormat format, const QString &folder, const QDate &today);
+
+// `tarv --check` over folder: prints the figures and returns the exit status (1 for a ledger
+// that is missing or damaged, with the message on err).
+int runCheck(const QString &folder, const QDate &today, bool json, QTextStream &out, QTextStream &err);
 
 } // namespace tarv::limits

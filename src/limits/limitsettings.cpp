@@ -40,15 +40,22 @@ bool keyLine(const QString &line, KeyLine &out) {
     qsizetype from = eq + 1;
     while (from < line.size() && line[from].isSpace()) ++from;
     qsizetype to = line.size();
+    // A value in double quotes ends at the first quote that only a comment or nothing follows.
+    bool quoted = false;
     if (from < line.size() && line[from] == QLatin1Char('"')) {
-        const qsizetype close = line.indexOf(QLatin1Char('"'), from + 1);
-        to = close < 0 ? line.size() : close + 1;
-    } else {
-        for (qsizetype i = from; i < line.size(); ++i) {
-            if (line[i] == QLatin1Char(';') && (i == from || line[i - 1].isSpace())) {
-                to = i;
+        for (qsizetype q = line.indexOf(QLatin1Char('"'), from + 1); q > 0; q = line.indexOf(QLatin1Char('"'), q + 1)) {
+            const QString rest = line.mid(q + 1).trimmed();
+            if (rest.isEmpty() || rest.startsWith(QLatin1Char(';'))) {
+                to = q + 1;
+                quoted = true;
                 break;
             }
+        }
+    }
+    for (qsizetype i = from; i < line.size() && !quoted; ++i) {
+        if (line[i] == QLatin1Char(';') && (i == from || line[i - 1].isSpace())) {
+            to = i;
+            break;
         }
     }
     while (to > from && line[to - 1].isSpace()) --to;
@@ -57,8 +64,17 @@ bool keyLine(const QString &line, KeyLine &out) {
     return true;
 }
 
+// Whether a value must be quoted to keep its end: a ";" after a space would start a comment.
+bool needsQuotes(const QString &value) {
+    return value.startsWith(QLatin1Char(';')) || value.contains(QLatin1String(" ;")) ||
+           value.contains(QLatin1String("\t;"));
+}
+
+// The quotes that keep a value's ";" from the comment rule come off; other quotes (a path with
+// spaces in a command) are the value's own.
 QString unquoted(const QString &value) {
-    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')) &&
+        needsQuotes(value.mid(1, value.size() - 2)))
         return value.mid(1, value.size() - 2);
     return value;
 }
@@ -202,8 +218,7 @@ QByteArray updatedIni(const QByteArray &ini, const LimitSettings &s) {
         {QStringLiteral("Warnings"), levelsText(s.warnings)},
         {QStringLiteral("HangUp"), s.hangUp ? QStringLiteral("true") : QStringLiteral("false")},
         // A command holding " ;" would otherwise lose its end to the comment rule.
-        {QStringLiteral("Command"), s.command.contains(QLatin1Char(';')) ? QLatin1Char('"') + s.command + QLatin1Char('"')
-                                                                        : s.command},
+        {QStringLiteral("Command"), needsQuotes(s.command) ? QLatin1Char('"') + s.command + QLatin1Char('"') : s.command},
     };
     const bool crlf = ini.contains("\r\n");
     QStringList lines = ini.isEmpty() ? QStringList() : linesOf(ini);

@@ -198,6 +198,13 @@ void Meter::saveData() {
         m_ledger.writeAmount(key, amount);
     }
     m_view.ledgerWritten();
+    if (m_chargeObserver) {
+        try {
+            m_chargeObserver(s.currentDay, s.dayTotal());
+        } catch (...) {
+            // The charge is in the ledger; whatever follows it must not undo the tick.
+        }
+    }
 }
 
 } // namespace tarv

@@ -71,6 +71,8 @@ public:
     // The icon's menu, for a notification area that shows it by itself (a status-notifier host
     // reads it over D-Bus and never reports the right press); others leave it to the press.
     virtual void setMenu(QMenu *menu) { (void)menu; }
+    // Shows a balloon (a passing notification) from the icon; false where the host cannot.
+    virtual bool showBalloon(const QString &title, const QString &text) { (void)title; (void)text; return false; }
 
     // Where the host delivers the mouse messages that it sees over the icon of the given id,
     // as the owner window's callback message (WM_USER + id) with the mouse message in lParam.

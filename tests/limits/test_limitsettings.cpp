@@ -52,8 +52,10 @@ TEST(LimitSettingsFile, WritingKeepsCommentsOtherSectionsAndLineEnds) {
     EXPECT_TRUE(after.endsWith("\r\n[Other]\r\nA=b\r\n"));
     EXPECT_EQ(parseLimitSettings(after).settings, s);
     // A new file holds the section alone, and reads back the same.
-    s.command = QStringLiteral("echo \"Όριο\"; true");
-    EXPECT_EQ(parseLimitSettings(updatedIni({}, s)).settings, s);
+    for (const char *command : {"echo \"Όριο\"; true", "warn ; log", "\"/opt/my tools/warn\" --now"}) {
+        s.command = QString::fromUtf8(command);
+        EXPECT_EQ(parseLimitSettings(updatedIni({}, s)).settings, s) << command;
+    }
 }
 
 TEST(LimitState, NotifiedLevelsSurviveARestartAndANewCycleStartsAfresh) {

@@ -41,3 +41,5 @@ tarv_add_windows_test(test_banner_text ${_t}/shell/test_banner_text.cpp ${_t}/sh
 target_include_directories(test_banner_text PRIVATE ${_t}/net)
 # The Windows program's own pieces: the notification-area host and the data folder rule.
 tarv_add_windows_test(test_windows_program ${_w}/test_notifytrayhost.cpp ${_w}/test_datafolder.cpp LIBS tarvgui)
+# The spending limits' cycle, settings and levels (Qt Core).
+tarv_add_windows_test(test_limits ${_t}/limits/test_cycle.cpp ${_t}/limits/test_limitsettings.cpp LIBS tarvcore)

@@ -54,4 +54,19 @@ DialStatus RasDialupService::connectionStatus(const QString &handle) {
     return dialStatus(win32::queryRasStatus(handleFromText(handle)));
 }
 
+bool RasDialupService::hangUp(const QString &handle, QString &why) {
+    // Loaded by name like the probe's library; the hang-up itself returns at once and the
+    // connection goes down in the background, which the next probe sees.
+    using HangUpFn = DWORD(WINAPI *)(HANDLE);
+    HMODULE library = LoadLibraryA(win32::kRasLibraryName);
+    const auto hangUpFn = library ? reinterpret_cast<HangUpFn>(reinterpret_cast<void *>(GetProcAddress(library, "RasHangUpA")))
+                                  : nullptr;
+    const DWORD result = hangUpFn ? hangUpFn(handleFromText(handle)) : DWORD(-1);
+    if (library) FreeLibrary(library);
+    if (result == 0) return true;
+    why = hangUpFn ? QStringLiteral("Η υπηρεσία απομακρυσμένης πρόσβασης απάντησε με το σφάλμα %1.").arg(result)
+                   : QStringLiteral("Η υπηρεσία απομακρυσμένης πρόσβασης δεν βρέθηκε.");
+    return false;
+}
+
 } // namespace tarv
