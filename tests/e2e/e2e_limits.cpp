@@ -8,6 +8,9 @@
 #include "platform/nmmockrig.h"
 #include "support/tempdir.h"
 
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
@@ -62,7 +65,7 @@ struct LimitsE2e {
         notifications.setProcessEnvironment(env);
         notifications.setProgram(QStringLiteral("/usr/bin/python3"));
         notifications.setArguments({QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--session"),
-                                    QStringLiteral("-l"), logPath(), QStringLiteral("--template"),
+                                    QStringLiteral("--template"),
                                     QStringLiteral("notification_daemon")});
         notifications.start();
         if (!notifications.waitForStarted(5000)) return QStringLiteral("the mock notification service did not start");
@@ -81,7 +84,6 @@ struct LimitsE2e {
     }
 
     QString ledgerPath() const { return appDir.filePath(QStringLiteral("data.dat")); }
-    QString logPath() const { return homeDir.filePath(QStringLiteral("notifications.log")); }
     void writeIni(const QByteArray &text) { test::writeFile(appDir.filePath(QStringLiteral("tarv.ini")), text); }
 
     bool start() {
@@ -110,14 +112,37 @@ struct LimitsE2e {
         if (at < 0) return 0;
         return QString::fromLatin1(bytes.mid(at + key.size() + 1, 8)).replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
     }
-    // The titles of the notifications received, in order.
-    QStringList titles() const {
+    // What went on, for a failure's message.
+    std::string diagnostics() const {
+        return QStringLiteral("ledger: %1\nnotifications:\n%2\nprogram:\n%3")
+            .arg(QString::fromLatin1(test::readFile(ledgerPath()).mid(100)),
+                 titles().join(QLatin1Char('\n')),
+                 QString::fromUtf8(test::readFile(homeDir.filePath(QStringLiteral("tarv.err")))))
+            .toStdString();
+    }
+    // The notifications the mock service received, in order: "app|icon|title" and the texts.
+    QStringList titles(QStringList *texts = nullptr) const {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("GetMethodCalls"));
+        call << QStringLiteral("Notify");
+        const QDBusMessage reply = rig.driver().call(call, QDBus::Block, 5000);
         QStringList out;
-        static const QRegularExpression notify(QStringLiteral("Notify \"([^\"]*)\" \\d+ \"([^\"]*)\" \"([^\"]*)\""));
-        for (const QString &line : QString::fromUtf8(test::readFile(logPath())).split(QLatin1Char('\n'))) {
-            const QRegularExpressionMatch m = notify.match(line);
-            if (m.hasMatch()) out << m.captured(1) + QLatin1Char('|') + m.captured(2) + QLatin1Char('|') + m.captured(3);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return {QStringLiteral("GetMethodCalls failed: ") + reply.errorMessage()};
+        const QDBusArgument calls = reply.arguments().first().value<QDBusArgument>();
+        calls.beginArray();
+        while (!calls.atEnd()) {
+            quint64 time = 0;
+            QVariantList args;
+            calls.beginStructure();
+            calls >> time >> args;
+            calls.endStructure();
+            out << args.value(0).toString() + QLatin1Char('|') + args.value(2).toString() + QLatin1Char('|') +
+                       args.value(3).toString();
+            if (texts) *texts << args.value(4).toString();
         }
+        calls.endArray();
         return out;
     }
 };
@@ -138,7 +163,7 @@ TEST(E2eLimits, OneNotificationPerLevelNoneAgainAfterARestartAndOneAfterARaise) 
     t.dial();
     const QStringList expected{QStringLiteral("Tarv|tarv|Όριο δαπάνης: 30%"), QStringLiteral("Tarv|tarv|Όριο δαπάνης: 60%"),
                                QStringLiteral("Tarv|tarv|Όριο δαπάνης: 100%")};
-    ASSERT_TRUE(waitFor([&] { return t.titles().size() >= 3; }, 30000)) << qPrintable(t.titles().join('\n'));
+    ASSERT_TRUE(waitFor([&] { return t.titles().size() >= 3; }, 30000)) << t.diagnostics();
     // Two more units bring nothing more.
     ASSERT_TRUE(waitFor([&] { return t.today() >= 45; }, 30000));
     EXPECT_EQ(t.titles(), expected);
@@ -159,7 +184,7 @@ TEST(E2eLimits, OneNotificationPerLevelNoneAgainAfterARestartAndOneAfterARaise) 
     t.writeIni(QStringLiteral("[Limit]\nMonthly=%1\nWarnings=30,60,100\n").arg(spent + 18).toUtf8());
     QTest::qWait(1500);
     t.dial();
-    ASSERT_TRUE(waitFor([&] { return t.titles().size() >= 4; }, 30000));
+    ASSERT_TRUE(waitFor([&] { return t.titles().size() >= 4; }, 30000)) << t.diagnostics();
     ASSERT_TRUE(waitFor([&] { return t.today() >= spent + 36; }, 30000));
     EXPECT_EQ(t.titles(), expected + QStringList{QStringLiteral("Tarv|tarv|Όριο δαπάνης: 100%")});
 }
@@ -171,9 +196,11 @@ TEST(E2eLimits, HangsUpThroughNetworkManagerAtTheLimit) {
     t.writeIni("[Limit]\nMonthly=18\nWarnings=100\nHangUp=true\n");
     ASSERT_TRUE(t.start());
     t.dial();
-    ASSERT_TRUE(waitFor([&] { return t.titles().size() >= 1; }, 30000));
+    ASSERT_TRUE(waitFor([&] { return t.titles().size() >= 1; }, 30000)) << t.diagnostics();
     EXPECT_EQ(t.titles(), QStringList{QStringLiteral("Tarv|tarv|Όριο δαπάνης: 100%")});
-    EXPECT_TRUE(QString::fromUtf8(test::readFile(t.logPath())).contains(QStringLiteral("Η σύνδεση κλείνει.")));
+    QStringList texts;
+    t.titles(&texts);
+    EXPECT_TRUE(texts.value(0).endsWith(QStringLiteral("Η σύνδεση κλείνει."))) << qPrintable(texts.value(0));
     // NetworkManager deactivated the connection: no unit is charged after the limit's.
     QTest::qWait(7000);
     EXPECT_EQ(t.today(), 18);
