@@ -1,6 +1,7 @@
 // Times the work the spending limits add to a charged unit, beside a unit's cost without them,
-// on a ledger of 100,000 day records: the usual unit (the cycle's earlier days as read once that
-// day), and the first unit of a day, which reads the ledger for the cycle's earlier days.
+// on a ledger of 100,000 day records: the usual unit, the first unit of a new day (which carries
+// the day before's total on), and the first unit after a start or a change of settings, which
+// reads the ledger for the cycle's earlier days.
 #include "benchsupport.h"
 #include "framework/textformat.h"
 #include "limits/limitsmonitor.h"
@@ -51,7 +52,12 @@ int main(int argc, char **argv) {
     });
     monitor.charged(lastDay, meter.s.dayTotal());
     const double usual = bestOf(runs, [&] { monitor.charged(lastDay, meter.s.dayTotal()); });
+    QDate next = lastDay;
     const double firstOfDay = bestOf(runs, [&] {
+        next = next.addDays(1);
+        monitor.charged(next, 9);
+    });
+    const double afterStart = bestOf(runs, [&] {
         monitor.invalidate();
         monitor.charged(lastDay, meter.s.dayTotal());
     });
@@ -61,5 +67,7 @@ int main(int argc, char **argv) {
     std::printf("limits, a usual unit            : %8.4f ms  (%5.1f %% of a unit)\n", usual, 100 * usual / unit);
     std::printf("limits, the first unit of a day : %8.4f ms  (%5.1f %% of a unit)\n", firstOfDay,
                 100 * firstOfDay / unit);
+    std::printf("limits, the first unit after a start or a change of settings (reads the ledger): %8.4f ms  (%5.1f %% of a unit)\n",
+                afterStart, 100 * afterStart / unit);
     return 0;
 }

@@ -6,13 +6,15 @@
 #include "stats/ledgerstats.h"
 
 #include <QDir>
+#include <cmath>
 
 namespace tarv::limits {
 
 namespace {
 
+// A derived amount to the hundredth, as a bill shows it; null when there is none.
 QString jsonNumber(const std::optional<double> &value) {
-    return value ? stats::plainNumber(*value) : QStringLiteral("null");
+    return value ? stats::plainNumber(std::round(*value * 100) / 100) : QStringLiteral("null");
 }
 
 QString figuresJson(const SpendFigures &f) {
@@ -38,6 +40,8 @@ CycleFigures cycleFigures(const QByteArray &ledger, const LimitSettings &setting
     f.currency = currency;
     f.month = spendFigures(f.cycle, today, stats::rangeTotal(ledger, f.cycle.start, today), settings.monthly);
     f.day = spendFigures({today, today}, today, stats::rangeTotal(ledger, today, today), settings.daily);
+    // A day has no course to forecast.
+    f.day.forecast.reset();
     return f;
 }
 

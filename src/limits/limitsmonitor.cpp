@@ -98,7 +98,12 @@ void LimitsMonitor::setSettings(const LimitSettings &settings) {
 
 double LimitsMonitor::cycleSpend(const QDate &day, double dayTotal) {
     const BillingCycle cycle = cycleOf(day, m_settings.cycleDay);
-    if (m_pastDay != day || m_pastStart != cycle.start) {
+    if (m_pastDay.isValid() && m_pastStart == cycle.start && day > m_pastDay) {
+        // A new day of the same cycle: the day before ended at the last total the meter
+        // reported for it, and the days between, if any, saw no charge.
+        m_pastSpend += m_lastTotal;
+        m_pastDay = day;
+    } else if (m_pastDay != day || m_pastStart != cycle.start) {
         m_pastSpend = 0;
         if (day > cycle.start) {
             const QByteArray ledger = stats::readLedgerFile(m_folder);
@@ -107,6 +112,7 @@ double LimitsMonitor::cycleSpend(const QDate &day, double dayTotal) {
         m_pastDay = day;
         m_pastStart = cycle.start;
     }
+    m_lastTotal = dayTotal;
     return m_pastSpend + dayTotal;
 }
 
@@ -130,6 +136,9 @@ QList<Warning> LimitsMonitor::charged(const QDate &day, double dayTotal) {
               spendFigures(cycle, day, cycleSpend(day, dayTotal), m_settings.monthly));
     if (m_settings.daily > 0)
         check(Warning::Period::Day, m_state.daily, day, spendFigures({day, day}, day, dayTotal, m_settings.daily));
+    // A period with nothing notified is the same as none, and is not worth a write.
+    for (NotifiedLevels *n : {&m_state.monthly, &m_state.daily})
+        if (n->levels.isEmpty()) n->period = QDate();
     if (!(m_state == before)) m_stateWriteFailed = !writeLimitState(statePath(m_folder), m_state);
     return due;
 }

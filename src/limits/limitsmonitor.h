@@ -47,8 +47,9 @@ QString warningTitle(const Warning &warning);
 QString warningText(const Warning &warning, const QString &currency, const QLocale &locale = QLocale());
 
 // Follows the spend against the limits after every charge. The spend of the cycle's days before
-// today is read from the ledger once a day (or when the settings change) and today's comes
-// from the meter, so that a charge costs a sum, not a scan of the ledger.
+// today is read from the ledger at the first charge after a start (or a change of settings or of
+// cycle) and then carried on from the meter's day totals, and today's comes from the meter, so
+// that a charge costs a sum, not a scan of the ledger.
 class LimitsMonitor final {
 public:
     explicit LimitsMonitor(QString dataFolder);
@@ -77,10 +78,12 @@ private:
     LimitState m_state;
     bool m_stateRead = false;
     bool m_stateWriteFailed = false;
-    // The spend of the cycle's days before m_pastDay, as last read from the ledger.
+    // The spend of the cycle's days before m_pastDay: read from the ledger after a start, a
+    // change of settings or of cycle, and carried on from the meter's totals from day to day.
     QDate m_pastDay;
     QDate m_pastStart;
     double m_pastSpend = 0;
+    double m_lastTotal = 0;   // the last total the meter reported for m_pastDay
 };
 
 } // namespace tarv::limits

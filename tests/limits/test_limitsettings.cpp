@@ -83,6 +83,22 @@ TEST(LimitState, NotifiedLevelsSurviveARestartAndANewCycleStartsAfresh) {
     EXPECT_EQ(again.charged(QDate(2027, 1, 1), 60).value(0).level, 50);
 }
 
+TEST(LimitsMonitor, CarriesTheDayTotalsOnAndReadsTheLedgerAgainForANewCycle) {
+    QTemporaryDir dir;
+    test::writeFile(QDir(dir.path()).filePath("data.dat"),
+                    QByteArray("8|22|270|540|10|Euro").leftJustified(100, ' ') + "\r\n\r\n261201|0040,000\r\n270101|0003,000");
+    LimitsMonitor m(dir.path());
+    EXPECT_EQ(m.cycleSpend(QDate(2026, 12, 2), 5), 45);
+    EXPECT_EQ(m.cycleSpend(QDate(2026, 12, 2), 7), 47);
+    // The 2nd's 7 comes from the meter; the ledger, never written here, does not hold it.
+    EXPECT_EQ(m.cycleSpend(QDate(2026, 12, 4), 1), 48);
+    EXPECT_EQ(m.cycleSpend(QDate(2027, 1, 2), 2), 5);
+    LimitSettings s;
+    s.cycleDay = 2;
+    m.setSettings(s);
+    EXPECT_EQ(m.cycleSpend(QDate(2027, 1, 2), 2), 2);
+}
+
 TEST(LimitWarning, TheTextSaysSpentLimitAndWhatIsLeftPerDay) {
     Warning w;
     w.level = 80;
