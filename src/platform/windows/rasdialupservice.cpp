@@ -1,6 +1,7 @@
 #include "platform/windows/rasdialupservice.h"
 
 #include "platform/windows/rasprobe.h"
+#include "platform/windows/win32util.h"
 
 namespace tarv {
 
@@ -55,14 +56,12 @@ DialStatus RasDialupService::connectionStatus(const QString &handle) {
 }
 
 bool RasDialupService::hangUp(const QString &handle, QString &why) {
-    // Loaded by name like the probe's library; the hang-up itself returns at once and the
-    // connection goes down in the background, which the next probe sees.
+    // Loaded by name like the probe's library; the hang-up returns at once and the connection
+    // goes down in the background, which the next probe sees.
     using HangUpFn = DWORD(WINAPI *)(HANDLE);
-    HMODULE library = LoadLibraryA(win32::kRasLibraryName);
-    const auto hangUpFn = library ? reinterpret_cast<HangUpFn>(reinterpret_cast<void *>(GetProcAddress(library, "RasHangUpA")))
-                                  : nullptr;
-    const DWORD result = hangUpFn ? hangUpFn(handleFromText(handle)) : DWORD(-1);
-    if (library) FreeLibrary(library);
+    const win32::ScopedLibrary library(win32::kRasLibraryName);
+    const auto hangUpFn = library.function<HangUpFn>("RasHangUpA");
+    const DWORD result = hangUpFn ? hangUpFn(static_cast<HANDLE>(handleFromText(handle))) : DWORD(-1);
     if (result == 0) return true;
     why = hangUpFn ? QStringLiteral("Η υπηρεσία απομακρυσμένης πρόσβασης απάντησε με το σφάλμα %1.").arg(result)
                    : QStringLiteral("Η υπηρεσία απομακρυσμένης πρόσβασης δεν βρέθηκε.");
