@@ -1,5 +1,6 @@
 // The limits in the program: the meter's charges bring one notification per level, the user's
 // command gets the warning in its environment, and the dialog writes tarv.ini only on OK.
+#include "framework/errors.h"
 #include "limits/limitscontroller.h"
 #include "limits/limitsdialog.h"
 #include "meter/meterfixture.h"
@@ -136,6 +137,21 @@ TEST(LimitsDialog, Screenshot) {
     ASSERT_TRUE(QDir().mkpath(folder));
     QCoreApplication::processEvents();
     EXPECT_TRUE(rig.limits->dialog()->grab().save(folder + QStringLiteral("/limits_dialog.png")));
+}
+
+TEST(MeterChargeObserver, IsToldEveryChargeAndWhatItRaisesNeverReachesTheTick) {
+    test::MeterRig rig;
+    rig.create();
+    QList<double> totals;
+    rig.meter->setChargeObserver([&](const QDate &, double total) {
+        totals << total;
+        throw EInOutError(QStringLiteral("limits unavailable"));
+    });
+    rig.dialup->setSingle(DialState::Connected);
+    rig.tickAfter(0);
+    for (int i = 0; i < 2; ++i) EXPECT_NO_THROW(rig.tickAfter(270000));
+    EXPECT_EQ(totals, (QList<double>{9, 18, 27}));
+    EXPECT_TRUE(test::readFile(rig.ledgerPath()).endsWith("|0027,000"));
 }
 
 TEST(LimitsEntryPoints, TheTrayMenuItemAboveTheSeparatorAndTheStatisticsPanelAskForTheLimits) {
