@@ -2,6 +2,7 @@
 
 #include "app/helptext.h"
 #include "app/statusclient.h"
+#include "limits/limitscheck.h"
 #include "meter/meterstatus.h"
 #include "platform/platform.h"
 
@@ -32,7 +33,7 @@ struct Options {
     QCommandLineOption report{QStringLiteral("report")};
     QCommandLineOption status{QStringLiteral("status")};
     QCommandLineOption watch{QStringLiteral("watch")};
-    // The spending limits' --check joins the commands here and in parseCommandLine/runCommand.
+    QCommandLineOption check{QStringLiteral("check")};
     QCommandLineOption year{QStringLiteral("year"), {}, QStringLiteral("YYYY")};
     QCommandLineOption month{QStringLiteral("month"), {}, QStringLiteral("YYYY-MM")};
     QCommandLineOption from{QStringLiteral("from"), {}, QStringLiteral("YYYY-MM-DD")};
@@ -52,7 +53,7 @@ struct Options {
     void addTo(QCommandLineParser &parser) const {
         // Qt's windowing options begin with a single dash and are whole words.
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({help, version, report, status, watch, year, month, from, to, format});
+        parser.addOptions({help, version, report, status, watch, check, year, month, from, to, format});
         parser.addOptions(windowing);
     }
 };
@@ -191,6 +192,16 @@ Command parseCommandLine(const QStringList &arguments, const QDate &today, Messa
         return failure(m, say(m, "choose --report or --status", "επιλέξτε --report ή --status"));
     if (parser.isSet(o.watch) && !parser.isSet(o.status))
         return failure(m, say(m, "--watch goes with --status", "το --watch πάει με το --status"));
+    if (parser.isSet(o.check)) {
+        if (parser.isSet(o.report) || parser.isSet(o.status) || reportOnly)
+            return failure(m, say(m, "--check goes alone, or with --format", "το --check πάει μόνο του ή με το --format"));
+        if (reportFormat == stats::ReportFormat::Csv)
+            return failure(m, say(m, "--check prints text or json", "το --check τυπώνει text ή json"));
+        Command c = simple;
+        c.action = Command::Action::Check;
+        c.report.format = reportFormat;
+        return c;
+    }
     if (parser.isSet(o.status)) {
         if (reportOnly)
             return failure(m, say(m, "--year, --month, --from and --to go with --report",
@@ -235,12 +246,16 @@ int runCommand(const Command &command, const QString &dataFolder, QTextStream &o
         return ExitOk;
     case Command::Action::Report:
         try {
-            out << stats::ledgerReport(dataFolder, command.report);
+            out << limits::withCycleJson(stats::ledgerReport(dataFolder, command.report), command.report.format,
+                                         dataFolder, QDate::currentDate());
             return ExitOk;
         } catch (const Exception &e) {
             err << name << ": " << e.message() << '\n';
             return ExitLedger;
         }
+    case Command::Action::Check:
+        return limits::runCheck(dataFolder, QDate::currentDate(), command.report.format == stats::ReportFormat::Json,
+                                out, err);
     case Command::Action::Status: {
         QString why;
         const std::optional<QByteArray> answer = askStatus(dataFolder, why);
@@ -255,7 +270,12 @@ int runCommand(const Command &command, const QString &dataFolder, QTextStream &o
                 << '\n';
             return ExitLedger;
         }
-        out << statusLine(status, command.report.format == stats::ReportFormat::Json) << '\n';
+        if (command.report.format == stats::ReportFormat::Json)
+            out << limits::withCycleJson(statusLine(status, true), stats::ReportFormat::Json, dataFolder,
+                                         QDate::currentDate())
+                << '\n';
+        else
+            out << statusLine(status, false) << '\n';
         return ExitOk;
     }
     }
@@ -272,7 +292,8 @@ std::optional<int> runCommandLine(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarv"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TARV_VERSION));
-    const QString folder = command.action == Command::Action::Report || command.action == Command::Action::Status
+    const QString folder = command.action == Command::Action::Report || command.action == Command::Action::Status ||
+                                   command.action == Command::Action::Check
                                ? systemDataFolder(false)
                                : QString();
     if (command.action == Command::Action::Status && command.watch)

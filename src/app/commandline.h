@@ -23,7 +23,7 @@ Messages messagesOfEnvironment();
 
 // What the arguments ask for.
 struct Command {
-    enum class Action { StartProgram, Report, Status, Help, Version, Error };
+    enum class Action { StartProgram, Report, Status, Help, Version, Error, Check };
     Action action = Action::StartProgram;
     stats::ReportRequest report;
     // --status --watch: one line now and one at every change, until the output closes.

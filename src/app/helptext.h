@@ -37,6 +37,11 @@ inline constexpr HelpLine kHelpLines[] = {
      "With --status: a line now and one at every change (every second while on line), until the output closes.",
      "Με το --status: μία γραμμή τώρα και μία σε κάθε αλλαγή (κάθε δευτερόλεπτο σε σύνδεση), ώσπου να κλείσει η "
      "έξοδος."},
+    {"--check",
+     "Prints the billing cycle's spend against the limits in tarv.ini; exit status 4 forecast past the limit, "
+     "5 a warning level passed, 6 the limit passed.",
+     "Τυπώνει τη δαπάνη του κύκλου χρέωσης απέναντι στα όρια του tarv.ini· κατάσταση εξόδου 4 η πρόβλεψη "
+     "ξεπερνά το όριο, 5 ξεπεράστηκε ένα επίπεδο προειδοποίησης, 6 ξεπεράστηκε το όριο."},
     {"--year <YYYY>", "The year of the monthly totals (default: this year).",
      "Το έτος των μηνιαίων συνόλων (προεπιλογή: το τρέχον)."},
     {"--month <YYYY-MM>", "Prints the days of one month instead.", "Τυπώνει αντί γι' αυτά τις ημέρες ενός μήνα."},
@@ -62,9 +67,9 @@ inline std::string helpText(bool greek) {
         text += "  " + names + "  " + (greek ? line.greek : line.english) + "\n";
     }
     text += greek ? "\nΚατάσταση εξόδου: 0 έγινε, 1 το αρχείο χρεώσεων δεν διαβάζεται, 2 λάθος ορίσματα, 3 (--status) "
-                    "το πρόγραμμα δεν εκτελείται.\n"
+                    "το πρόγραμμα δεν εκτελείται, 4-6 (--check) δείτε το --check.\n"
                   : "\nExit status: 0 done, 1 the ledger cannot be read, 2 bad arguments, 3 (--status) the program "
-                    "is not running.\n";
+                    "is not running, 4-6 (--check) see --check.\n";
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "app/commandline.h"
 #include "framework/application.h"
 #include "framework/singleinstance.h"
+#include "limits/limitscontroller.h"
 #include "meter/meterstatus.h"
 #include "options/tfrmoptions.h"
 #include "shell/tform1.h"
@@ -58,6 +59,12 @@ Windows createWindows(const Platform &platform) {
     form->setOptionsFactory(
         [](Meter &meter, QWidget *mainWindow) { return std::make_unique<TfrmOptions>(meter, mainWindow); });
     form->setChartFactory(chartWindowFactory());
+    w.limits = std::make_unique<limits::LimitsController>(
+        form->meter(), [form](const QString &title, const QString &text) { return form->showBalloon(title, text); },
+        form);
+    limits::LimitsController *limitsController = w.limits.get();
+    QObject::connect(form, &TForm1::limitsRequested, limitsController,
+                     [limitsController] { runGuarded([limitsController] { limitsController->openDialog(); }); });
     form->setVisible(false);
     return w;
 }

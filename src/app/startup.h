@@ -11,11 +11,16 @@ class QWidget;
 namespace tarv {
 
 class TForm1;
+namespace limits {
+class LimitsController;
+}
 
 // The main window, created once at start-up and living until it ends. It makes the options
 // dialog and the chart window when they are first asked for.
 struct Windows {
     std::unique_ptr<TForm1> Form1;
+    // The spending limits: they follow the meter's charges and open their dialog when asked.
+    std::unique_ptr<limits::LimitsController> limits;
     Windows();
     ~Windows();
     Windows(Windows &&) noexcept;

@@ -233,6 +233,13 @@ void Meter::saveDayTotal(const QDate &day, double dayCharge) {
         m_ledger.writeAmount(key, amount);
     }
     m_view.ledgerWritten();
+    if (m_chargeObserver) {
+        try {
+            m_chargeObserver(s.currentDay, s.dayTotal());
+        } catch (...) {
+            // The charge is in the ledger; whatever follows it must not undo the tick.
+        }
+    }
 }
 
 } // namespace tarv

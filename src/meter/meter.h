@@ -5,6 +5,8 @@
 #include "meter/meterview.h"
 #include "platform/platform.h"
 
+#include <functional>
+
 namespace tarv {
 
 // The meter: once a second it asks the dial-up service whether a connection is up, times it,
@@ -42,6 +44,12 @@ public:
     // "Σήμερα: " + amount + " " + currency.
     QString todayLine(double amount) const;
 
+    // Told the day and its new total after every charge has been written to the ledger. It runs
+    // inside the tick, so it must return at once; what it raises is its own business and never
+    // reaches the meter.
+    using ChargeObserver = std::function<void(const QDate &day, double dayTotal)>;
+    void setChargeObserver(ChargeObserver observer) { m_chargeObserver = std::move(observer); }
+
 private:
     // Charges every unit that fell due after the last second charged, up to `elapsed`, within
     // the time that really passed since then (by the clock's steady reading `steady`), and
@@ -55,6 +63,7 @@ private:
     MeterView &m_view;
     Ledger m_ledger;
     QString m_statusLine; // the status line as the current tick set it
+    ChargeObserver m_chargeObserver;
 };
 
 // The text of the elapsed-time line for a number of seconds: "Χρόνος: 1h 2m 3s ".

@@ -31,6 +31,13 @@ public:
     virtual std::optional<QStringList> activeConnections() = 0;
     // The status of one connection named by its handle; a failed query reads as state 0.
     virtual DialStatus connectionStatus(const QString &handle) = 0;
+    // Ends the connection named by handle, without waiting for it to go down. True when the
+    // request went out; otherwise why says, in Greek, why this service cannot end it.
+    virtual bool hangUp(const QString &handle, QString &why) {
+        (void)handle;
+        why = QStringLiteral("Η υπηρεσία σύνδεσης δεν μπορεί να κλείσει τη σύνδεση.");
+        return false;
+    }
 };
 
 } // namespace tarv

@@ -85,6 +85,13 @@ public:
         if (m_activations.statusNotifierHost()) m_tray->setContextMenu(menu);
     }
 
+    bool showBalloon(const QString &title, const QString &text) override {
+        // Qt shows the message itself where the tray has no balloons of its own.
+        if (!m_added) return false;
+        m_tray->showMessage(title, text, m_tray->icon(), 15000);
+        return true;
+    }
+
 private:
     void apply(const NotifyIconData &data, bool always) {
         if ((data.flags & NifIcon) && (always || data.icon.cacheKey() != m_tray->icon().cacheKey()))

@@ -128,11 +128,13 @@ void TForm1::createControls() {
 
     m_trayMenu = new QMenu(this);
     m_showItem = m_trayMenu->addAction(kShow);
+    m_limitsItem = m_trayMenu->addAction(QStringLiteral("Όριο δαπάνης..."));
     m_separatorItem = m_trayMenu->addSeparator();
     m_exitItem = m_trayMenu->addAction(QStringLiteral("Έξοδος"));
     connect(m_trayMenu, &QMenu::aboutToShow, this, &TForm1::trayMenuPopup);
     connect(m_showItem, &QAction::triggered, this, &TForm1::showItemClick);
     connect(m_exitItem, &QAction::triggered, this, &TForm1::exitItemClick);
+    connect(m_limitsItem, &QAction::triggered, this, &TForm1::limitsRequested);
     m_vendorMenu = new QMenu(this);
 
     m_trayIcon = new TTrayIcon(this);
@@ -158,6 +160,7 @@ void TForm1::createControls() {
         {m_tickTimer, "tickTimer"},
         {m_trayMenu, "trayMenu"},
         {m_showItem, "showItem"},
+        {m_limitsItem, "limitsItem"},
         {m_separatorItem, "separatorItem"},
         {m_exitItem, "exitItem"},
         {m_vendorMenu, "vendorMenu"},
@@ -229,6 +232,10 @@ void TForm1::bannerOffline() {
 
 void TForm1::bannerOnline() {
     if (m_bannerDriver) m_bannerDriver->goOnline();
+}
+
+bool TForm1::showBalloon(const QString &title, const QString &text) {
+    return m_trayIcon && m_trayIcon->showBalloon(title, text);
 }
 
 void TForm1::timerTick() {
@@ -304,6 +311,7 @@ void TForm1::createStatsPanel() {
     connect(m_statsPanel, &StatsPanel::opening, this, &TForm1::parkBanner);
     connect(m_statsPanel, &StatsPanel::closed, this, &TForm1::restoreBanner);
     connect(m_statsPanel, &StatsPanel::monthChosen, this, &TForm1::showMonthChart);
+    connect(m_statsPanel, &StatsPanel::limitsRequested, this, &TForm1::limitsRequested);
     if (m_calcDay.isValid()) m_statsPanel->setCalcDates(m_calcDay);
     // The grid opens with the totals of its year, which also covers every write of the day's
     // total made before the panel existed.

@@ -75,6 +75,9 @@ public:
     void readData(const QDate &day) { m_meter.readData(day); }
     void saveData() { m_meter.saveData(); }
 
+    // Shows a passing notification from the tray icon; false where the tray cannot.
+    bool showBalloon(const QString &title, const QString &text);
+
     // The tray icon's two telephones: idle and connected.
     QIcon phoneIcon(int index) const { return m_phoneIcons.value(index); }
     // A drag by the frame picture is under way.
@@ -89,6 +92,8 @@ signals:
     // The user asked to end the program (the exit button, the tray menu's exit item or the
     // vendor menu's "exit"); whoever put the program together asks the exit question.
     void exitRequested();
+    // The user asked for the spending limits (the tray menu's item or the statistics panel).
+    void limitsRequested();
 
 public:
     // The window's outline for a width: a rounded top, tall rounded lower corners and a notched
@@ -193,6 +198,7 @@ private:
     TTrayIcon *m_trayIcon = nullptr;
     QMenu *m_trayMenu = nullptr;
     QAction *m_showItem = nullptr;
+    QAction *m_limitsItem = nullptr;
     QAction *m_separatorItem = nullptr;
     QAction *m_exitItem = nullptr;
 

@@ -113,6 +113,10 @@ NotifyIconData TTrayIcon::notifyData(NotifyOp op) const {
     return d;
 }
 
+bool TTrayIcon::showBalloon(const QString &title, const QString &text) {
+    return m_active && m_host->showBalloon(title, text);
+}
+
 bool TTrayIcon::NotifyShell(NotifyOp op) {
     return m_host->notify(op, notifyData(op));
 }

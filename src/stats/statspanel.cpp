@@ -113,6 +113,16 @@ void StatsPanel::createGrid() {
     m_closeLabel->setToolTip(QStringLiteral("Έξοδος"));
     m_closeLabel->setCursor(Qt::PointingHandCursor);
     m_closeLabel->onClick = [this] { closePanel(); };
+
+    // The spending limits, beside the close mark, in the colours of the year.
+    auto *limits = new ClickLabel(QStringLiteral("Όριο δαπάνης"), this);
+    limits->setObjectName(QStringLiteral("limitsLabel"));
+    limits->setFont(pixelFont(font(), 12, true));
+    setColours(limits, QColor(), Qt::yellow);
+    limits->adjustSize();
+    limits->move(24, 1);
+    limits->setCursor(Qt::PointingHandCursor);
+    limits->onClick = [this] { emit limitsRequested(); };
 }
 
 void StatsPanel::createYearStepper(int year) {

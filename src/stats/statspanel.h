@@ -48,6 +48,8 @@ signals:
     void closed();
     // The user chose a month of the grid.
     void monthChosen(int year, int month);
+    // The user asked for the spending limits.
+    void limitsRequested();
 
 private:
     void createGrid();

@@ -13,6 +13,7 @@ int main(int argc, char **argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         QMenu menu;
         menu.addAction(QString::fromUtf8(argv[i + 1]));
+        menu.addAction(QStringLiteral("Όριο δαπάνης..."));
         menu.addSeparator();
         menu.addAction(QStringLiteral("Έξοδος"));
         menu.popup(QPoint(300, 300));

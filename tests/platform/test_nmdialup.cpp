@@ -116,6 +116,18 @@ TEST_F(NmFixture, ModemDialsAuthenticatesConnectsAndHangsUp) {
     EXPECT_EQ(service->connectionStatus(active).state, 0);
 }
 
+TEST_F(NmFixture, HangUpDeactivatesTheActiveConnection) {
+    const QString modem = rig.addDevice(QStringLiteral("ttyUSB0"), kDeviceModem);
+    const QString active = rig.activate(modem, rig.addConnection(QStringLiteral("gsm"), QStringLiteral("Dial")),
+                                        QStringLiteral("dial0"), 2);
+    ASSERT_TRUE(waitFor([&] { return handles() == QStringList{active}; }));
+    QString why;
+    EXPECT_FALSE(service->hangUp(QStringLiteral("/org/freedesktop/NetworkManager/ActiveConnection/999"), why));
+    EXPECT_FALSE(why.isEmpty());
+    ASSERT_TRUE(service->hangUp(active, why));
+    EXPECT_TRUE(waitFor([&] { return handles().isEmpty(); }));
+}
+
 TEST_F(NmFixture, ListsOnlyDialupConnectionsInTheManagersOrder) {
     const QString eth = rig.addDevice(QStringLiteral("eth0"), kDeviceEthernet);
     const QString wired =

@@ -44,3 +44,5 @@ target_include_directories(test_banner_text PRIVATE ${_t}/net)
 tarv_add_windows_test(test_windows_program ${_w}/test_notifytrayhost.cpp ${_w}/test_datafolder.cpp
     ${_w}/test_windowsfront.cpp LIBS tarvapp)
 target_compile_definitions(test_windows_program PRIVATE TARV_VERSION="${PROJECT_VERSION}")
+# The spending limits' cycle, settings and levels (Qt Core).
+tarv_add_windows_test(test_limits ${_t}/limits/test_cycle.cpp ${_t}/limits/test_limitsettings.cpp LIBS tarvcore)

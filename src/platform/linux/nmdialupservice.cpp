@@ -119,6 +119,21 @@ void NmDialupService::subscribe() {
                   SLOT(onActiveStateChanged(QDBusMessage)));
 }
 
+bool NmDialupService::hangUp(const QString &handle, QString &why) {
+    if (!m_owned || !m_active.contains(handle)) {
+        why = QStringLiteral("Το NetworkManager δεν αναφέρει πια αυτή τη σύνδεση.");
+        return false;
+    }
+    QDBusMessage msg = QDBusMessage::createMethodCall(kService, kManagerPath, kManagerIface,
+                                                      QStringLiteral("DeactivateConnection"));
+    msg << QVariant::fromValue(QDBusObjectPath(handle));
+    // The answer is not awaited: the connection's state signals bring the news, and the meter
+    // goes off line at the tick after the connection is gone.
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(msg, kCallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, watcher, &QObject::deleteLater);
+    return true;
+}
+
 void NmDialupService::queryOwner() {
     // Asked of the bus itself, without waiting: the watcher reports every later change.
     const QDBusMessage msg =

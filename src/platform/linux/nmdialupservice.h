@@ -35,6 +35,8 @@ public:
     // NetworkManager does not answer.
     std::optional<QStringList> activeConnections() override;
     DialStatus connectionStatus(const QString &handle) override;
+    // Asks NetworkManager to deactivate the active connection (the handle is its path).
+    bool hangUp(const QString &handle, QString &why) override;
 
     // True while NetworkManager's name has an owner on the bus, as last heard.
     bool serviceOwned() const { return m_owned; }

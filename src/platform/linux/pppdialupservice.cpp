@@ -5,6 +5,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <dirent.h>
 #include <map>
 
@@ -220,6 +222,21 @@ DialStatus PppDialupService::connectionStatus(const QString &handle) {
     for (const Link &link : scan())
         if (link.handle == handle) return statusOf(link);
     return {};
+}
+
+bool PppDialupService::hangUp(const QString &handle, QString &why) {
+    for (const Link &link : scan()) {
+        if (link.handle != handle) continue;
+        if (link.pid <= 0) break;
+        // pppd ends the link and its own run on SIGTERM, as poff asks it to.
+        if (::kill(pid_t(link.pid), SIGTERM) == 0) return true;
+        why = errno == EPERM ? QStringLiteral("Το pppd τρέχει με δικαιώματα που το πρόγραμμα δεν έχει· "
+                                              "κλείστε τη σύνδεση με το poff.")
+                             : QStringLiteral("Το pppd της σύνδεσης δεν βρέθηκε.");
+        return false;
+    }
+    why = QStringLiteral("Η σύνδεση δεν έχει pppd που να μπορεί να κλείσει.");
+    return false;
 }
 
 } // namespace tarv

@@ -21,6 +21,8 @@ public:
 
     std::optional<QStringList> activeConnections() override;
     DialStatus connectionStatus(const QString &handle) override;
+    // Asks the link's pppd to end it, which takes the rights to signal that pppd.
+    bool hangUp(const QString &handle, QString &why) override;
 
     // The links whose pppd is known and runs on its own, not on behalf of NetworkManager: these
     // are the ones a user dialled by hand while NetworkManager runs too.

@@ -47,4 +47,9 @@ DialStatus SystemDialupService::connectionStatus(const QString &handle) {
     return m_last ? m_last->connectionStatus(handle) : DialStatus();
 }
 
+bool SystemDialupService::hangUp(const QString &handle, QString &why) {
+    if (m_last) return m_last->hangUp(handle, why);
+    return DialupService::hangUp(handle, why);
+}
+
 } // namespace tarv

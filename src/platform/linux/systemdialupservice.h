@@ -27,6 +27,8 @@ public:
 
     std::optional<QStringList> activeConnections() override;
     DialStatus connectionStatus(const QString &handle) override;
+    // Through the back-end whose handles were handed out last.
+    bool hangUp(const QString &handle, QString &why) override;
 
 private:
     DialupService *m_last = nullptr; // the back-end whose handles were handed out last

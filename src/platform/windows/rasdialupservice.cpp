@@ -1,6 +1,7 @@
 #include "platform/windows/rasdialupservice.h"
 
 #include "platform/windows/rasprobe.h"
+#include "platform/windows/win32util.h"
 
 namespace tarv {
 
@@ -52,6 +53,19 @@ DialStatus RasDialupService::connectionStatus(const QString &handle) {
         return m_firstStatus;
     }
     return dialStatus(win32::queryRasStatus(handleFromText(handle)));
+}
+
+bool RasDialupService::hangUp(const QString &handle, QString &why) {
+    // Loaded by name like the probe's library; the hang-up returns at once and the connection
+    // goes down in the background, which the next probe sees.
+    using HangUpFn = DWORD(WINAPI *)(HANDLE);
+    const win32::ScopedLibrary library(win32::kRasLibraryName);
+    const auto hangUpFn = library.function<HangUpFn>("RasHangUpA");
+    const DWORD result = hangUpFn ? hangUpFn(static_cast<HANDLE>(handleFromText(handle))) : DWORD(-1);
+    if (result == 0) return true;
+    why = hangUpFn ? QStringLiteral("Η υπηρεσία απομακρυσμένης πρόσβασης απάντησε με το σφάλμα %1.").arg(result)
+                   : QStringLiteral("Η υπηρεσία απομακρυσμένης πρόσβασης δεν βρέθηκε.");
+    return false;
 }
 
 } // namespace tarv

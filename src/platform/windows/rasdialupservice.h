@@ -11,6 +11,8 @@ class RasDialupService final : public DialupService {
 public:
     std::optional<QStringList> activeConnections() override;
     DialStatus connectionStatus(const QString &handle) override;
+    // Hangs the connection up through the remote-access library.
+    bool hangUp(const QString &handle, QString &why) override;
 
     // A connection handle as the opaque text the interface carries, and back.
     static QString handleText(void *handle);
