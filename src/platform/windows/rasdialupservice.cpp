@@ -56,10 +56,10 @@ DialStatus RasDialupService::connectionStatus(const QString &handle) {
 }
 
 bool RasDialupService::hangUp(const QString &handle, QString &why) {
-    // Loaded by name like the probe's library; the hang-up returns at once and the connection
+    // Loaded from the system folder like the probe's library; the hang-up returns at once and the connection
     // goes down in the background, which the next probe sees.
     using HangUpFn = DWORD(WINAPI *)(HANDLE);
-    const win32::ScopedLibrary library(win32::kRasLibraryName);
+    const win32::ScopedLibrary library(win32::kRasLibraryFile);
     const auto hangUpFn = library.function<HangUpFn>("RasHangUpA");
     const DWORD result = hangUpFn ? hangUpFn(static_cast<HANDLE>(handleFromText(handle))) : DWORD(-1);
     if (result == 0) return true;
