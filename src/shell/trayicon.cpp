@@ -89,10 +89,6 @@ void TTrayIcon::ShowIcon() {
     m_active = true;
 }
 
-bool TTrayIcon::showBalloon(const QString &title, const QString &text) {
-    return m_host->showBalloon(title, text);
-}
-
 NotifyIconData TTrayIcon::notifyData(NotifyOp op) const {
     NotifyIconData d;
     d.window = m_ownerWindow;

@@ -64,8 +64,6 @@ public:
     // True between ShowIcon and the component's end.
     bool Active() const { return m_active; }
     TrayHost &host() { return *m_host; }
-    // Shows a balloon (a passing notification) from the icon; false where the host cannot.
-    bool showBalloon(const QString &title, const QString &text);
 
     // Tests make every new component use their host instead of the desktop's.
     static void setHostFactory(std::function<std::unique_ptr<TrayHost>()> factory);
