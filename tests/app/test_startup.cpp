@@ -98,9 +98,14 @@ TEST(Startup, AFailedLedgerStillGivesTheIconAndTheTimer) {
 TEST(Startup, TheFirstChartAskedForMakesTheChartWindowOnce) {
     FormRig rig;
     Windows w = createWindows(rig.platform);
+#ifdef Q_OS_WIN
+    // The Windows program links the chart window in.
+    w.Form1->setChartFactory(chartWindowFactory());
+#else
     // The test is not beside the module, as the program is: it names the module's place.
     w.Form1->setChartFactory(chartWindowFactory({rig.dir.filePath(QStringLiteral("missing.so")),
                                                  QStringLiteral(TARV_TEST_CHART_MODULE)}));
+#endif
     w.Form1->showMonthChart(2003, 3);
     ChartWindow *chart = w.Form1->chartWindow();
     ASSERT_NE(chart, nullptr);
@@ -112,6 +117,7 @@ TEST(Startup, TheFirstChartAskedForMakesTheChartWindowOnce) {
     EXPECT_TRUE(rig.errors.isEmpty());
 }
 
+#ifndef Q_OS_WIN
 TEST(Startup, AChartModuleThatIsThereButFailsIsTheAnswerNotTheNextOne) {
     FormRig rig;
     Windows w = createWindows(rig.platform);
@@ -133,6 +139,7 @@ TEST(Startup, OnlyTheInstalledProgramLooksWhereTheModuleWasInstalled) {
     EXPECT_FALSE(installed.first().startsWith(QStringLiteral(TARV_TEST_BUILD_DIR)));
     EXPECT_FALSE(installed.first().startsWith(installedProgramFolder()));
 }
+#endif
 
 TEST(Startup, TheOptionsDialogAndTheStatisticsPanelAreMadeWhenFirstOpened) {
     FormRig rig;
