@@ -68,6 +68,8 @@ bool Meter::probeConnection() {
         s.statusSuffix = QStringLiteral(" (Verify User/Password ...)");
         return false;
     case DialState::Connected:
+        m_probed = {status.name.isEmpty() ? connections->first() : status.name, status.deviceType,
+                    status.interfaceName};
         s.statusSuffix = QStringLiteral(" (") + status.deviceType.left(17) + QLatin1Char(')');
         return true;
     default:
@@ -92,6 +94,7 @@ void Meter::Timer1Timer() {
 
 void Meter::disconnectTransition() {
     s.online = false;
+    if (m_observer) m_observer->disconnected(m_platform.clock->now());
     m_view.setConnectionLinesVisible(false);
     m_view.setLampColor(kLampOffline);
     m_view.setIconImage(0);
@@ -108,6 +111,7 @@ void Meter::connectTransition() {
     readData(s.currentDay);
     s.connectionStart = m_platform.clock->now();
     s.online = true;
+    if (m_observer) m_observer->connected(s.connectionStart, m_probed);
     m_view.setLampColor(kLampOnline);
     m_view.setConnectionLinesVisible(true);
     m_view.setIconImage(1);
@@ -125,20 +129,27 @@ void Meter::onlineSteps() {
     m_view.setZoneText(QStringLiteral("Ζώνη: ") + (zoneB ? QStringLiteral("B") : QStringLiteral("A")));
 
     const qint64 unit = std::max(1, s.unitSeconds);
+    bool charged = false;
     if (elapsed < unit && s.connectionCost == 0) {
         s.connectionCost = s.unitPrice;
         s.todayAccrued = s.unitPrice;
         saveData();
+        charged = true;
     } else if (elapsed % unit == 0 && elapsed >= unit) {
         s.connectionCost += s.unitPrice;
         s.todayAccrued += s.unitPrice;
         saveData();
+        charged = true;
     }
 
     const QString cost = fmt::general(s.connectionCost);
     m_view.setCostText(QStringLiteral("Κόστος: ") + cost + QLatin1Char(' ') + s.currencyLabel);
     m_view.setCostTodayText(todayLine(s.dayTotal()));
     m_view.setTrayTip(m_statusLine + QStringLiteral(" (") + cost + QLatin1Char(' ') + s.currencyLabel + QLatin1Char(')'));
+    if (m_observer) {
+        if (charged) m_observer->charged(now, s.currentDay, zoneB, s.unitPrice, s.currencyLabel);
+        m_observer->online(now);
+    }
 }
 
 void Meter::readData(const QDate &day) {

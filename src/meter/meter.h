@@ -1,6 +1,7 @@
 #pragma once
 
 #include "meter/ledger.h"
+#include "meter/meterobserver.h"
 #include "meter/meterstate.h"
 #include "meter/meterview.h"
 #include "platform/platform.h"
@@ -41,12 +42,16 @@ public:
     const QString &statusLine() const { return m_statusLine; }
     // "Σήμερα: " + amount + " " + currency.
     QString todayLine(double amount) const;
+    // Tells observer of every connection, charge and disconnection; null for none. Not owned.
+    void setObserver(MeterObserver *observer) { m_observer = observer; }
 
 private:
     Platform m_platform;
     MeterView &m_view;
     Ledger m_ledger;
     QString m_statusLine; // the status line as the current tick set it
+    MeterObserver *m_observer = nullptr;
+    ConnectionInfo m_probed; // the connection the last probe found up
 };
 
 // The text of the elapsed-time line for a number of seconds: "Χρόνος: 1h 2m 3s ".
