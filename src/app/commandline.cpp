@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "calls/callreport.h"
 #include "framework/singleinstance.h"
 #include "meter/meterstatus.h"
 #include "platform/platform.h"
@@ -28,6 +29,8 @@ struct Options {
     QCommandLineOption report{QStringLiteral("report"),
                               QStringLiteral("Prints figures from the ledger: the monthly totals of a year "
                                              "unless --month or --from/--to says otherwise.")};
+    QCommandLineOption calls{QStringLiteral("calls"),
+                             QStringLiteral("With --report: lists the connections of calls.csv instead.")};
     QCommandLineOption status{QStringLiteral("status"),
                               QStringLiteral("Prints the running program's live state in one line.")};
     QCommandLineOption year{QStringLiteral("year"),
@@ -59,7 +62,7 @@ struct Options {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.setApplicationDescription(
             QStringLiteral("Meters the cost of dial-up connections. Without options it starts in the tray."));
-        parser.addOptions({help, version, report, status, year, month, from, to, format});
+        parser.addOptions({help, version, report, calls, status, year, month, from, to, format});
         parser.addOptions(windowing);
     }
 };
@@ -156,6 +159,7 @@ Command parseCommandLine(const QStringList &arguments, const QDate &today) {
 
     const bool reportOnly = parser.isSet(o.year) || parser.isSet(o.month) || parser.isSet(o.from) || parser.isSet(o.to);
     if (parser.isSet(o.report) && parser.isSet(o.status)) return failure(QStringLiteral("choose --report or --status"));
+    if (parser.isSet(o.calls) && !parser.isSet(o.report)) return failure(QStringLiteral("--calls goes with --report"));
     if (parser.isSet(o.status)) {
         if (reportOnly) return failure(QStringLiteral("--year, --month, --from and --to go with --report"));
         if (reportFormat == stats::ReportFormat::Csv) return failure(QStringLiteral("--status prints text or json"));
@@ -171,6 +175,7 @@ Command parseCommandLine(const QStringList &arguments, const QDate &today) {
     }
     Command c = reportCommand(parser, o, today);
     c.report.format = reportFormat;
+    c.calls = parser.isSet(o.calls);
     return c;
 }
 
@@ -196,7 +201,8 @@ int runCommand(const Command &command, const QString &dataFolder, QTextStream &o
         return ExitOk;
     case Command::Action::Report:
         try {
-            out << stats::ledgerReport(dataFolder, command.report);
+            out << (command.calls ? calls::callsReport(dataFolder, command.report)
+                                  : stats::ledgerReport(dataFolder, command.report));
             return ExitOk;
         } catch (const Exception &e) {
             err << name << ": " << e.message() << '\n';

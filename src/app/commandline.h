@@ -21,6 +21,8 @@ struct Command {
     stats::ReportRequest report;
     // The message of a bad command line (Action::Error), without the program's name.
     QString error;
+    // --report --calls: the connection log's rows instead of the ledger's totals.
+    bool calls = false;
 };
 
 // Parses the arguments (the program's path first). today gives the default year of a report.
