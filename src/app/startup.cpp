@@ -64,18 +64,23 @@ int runProgram(int argc, char **argv) {
 
     Windows windows = createWindows(platform);
     TForm1 *form = windows.Form1.get();
-    // `tarv --status` is answered from the meter's state in memory, never from the ledger.
-    instance.setStatusSource([form] {
-        const Meter &m = form->meter();
-        return statusJson(meterStatus(m.s, m.statusLine(), m.platform().clock->now()));
-    });
-    QObject::connect(&instance, &SingleInstance::showRequested, form, &TForm1::bringToFront);
-
     // The connection log: a row that a program ended or killed with a connection up left in the
     // journal is added first, before the meter's first tick can start a new one.
     calls::CallLog callLog(platform.dataFolder, calls::systemTrafficSource());
     runGuarded([&callLog] { callLog.recover(); });
     form->meter().setObserver(&callLog);
+
+    // `tarv --status` is answered from the meter's state in memory, never from the ledger.
+    instance.setStatusSource([form, &callLog] {
+        const Meter &m = form->meter();
+        MeterStatus status = meterStatus(m.s, m.statusLine(), m.platform().clock->now());
+        if (const std::optional<calls::Counters> bytes = callLog.connectionBytes(); bytes && m.s.online) {
+            status.received = bytes->received;
+            status.sent = bytes->sent;
+        }
+        return statusJson(status);
+    });
+    QObject::connect(&instance, &SingleInstance::showRequested, form, &TForm1::bringToFront);
     const int status = app.exec();
     form->meter().setObserver(nullptr);
     callLog.close(platform.clock->now());
