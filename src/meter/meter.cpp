@@ -94,12 +94,13 @@ void Meter::Timer1Timer() {
 
 void Meter::disconnectTransition() {
     s.online = false;
-    if (m_observer) m_observer->disconnected(m_platform.clock->now());
     m_view.setConnectionLinesVisible(false);
     m_view.setLampColor(kLampOffline);
     m_view.setIconImage(0);
     s.statusSuffix.clear();
     m_view.bannerOffline();
+    // Last, so that an observer's error leaves the window showing the connection as ended.
+    if (m_observer) m_observer->disconnected(m_platform.clock->now());
 }
 
 void Meter::connectTransition() {
@@ -111,11 +112,11 @@ void Meter::connectTransition() {
     readData(s.currentDay);
     s.connectionStart = m_platform.clock->now();
     s.online = true;
-    if (m_observer) m_observer->connected(s.connectionStart, m_probed);
     m_view.setLampColor(kLampOnline);
     m_view.setConnectionLinesVisible(true);
     m_view.setIconImage(1);
     m_view.bannerOnline();
+    if (m_observer) m_observer->connected(s.connectionStart, m_probed);
 }
 
 void Meter::onlineSteps() {
