@@ -1,5 +1,6 @@
 // The Windows program's own start-up pieces: the console front's output, the first-start notice
 // and the per-user instance name.
+#include "framework/instancepaths.h"
 #include "framework/singleinstance.h"
 #include "platform/windows/consolefront.h"
 #include "platform/windows/consoleoutput.h"
@@ -120,16 +121,16 @@ TEST(InstanceName, CarriesTheUsersIdentifierAndTheFolder) {
     const QString sid = currentUserSid();
     ASSERT_TRUE(sid.startsWith(QStringLiteral("S-1-"))) << sid.toStdString();
     QTemporaryDir a, b;
-    const QString name = SingleInstance::serverName(a.path());
+    const QString name = instancePaths(a.path()).socket;
     EXPECT_TRUE(name.contains(sid)) << name.toStdString();
-    EXPECT_EQ(name, SingleInstance::serverName(a.path()));
-    EXPECT_NE(name, SingleInstance::serverName(b.path()));
+    EXPECT_EQ(name, instancePaths(a.path()).socket);
+    EXPECT_NE(name, instancePaths(b.path()).socket);
 
     // The program's own pipe keeps its name for its callers.
     QLocalServer own;
     own.setSocketOptions(QLocalServer::UserAccessOption);
     ASSERT_TRUE(own.listen(name));
-    EXPECT_EQ(SingleInstance::serverName(a.path()), name);
+    EXPECT_EQ(instancePaths(a.path()).socket, name);
     own.close();
 
     // A pipe of the name served by another account's process is passed over, by the program as
