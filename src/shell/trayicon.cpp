@@ -110,7 +110,7 @@ NotifyIconData TTrayIcon::notifyData(NotifyOp op) const {
 }
 
 bool TTrayIcon::showBalloon(const QString &title, const QString &text) {
-    return m_active && m_host->showBalloon(title, text);
+    return m_host->showBalloon(title, text);
 }
 
 bool TTrayIcon::NotifyShell(NotifyOp op) {
