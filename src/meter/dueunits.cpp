@@ -14,7 +14,7 @@ namespace {
 
 // The moment after `at` at which the zone or the day changes: the next hour whose zone differs
 // from the zone at `at`, or the next midnight. Set through setDate and setTime, so that it keeps
-// the clock's time spec.
+// the clock's time zone setting.
 QDateTime stretchEnd(const MeterState &s, const QDateTime &at) {
     QDateTime end = at;
     const int hour = at.time().hour();
