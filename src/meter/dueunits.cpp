@@ -47,12 +47,10 @@ QList<DueUnits> dueUnits(const MeterState &tariff, const QDateTime &now, qint64 
         if (first <= last) {
             const qint64 count = (last - first) / unit + 1;
             const qint64 lastDue = first + (count - 1) * unit;
-            if (!due.isEmpty() && due.last().day == at.date()) {
-                due.last().count += count;
-                due.last().lastSecond = lastDue;
-            } else {
-                due.append(DueUnits{at.date(), count, lastDue});
-            }
+            if (due.isEmpty() || due.last().day != at.date()) due.append(DueUnits{at.date(), 0, 0, 0});
+            due.last().count += count;
+            if (isZoneB(tariff, at.time().hour())) due.last().countB += count;
+            due.last().lastSecond = lastDue;
         }
         second = last + 1;
     }

@@ -18,6 +18,7 @@ qint64 unitSecondsAt(const MeterState &s, int hour);
 struct DueUnits {
     QDate day;            // the day of the units' due moments
     qint64 count = 0;     // how many units
+    qint64 countB = 0;    // how many of them fell due in zone B
     qint64 lastSecond = 0; // the connection's elapsed second at which the last of them fell due
 };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace tarv {
 
@@ -69,6 +70,8 @@ bool Meter::probeConnection() {
         s.statusSuffix = QStringLiteral(" (Verify User/Password ...)");
         return false;
     case DialState::Connected:
+        m_probed = {status.name.isEmpty() ? connections->first() : status.name, status.deviceType,
+                    status.interfaceName};
         s.statusSuffix = QStringLiteral(" (") + status.deviceType.left(17) + QLatin1Char(')');
         return true;
     default:
@@ -89,10 +92,13 @@ void Meter::Timer1Timer() {
     if (!connected && s.online) disconnectTransition();
     if (connected && !s.online) connectTransition();
     if (s.online) onlineSteps();
+    // The observer's trouble is shown once the tick has charged all it had to.
+    if (m_observerError) std::rethrow_exception(std::exchange(m_observerError, nullptr));
 }
 
 void Meter::disconnectTransition() {
     s.online = false;
+    tell([&](MeterObserver &o) { o.disconnected(m_platform.clock->now()); });
     m_view.setConnectionLinesVisible(false);
     m_view.setLampColor(kLampOffline);
     m_view.setIconImage(0);
@@ -111,6 +117,7 @@ void Meter::connectTransition() {
     s.connectionStart = m_platform.clock->now();
     s.steadyAtTick = m_platform.clock->steadyMs();
     s.online = true;
+    tell([&](MeterObserver &o) { o.connected(s.connectionStart, m_probed); });
     m_view.setLampColor(kLampOnline);
     m_view.setConnectionLinesVisible(true);
     m_view.setIconImage(1);
@@ -134,6 +141,9 @@ void Meter::onlineSteps() {
         s.connectionCost = s.unitPrice;
         s.todayAccrued = s.unitPrice;
         saveData();
+        tell([&](MeterObserver &o) {
+            o.charged(now, s.currentDay, zoneB ? 0 : 1, zoneB ? 1 : 0, s.unitPrice, s.currencyLabel);
+        });
     } else {
         chargeDueUnits(now, elapsed, steady);
     }
@@ -142,6 +152,7 @@ void Meter::onlineSteps() {
     m_view.setCostText(QStringLiteral("Κόστος: ") + cost + QLatin1Char(' ') + s.currencyLabel);
     m_view.setCostTodayText(todayLine(s.dayTotal()));
     m_view.setTrayTip(m_statusLine + QStringLiteral(" (") + cost + QLatin1Char(' ') + s.currencyLabel + QLatin1Char(')'));
+    tell([&](MeterObserver &o) { o.online(now); });
 }
 
 void Meter::readData(const QDate &day) {
@@ -205,9 +216,22 @@ void Meter::chargeDueUnits(const QDateTime &now, qint64 elapsed, qint64 steady) 
         // successful write carries, and the next tick goes on from the units after them.
         s.elapsedCharged = due.lastSecond;
         saveDayTotal(due.day, charge);
+        tell([&](MeterObserver &o) {
+            o.charged(now.addSecs(due.lastSecond - elapsed), due.day, due.count - due.countB,
+                      due.countB, s.unitPrice, s.currencyLabel);
+        });
     }
     s.elapsedCharged = elapsed;
     s.steadyAtTick = steady;
+}
+
+void Meter::tell(const std::function<void(MeterObserver &)> &call) {
+    if (!m_observer) return;
+    try {
+        call(*m_observer);
+    } catch (...) {
+        if (!m_observerError) m_observerError = std::current_exception();
+    }
 }
 
 void Meter::saveData() { saveDayTotal(m_platform.clock->now().date(), s.unitPrice); }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "meter/ledger.h"
+#include "meter/meterobserver.h"
 #include "meter/meterstate.h"
 #include "meter/meterview.h"
 #include "platform/platform.h"
 
+#include <exception>
 #include <functional>
 
 namespace tarv {
@@ -43,6 +45,8 @@ public:
     const QString &statusLine() const { return m_statusLine; }
     // "Σήμερα: " + amount + " " + currency.
     QString todayLine(double amount) const;
+    // Tells observer of every connection, charge and disconnection; null for none. Not owned.
+    void setObserver(MeterObserver *observer) { m_observer = observer; }
 
     // Told the day and its new total after every charge has been written to the ledger. It runs
     // inside the tick, so it must return at once; what it raises is its own business and never
@@ -58,12 +62,18 @@ private:
     // Writes the day total for `day`. When `day` is not the day being accumulated, the day rolls
     // over first and starts from `dayCharge`, what was charged for it in this step.
     void saveDayTotal(const QDate &day, double dayCharge);
+    // Calls the observer, if any. What it raises is kept for the end of the tick, so that a log
+    // that cannot be written never stops a unit from being charged.
+    void tell(const std::function<void(MeterObserver &)> &call);
 
     Platform m_platform;
     MeterView &m_view;
     Ledger m_ledger;
     QString m_statusLine; // the status line as the current tick set it
     ChargeObserver m_chargeObserver;
+    MeterObserver *m_observer = nullptr;
+    ConnectionInfo m_probed; // the connection the last probe found up
+    std::exception_ptr m_observerError; // the first error the observer raised in this tick
 };
 
 // The text of the elapsed-time line for a number of seconds: "Χρόνος: 1h 2m 3s ".

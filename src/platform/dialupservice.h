@@ -19,6 +19,11 @@ constexpr int Connected = 0x2000;  // the link is up
 struct DialStatus {
     int state = 0;
     QString deviceType;
+    // The connection's name as the service shows it to the user; empty when it has none.
+    QString name = {};
+    // The network interface that carries the connection ("ppp0"); empty when the service
+    // cannot tell, and then no traffic is counted.
+    QString interfaceName = {};
 };
 
 // The system's dial-up service, reduced to the two questions the probe asks of it.
