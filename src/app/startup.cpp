@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/commandline.h"
+#include "calls/calllog.h"
 #include "framework/application.h"
 #include "framework/singleinstance.h"
 #include "limits/limitscontroller.h"
@@ -118,7 +119,16 @@ int runProgram(int argc, char **argv) {
     if (auto *tray = form->findChild<TTrayIcon *>())
         showFirstStartNotice(*tray, QCoreApplication::applicationDirPath(), platform.dataFolder);
 #endif
-    return app.exec();
+
+    // The connection log: a row that a program ended or killed with a connection up left in the
+    // journal is added first, before the meter's first tick can start a new one.
+    calls::CallLog callLog(platform.dataFolder, calls::systemTrafficSource());
+    runGuarded([&callLog] { callLog.recover(); });
+    form->meter().setObserver(&callLog);
+    const int status = app.exec();
+    form->meter().setObserver(nullptr);
+    callLog.close(platform.clock->now());
+    return status;
 }
 
 } // namespace tarv

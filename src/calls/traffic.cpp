@@ -30,6 +30,14 @@ std::optional<Counters> SysfsTrafficSource::read(const QString &interfaceName) {
     return Counters{*rx, *tx};
 }
 
+std::shared_ptr<TrafficSource> systemTrafficSource() {
+#ifdef _WIN32
+    return {};
+#else
+    return std::make_shared<SysfsTrafficSource>();
+#endif
+}
+
 void TrafficTotal::sample(const std::optional<Counters> &reading) {
     if (!reading) {
         // The interface is gone: what it counted so far is kept, and its return starts anew.

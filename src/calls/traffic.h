@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <memory>
 #include <optional>
 
 namespace tarv::calls {
@@ -28,6 +29,10 @@ public:
 private:
     QString m_root;
 };
+
+// The traffic source of this system: the kernel's counters on Linux; nothing on Windows, whose
+// connection statistics are not read yet (the byte columns stay empty there).
+std::shared_ptr<TrafficSource> systemTrafficSource();
 
 // Adds up the bytes a connection moved from successive readings of its interface's counters.
 // A counter is never taken to have overflowed: one that reads lower than before (the link was

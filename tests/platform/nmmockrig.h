@@ -45,6 +45,7 @@ public:
     QString activate(const QString &device, const QString &connection, const QString &name, uint state,
                      int deviceState = -1);
     void setDeviceState(const QString &device, uint state);
+    void setProperty(const QString &path, const QString &iface, const QString &name, const QVariant &value);
     void setActiveState(const QString &active, uint state);
     void deactivate(const QString &device, const QString &active);
     // Sets the manager's list of active connections as it is, whatever objects exist.
@@ -54,7 +55,6 @@ public:
 
 private:
     QVariantList mockCall(const QString &method, const QVariantList &args);
-    void setProperty(const QString &path, const QString &iface, const QString &name, const QVariant &value);
 
     QTemporaryDir m_dir;
     QProcess m_daemon;

@@ -95,6 +95,8 @@ TEST(NmDialupMapping, StatesTypesAndDeviceTexts) {
 TEST_F(NmFixture, ModemDialsAuthenticatesConnectsAndHangsUp) {
     EXPECT_EQ(handles(), QStringList());
     const QString modem = rig.addDevice(QStringLiteral("ttyUSB0"), kDeviceModem);
+    rig.setProperty(modem, QStringLiteral("org.freedesktop.NetworkManager.Device"), QStringLiteral("IpInterface"),
+                    QStringLiteral("ppp0"));
     const QString settings = rig.addConnection(QStringLiteral("gsm"), QStringLiteral("Dial"));
     const QString active = rig.activate(modem, settings, QStringLiteral("dial0"), 1, 40);
     ASSERT_FALSE(active.isEmpty());
@@ -110,6 +112,10 @@ TEST_F(NmFixture, ModemDialsAuthenticatesConnectsAndHangsUp) {
     rig.setDeviceState(modem, 100);
     rig.setActiveState(active, 2);
     EXPECT_TRUE(waitStatus(active, DialState::Connected, QStringLiteral("modem")));
+    // The connection log names the connection and reads the traffic of its interface.
+    const DialStatus up = service->connectionStatus(active);
+    EXPECT_EQ(up.name, QStringLiteral("Dial"));
+    EXPECT_EQ(up.interfaceName, QStringLiteral("ppp0"));
 
     rig.deactivate(modem, active);
     EXPECT_TRUE(waitFor([&] { return handles().isEmpty(); }));

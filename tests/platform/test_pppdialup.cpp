@@ -94,6 +94,7 @@ TEST(PppDialup, StateFollowsTheInterfaceAndItsPppd) {
         const DialStatus s = t.service.connectionStatus(QStringLiteral("ppp0"));
         EXPECT_EQ(s.state, r.state) << r.what;
         EXPECT_EQ(s.deviceType, r.state ? QStringLiteral("modem") : QString()) << r.what;
+        EXPECT_EQ(s.interfaceName, r.state == DialState::Connected ? QStringLiteral("ppp0") : QString()) << r.what;
     }
 }
 

@@ -254,6 +254,7 @@ void NmDialupService::applyActiveProps(const QString &path, const QVariantMap &p
     info.loaded = true;
     if (props.contains(QStringLiteral("Type")))
         info.type = unwrap(props.value(QStringLiteral("Type"))).toString();
+    if (props.contains(QStringLiteral("Id"))) info.id = unwrap(props.value(QStringLiteral("Id"))).toString();
     if (props.contains(QStringLiteral("State")))
         info.state = unwrap(props.value(QStringLiteral("State"))).toUInt();
     if (props.contains(QStringLiteral("Devices"))) {
@@ -276,6 +277,8 @@ void NmDialupService::applyDeviceProps(const QString &path, const QVariantMap &p
     info.loaded = true;
     if (props.contains(QStringLiteral("DeviceType")))
         info.deviceType = unwrap(props.value(QStringLiteral("DeviceType"))).toUInt();
+    if (props.contains(QStringLiteral("IpInterface")))
+        info.ipInterface = unwrap(props.value(QStringLiteral("IpInterface"))).toString();
     if (props.contains(QStringLiteral("State")))
         info.state = unwrap(props.value(QStringLiteral("State"))).toUInt();
     updateCheckTimer();
@@ -379,6 +382,8 @@ DialStatus NmDialupService::connectionStatus(const QString &handle) {
     const DeviceInfo device = m_devices.value(it->firstDevice);
     status.state = stateCode(it->state, device.state);
     status.deviceType = deviceTypeText(it->type, device.deviceType);
+    status.name = it->id;
+    status.interfaceName = device.ipInterface;
     return status;
 }
 

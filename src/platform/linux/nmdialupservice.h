@@ -71,11 +71,13 @@ private:
         QString type;
         uint state = 0;
         QString firstDevice;
+        QString id; // the connection's name as the user knows it
     };
     struct DeviceInfo {
         bool loaded = false;
         uint deviceType = 0;
         uint state = 0;
+        QString ipInterface; // the interface that carries the traffic ("ppp0")
     };
 
     void subscribe();

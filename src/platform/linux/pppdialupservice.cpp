@@ -196,6 +196,10 @@ DialStatus PppDialupService::statusOf(const Link &link) const {
     else
         return status;
     status.deviceType = deviceTypeOf(link);
+    if (status.state == DialState::Connected) status.interfaceName = link.interface;
+    // "pppd call provider" names the peers file, which is the connection's name.
+    const qsizetype call = link.cmdline.indexOf(QStringLiteral("call"));
+    if (call >= 0 && call + 1 < link.cmdline.size()) status.name = link.cmdline.at(call + 1);
     return status;
 }
 
