@@ -3,6 +3,7 @@
 #include "app/helptext.h"
 #include "app/statusclient.h"
 #include "limits/limitscheck.h"
+#include "calls/callreport.h"
 #include "meter/meterstatus.h"
 #include "platform/platform.h"
 
@@ -31,6 +32,7 @@ struct Options {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("?")}};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}};
     QCommandLineOption report{QStringLiteral("report")};
+    QCommandLineOption calls{QStringLiteral("calls")};
     QCommandLineOption status{QStringLiteral("status")};
     QCommandLineOption watch{QStringLiteral("watch")};
     QCommandLineOption check{QStringLiteral("check")};
@@ -53,7 +55,7 @@ struct Options {
     void addTo(QCommandLineParser &parser) const {
         // Qt's windowing options begin with a single dash and are whole words.
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({help, version, report, status, watch, check, year, month, from, to, format});
+        parser.addOptions({help, version, report, calls, status, watch, check, year, month, from, to, format});
         parser.addOptions(windowing);
     }
 };
@@ -202,6 +204,8 @@ Command parseCommandLine(const QStringList &arguments, const QDate &today, Messa
         c.report.format = reportFormat;
         return c;
     }
+    if (parser.isSet(o.calls) && !parser.isSet(o.report))
+        return failure(m, say(m, "--calls goes with --report", "το --calls πάει με το --report"));
     if (parser.isSet(o.status)) {
         if (reportOnly)
             return failure(m, say(m, "--year, --month, --from and --to go with --report",
@@ -222,6 +226,7 @@ Command parseCommandLine(const QStringList &arguments, const QDate &today, Messa
     }
     Command c = reportCommand(parser, o, today, m);
     c.report.format = reportFormat;
+    c.calls = parser.isSet(o.calls);
     return c;
 }
 
@@ -246,6 +251,10 @@ int runCommand(const Command &command, const QString &dataFolder, QTextStream &o
         return ExitOk;
     case Command::Action::Report:
         try {
+            if (command.calls) {
+                out << calls::callsReport(dataFolder, command.report);
+                return ExitOk;
+            }
             out << limits::withCycleJson(stats::ledgerReport(dataFolder, command.report), command.report.format,
                                          dataFolder, QDate::currentDate());
             return ExitOk;

@@ -31,6 +31,8 @@ struct Command {
     // The message of a bad command line (Action::Error), without the program's name.
     QString error;
     Messages messages = Messages::English;
+    // --report --calls: the connection log's rows instead of the ledger's totals.
+    bool calls = false;
 };
 
 // Parses the arguments (the program's path first). today gives the default year of a report.

@@ -31,6 +31,8 @@ inline constexpr HelpLine kHelpLines[] = {
      "Prints figures from the ledger: the monthly totals of a year unless --month or --from/--to says otherwise.",
      "Τυπώνει στοιχεία από το αρχείο χρεώσεων: τα σύνολα των μηνών ενός έτους, εκτός αν το --month ή τα "
      "--from/--to ζητούν άλλα."},
+    {"--calls", "With --report: lists the connections of calls.csv instead.",
+     "Με το --report: παραθέτει αντί γι' αυτά τις συνδέσεις του calls.csv."},
     {"--status", "Prints the running program's live state in one line.",
      "Τυπώνει την τρέχουσα κατάσταση του προγράμματος που εκτελείται σε μία γραμμή."},
     {"--watch",

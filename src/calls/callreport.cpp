@@ -1,0 +1,153 @@
+#include "calls/callreport.h"
+
+#include "calls/callrow.h"
+#include "framework/textformat.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+namespace tarv::calls {
+
+namespace {
+
+QString duration(qint64 seconds) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString bytesText(const std::optional<quint64> &n) {
+    return n ? QString::number(*n) : QStringLiteral("-");
+}
+
+QString jsonCount(const std::optional<quint64> &n) {
+    return n ? QString::number(*n) : QStringLiteral("null");
+}
+
+struct Totals {
+    qint64 seconds = 0;
+    int units = 0;
+    double cost = 0;
+    quint64 received = 0;
+    quint64 sent = 0;
+    QString currency;
+
+    void add(const CallRow &row) {
+        seconds += row.seconds();
+        units += row.units;
+        cost += row.cost;
+        received += row.received.value_or(0);
+        sent += row.sent.value_or(0);
+        if (currency.isEmpty()) currency = row.currency;
+    }
+};
+
+QString textReport(const QList<CallRow> &rows, const Totals &t, const QLocale &locale) {
+    QList<QStringList> table{{QStringLiteral("Έναρξη"), QStringLiteral("Διάρκεια"), QStringLiteral("Μονάδες"),
+                              QStringLiteral("Κόστος"), QStringLiteral("Λήψη"), QStringLiteral("Αποστολή"),
+                              QStringLiteral("Κατάσταση")}};
+    for (const CallRow &r : rows)
+        table.append({r.start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), duration(r.seconds()),
+                      QString::number(r.units), fmt::general(r.cost, locale) + QLatin1Char(' ') + r.currency,
+                      bytesText(r.received), bytesText(r.sent),
+                      r.state == CallRow::State::Finished ? QStringLiteral("ολοκληρώθηκε")
+                                                          : QStringLiteral("διακόπηκε")});
+    table.append({QStringLiteral("Σύνολο"), duration(t.seconds), QString::number(t.units),
+                  fmt::general(t.cost, locale) + QLatin1Char(' ') + t.currency, QString::number(t.received),
+                  QString::number(t.sent), QString()});
+    QList<qsizetype> widths(table.first().size(), 0);
+    for (const QStringList &line : table)
+        for (int i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line.at(i).size());
+    QString out;
+    for (const QStringList &line : table) {
+        QStringList cells;
+        // The start and the state read from the left; the figures line up on the right.
+        for (int i = 0; i < line.size(); ++i)
+            cells << (i == 0 || i == line.size() - 1 ? line.at(i).leftJustified(widths[i])
+                                                     : line.at(i).rightJustified(widths[i]));
+        out += cells.join(QStringLiteral("  ")).trimmed() + QLatin1Char('\n');
+    }
+    return out;
+}
+
+QString jsonReport(const QList<CallRow> &rows, const Totals &t, const QDate &from, const QDate &to) {
+    QStringList items;
+    for (const CallRow &r : rows)
+        items << QStringLiteral("{\"start\":\"%1\",\"end\":\"%2\",\"seconds\":%3,\"units\":%4,\"cost\":%5,"
+                                "\"currency\":%6,\"units_a\":%7,\"units_b\":%8,\"name\":%9,\"device\":%10,"
+                                "\"bytes_received\":%11,\"bytes_sent\":%12,\"state\":\"%13\"}")
+                     .arg(isoLocal(r.start), isoLocal(r.end))
+                     .arg(r.seconds())
+                     .arg(r.units)
+                     .arg(stats::plainNumber(r.cost), stats::jsonString(r.currency))
+                     .arg(r.unitsA)
+                     .arg(r.unitsB)
+                     .arg(stats::jsonString(r.name), stats::jsonString(r.deviceType), jsonCount(r.received),
+                          jsonCount(r.sent),
+                          r.state == CallRow::State::Finished ? QStringLiteral("finished")
+                                                              : QStringLiteral("interrupted"));
+    return QStringLiteral("{\"from\":\"%1\",\"to\":\"%2\",\"calls\":[%3],\"total\":{\"seconds\":%4,\"units\":%5,"
+                          "\"cost\":%6,\"currency\":%7,\"bytes_received\":%8,\"bytes_sent\":%9}}\n")
+        .arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate), items.join(QLatin1Char(',')))
+        .arg(t.seconds)
+        .arg(t.units)
+        .arg(stats::plainNumber(t.cost), stats::jsonString(t.currency))
+        .arg(t.received)
+        .arg(t.sent);
+}
+
+} // namespace
+
+std::pair<QDate, QDate> requestDays(const stats::ReportRequest &r) {
+    switch (r.kind) {
+    case stats::ReportRequest::Kind::Year:
+        return {QDate(r.year, 1, 1), QDate(r.year, 12, 31)};
+    case stats::ReportRequest::Kind::Month: {
+        const QDate first(r.year, r.month, 1);
+        return {first, first.addDays(first.daysInMonth() - 1)};
+    }
+    case stats::ReportRequest::Kind::Range:
+        return {r.from, r.to};
+    }
+    return {};
+}
+
+QString formatCallsReport(const QByteArray &csv, const stats::ReportRequest &request, const QLocale &locale) {
+    const auto [from, to] = requestDays(request);
+    QList<CallRow> rows;
+    Totals totals;
+    for (CallRow &row : parseCsv(csv)) {
+        // A row's day is the date of its start as written, in the offset it was charged in.
+        const QDate day = row.start.date();
+        if (day < from || day > to) continue;
+        totals.add(row);
+        rows.append(std::move(row));
+    }
+    switch (request.format) {
+    case stats::ReportFormat::Text:
+        return textReport(rows, totals, locale);
+    case stats::ReportFormat::Csv: {
+        QByteArray out = csvHeader() + '\n';
+        for (const CallRow &row : rows) out += csvLine(row) + '\n';
+        return QString::fromUtf8(out);
+    }
+    case stats::ReportFormat::Json:
+        return jsonReport(rows, totals, from, to);
+    }
+    return {};
+}
+
+QString callsReport(const QString &folder, const stats::ReportRequest &request, const QLocale &locale) {
+    QFile file(QDir(folder).filePath(QStringLiteral("calls.csv")));
+    QByteArray bytes;
+    if (file.exists()) {
+        if (!file.open(QIODevice::ReadOnly))
+            throw stats::ELedgerError(QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
+        bytes = file.readAll();
+    }
+    return formatCallsReport(bytes, request, locale);
+}
+
+} // namespace tarv::calls
