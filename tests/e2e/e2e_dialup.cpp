@@ -3,6 +3,7 @@
 // written once it is gone, an error box left open does not stop the charging, and units that fall
 // due while the program is stopped are charged when it goes on.
 
+#include "calls/callrow.h"
 #include "framework/textformat.h"
 #include "platform/nmmockrig.h"
 #include "support/tempdir.h"
@@ -255,4 +256,46 @@ TEST(E2eDialup, AProgramStoppedAcrossTwoUnitsChargesThemWhenItGoesOn) {
     }
     p.rig.deactivate(p.modem, active);
     EXPECT_EQ(p.process.state(), QProcess::Running);
+}
+
+// Two connections, the second ended by SIGKILL while it is up: after a restart the connection log
+// holds one finished row and one interrupted row, each with the units and cost the ledger charged.
+TEST(E2eDialup, AKilledProgramLeavesTheConnectionLogWholeAndMarksTheRowInterrupted) {
+    Program p;
+    const QString why = p.start();
+    if (!why.isEmpty()) GTEST_SKIP() << qPrintable(why);
+    const QString csvPath = p.appDir.filePath(QStringLiteral("calls.csv"));
+    const auto rows = [&] { return calls::parseCsv(readFile(csvPath)); };
+
+    QString active = p.rig.activate(p.modem, p.settings, QStringLiteral("isp0"), 2);
+    ASSERT_FALSE(active.isEmpty());
+    Watch first(p);
+    first.untilAfterFirst(p.unit * 1000 + p.unit * 500, 5000 + 2 * p.unit * 1000);
+    p.rig.deactivate(p.modem, active);
+    ASSERT_TRUE(waitFor([&] { return rows().size() == 1; }, 5000)) << "the finished row was not written";
+    const QByteArray afterFirst = p.amount();
+
+    active = p.rig.activate(p.modem, p.settings, QStringLiteral("isp0"), 2);
+    ASSERT_FALSE(active.isEmpty());
+    ASSERT_TRUE(waitFor([&] { return p.amount() != afterFirst; }, 5000)) << "the second connection was not charged";
+    // Past the next unit's charge and its journal update, then the kill.
+    waitFor([] { return false; }, p.unit * 1000 + 500);
+    p.process.kill();
+    p.process.waitForFinished(5000);
+    const QByteArray ledger = p.amount();
+
+    p.process.start();
+    ASSERT_TRUE(p.process.waitForStarted(5000));
+    ASSERT_TRUE(waitFor([&] { return rows().size() == 2; }, 10000)) << readFile(csvPath).constData();
+    const QList<calls::CallRow> r = rows();
+    EXPECT_EQ(r[0].state, calls::CallRow::State::Finished);
+    EXPECT_EQ(r[1].state, calls::CallRow::State::Interrupted);
+    EXPECT_EQ(r[0].name, QStringLiteral("ISP"));
+    for (const calls::CallRow &row : r) EXPECT_DOUBLE_EQ(row.cost, 9.0 * row.units);
+    // The rows add up to the ledger's amount as the kill left it, or one unit less when the kill
+    // fell between the ledger's write and the log's in the same tick.
+    const double logged = r[0].cost + r[1].cost;
+    EXPECT_TRUE(fmt::toCp1253(fmt::ledgerAmount(logged)) == ledger ||
+                fmt::toCp1253(fmt::ledgerAmount(logged + 9)) == ledger)
+        << logged << " against " << ledger.constData();
 }
