@@ -104,12 +104,6 @@ int runProgram(int argc, char **argv) {
 
     Windows windows = createWindows(platform);
     TForm1 *form = windows.Form1.get();
-    // `tarv --status` is answered from the meter's state in memory, never from the ledger.
-    instance.setStatusSource([form] {
-        const Meter &m = form->meter();
-        return statusJson(meterStatus(m.s, m.statusLine(), m.platform().clock->now()));
-    });
-    QObject::connect(&instance, &SingleInstance::showRequested, form, &TForm1::bringToFront);
     // After every tick (connected after the meter's own handler, so it runs second) the watching
     // command lines get the status when it has changed: the program tells them, they never ask.
     if (auto *tick = form->findChild<QTimer *>(QStringLiteral("tickTimer")))
@@ -125,6 +119,18 @@ int runProgram(int argc, char **argv) {
     calls::CallLog callLog(platform.dataFolder, calls::systemTrafficSource());
     runGuarded([&callLog] { callLog.recover(); });
     form->meter().setObserver(&callLog);
+
+    // `tarv --status` is answered from the meter's state in memory, never from the ledger.
+    instance.setStatusSource([form, &callLog] {
+        const Meter &m = form->meter();
+        MeterStatus status = meterStatus(m.s, m.statusLine(), m.platform().clock->now());
+        if (const std::optional<calls::Counters> bytes = callLog.connectionBytes(); bytes && m.s.online) {
+            status.received = bytes->received;
+            status.sent = bytes->sent;
+        }
+        return statusJson(status);
+    });
+    QObject::connect(&instance, &SingleInstance::showRequested, form, &TForm1::bringToFront);
     const int status = app.exec();
     form->meter().setObserver(nullptr);
     callLog.close(platform.clock->now());

@@ -106,6 +106,11 @@ std::optional<CallRow> CallLog::current() const {
     return m_row;
 }
 
+std::optional<Counters> CallLog::connectionBytes() const {
+    if (!m_row || !m_counted) return std::nullopt;
+    return Counters{m_total.received(), m_total.sentBytes()};
+}
+
 void CallLog::sampleTraffic() {
     if (!m_traffic || m_info.interfaceName.isEmpty()) return;
     const std::optional<Counters> reading = m_traffic->read(m_info.interfaceName);

@@ -39,6 +39,9 @@ public:
 
     // The row of the connection under way, as far as it has come; nothing while offline.
     std::optional<CallRow> current() const;
+    // The bytes the connection under way has moved, as of its last tick; nothing while offline
+    // or when its interface is not known.
+    std::optional<Counters> connectionBytes() const;
 
 private:
     void sampleTraffic();

@@ -27,7 +27,7 @@ MeterStatus meterStatus(const MeterState &state, const QString &statusLine, cons
 }
 
 QByteArray statusJson(const MeterStatus &status) {
-    const QJsonObject o{
+    QJsonObject o{
         {QStringLiteral("online"), status.online},
         {QStringLiteral("status"), status.statusText},
         {QStringLiteral("elapsed"), double(status.elapsedSeconds)},
@@ -36,6 +36,9 @@ QByteArray statusJson(const MeterStatus &status) {
         {QStringLiteral("currency"), status.currency},
         {QStringLiteral("zone"), status.zone},
     };
+    // Only when known, so that "no figure" never reads as "nothing moved".
+    if (status.received) o.insert(QStringLiteral("received"), double(*status.received));
+    if (status.sent) o.insert(QStringLiteral("sent"), double(*status.sent));
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -52,6 +55,11 @@ bool parseStatusJson(const QByteArray &json, MeterStatus &status) {
     status.todayTotal = o.value(QStringLiteral("today")).toDouble();
     status.currency = printableText(o.value(QStringLiteral("currency")).toString());
     status.zone = printableText(o.value(QStringLiteral("zone")).toString());
+    status.received.reset();
+    status.sent.reset();
+    if (o.value(QStringLiteral("received")).isDouble())
+        status.received = quint64(o.value(QStringLiteral("received")).toDouble());
+    if (o.value(QStringLiteral("sent")).isDouble()) status.sent = quint64(o.value(QStringLiteral("sent")).toDouble());
     return true;
 }
 
@@ -73,6 +81,8 @@ QString statusText(const MeterStatus &s, const QLocale &locale) {
     parts << QString::number(s.elapsedSeconds) + QStringLiteral(" s")
           << fmt::general(s.connectionCost, locale) + space + s.currency
           << QStringLiteral("Σήμερα: ") + fmt::general(s.todayTotal, locale) + space + s.currency;
+    if (s.received && s.sent)
+        parts << QStringLiteral("Λήψη: %1 B, Αποστολή: %2 B").arg(*s.received).arg(*s.sent);
     return parts.join(QStringLiteral(" | "));
 }
 

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <optional>
 
 namespace tarv {
 
@@ -18,6 +19,10 @@ struct MeterStatus {
     double todayTotal = 0;
     QString currency;
     QString zone;           // "A" or "B" while on line, the zone in force; empty off line
+    // Bytes the connection under way received and sent; nothing off line or when the interface
+    // is not known.
+    std::optional<quint64> received;
+    std::optional<quint64> sent;
 };
 
 // The figures of state at now, with the status line the last tick set. They come from what the

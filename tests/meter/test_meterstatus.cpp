@@ -24,6 +24,18 @@ TEST(MeterStatus, OnLineCountsTheConnectionOffLineAndAfterMidnightOnlyWhatIsShow
     EXPECT_EQ(statusText(back), statusText(st));
     EXPECT_FALSE(parseStatusJson("{\"online\":1}", back));
 
+    // The bytes of the connection under way, past 4 GiB, only when they are known.
+    st.received = 5'000'000'000ull;
+    st.sent = 0;
+    ASSERT_TRUE(parseStatusJson(statusJson(st), back));
+    EXPECT_EQ(back.received, st.received);
+    EXPECT_EQ(back.sent, st.sent);
+    EXPECT_TRUE(statusText(back).endsWith(QStringLiteral(" | Λήψη: 5000000000 B, Αποστολή: 0 B")));
+    st.received.reset();
+    st.sent.reset();
+    ASSERT_TRUE(parseStatusJson(statusJson(st), back));
+    EXPECT_FALSE(back.received);
+
     s.online = false;
     st = meterStatus(s, QStringLiteral("Σύνδεση: Ανενεργή "), now.addDays(1));
     EXPECT_EQ(statusText(st), QStringLiteral("offline | Σύνδεση: Ανενεργή | 0 s | 0 Δρχ | Σήμερα: 0 Δρχ"));
