@@ -62,7 +62,8 @@ void CallLog::connected(const QDateTime &at, const ConnectionInfo &info) {
     row.state = CallRow::State::Interrupted;
     m_row = row;
     m_day = at.date();
-    m_offset = prepareCsv(m_csvPath);
+    // The file is prepared with the first write, so that a connection's start does no disk work.
+    m_offset = -1;
 }
 
 void CallLog::charged(const QDateTime &at, const QDate &ledgerDay, qint64 unitsA, qint64 unitsB,
@@ -152,6 +153,7 @@ void CallLog::rollTo(const QDate &day, const QDateTime &at) {
 }
 
 void CallLog::commit(const QList<CallRow> &done, bool keepCurrent) {
+    if (m_offset < 0) m_offset = prepareCsv(m_csvPath);
     QList<CallRow> owed = done;
     if (keepCurrent && m_row) owed.append(*m_row);
     // The journal first: from here on a kill at any moment leaves the rows recoverable.

@@ -61,7 +61,7 @@ private:
     TrafficTotal m_total;          // bytes since the connection came up
     Counters m_rowBase;            // m_total's figures when m_row started
     bool m_counted = false;        // the interface was read at least once
-    qint64 m_offset = 0;           // calls.csv's size before the rows the journal holds
+    qint64 m_offset = -1;          // calls.csv's size before the rows the journal holds; -1 unprepared
 };
 
 } // namespace tarv::calls

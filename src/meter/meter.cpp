@@ -98,12 +98,12 @@ void Meter::Timer1Timer() {
 
 void Meter::disconnectTransition() {
     s.online = false;
-    tell([&](MeterObserver &o) { o.disconnected(m_platform.clock->now()); });
     m_view.setConnectionLinesVisible(false);
     m_view.setLampColor(kLampOffline);
     m_view.setIconImage(0);
     s.statusSuffix.clear();
     m_view.bannerOffline();
+    tell([&](MeterObserver &o) { o.disconnected(m_platform.clock->now()); });
 }
 
 void Meter::connectTransition() {
@@ -117,11 +117,11 @@ void Meter::connectTransition() {
     s.connectionStart = m_platform.clock->now();
     s.steadyAtTick = m_platform.clock->steadyMs();
     s.online = true;
-    tell([&](MeterObserver &o) { o.connected(s.connectionStart, m_probed); });
     m_view.setLampColor(kLampOnline);
     m_view.setConnectionLinesVisible(true);
     m_view.setIconImage(1);
     m_view.bannerOnline();
+    tell([&](MeterObserver &o) { o.connected(s.connectionStart, m_probed); });
 }
 
 void Meter::onlineSteps() {
