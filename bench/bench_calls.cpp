@@ -69,7 +69,7 @@ int main(int argc, char **argv) {
     });
     const double update = bestOf(20, [&] {
         clock->advance(270000);
-        callLog.charged(clock->now(), lastDay, false, 9, QStringLiteral("Δρχ"));
+        callLog.charged(clock->now(), lastDay, 1, 0, 9, QStringLiteral("Δρχ"));
     });
     const double plain = bestOf(5, [&] {
         QFile f(csvPath);
