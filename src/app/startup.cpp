@@ -2,7 +2,9 @@
 
 #include "app/commandline.h"
 #include "calls/calllog.h"
+#include "calls/callswindow.h"
 #include "framework/application.h"
+#include "framework/ondemand.h"
 #include "framework/singleinstance.h"
 #include "limits/limitscontroller.h"
 #include "meter/meterstatus.h"
@@ -66,6 +68,20 @@ Windows createWindows(const Platform &platform) {
     limits::LimitsController *limitsController = w.limits.get();
     QObject::connect(form, &TForm1::limitsRequested, limitsController,
                      [limitsController] { runGuarded([limitsController] { limitsController->openDialog(); }); });
+    w.calls = std::make_unique<OnDemand<calls::CallsWindow>>();
+    OnDemand<calls::CallsWindow> *callsWindow = w.calls.get();
+    callsWindow->setFactory([form] {
+        const Meter &meter = form->meter();
+        return std::make_unique<calls::CallsWindow>(
+            meter.platform().dataFolder, [form] { return form->meter().s.currencyLabel; }, form);
+    });
+    QObject::connect(form, &TForm1::callsRequested, form, [form, callsWindow] {
+        const QDate today = form->meter().platform().clock->now().date();
+        if (calls::CallsWindow *window = callsWindow->make()) window->showMonth(today.year(), today.month());
+    });
+    QObject::connect(form, &TForm1::dayCallsRequested, form, [callsWindow](const QDate &day) {
+        if (calls::CallsWindow *window = callsWindow->make()) window->showDay(day);
+    });
     form->setVisible(false);
     return w;
 }

@@ -11,8 +11,12 @@ class QWidget;
 namespace tarv {
 
 class TForm1;
+template <typename T> class OnDemand;
 namespace limits {
 class LimitsController;
+}
+namespace calls {
+class CallsWindow;
 }
 
 // The main window, created once at start-up and living until it ends. It makes the options
@@ -21,6 +25,8 @@ struct Windows {
     std::unique_ptr<TForm1> Form1;
     // The spending limits: they follow the meter's charges and open their dialog when asked.
     std::unique_ptr<limits::LimitsController> limits;
+    // The list of connections, made the first time it is asked for (the tray menu, the chart).
+    std::unique_ptr<OnDemand<calls::CallsWindow>> calls;
     Windows();
     ~Windows();
     Windows(Windows &&) noexcept;

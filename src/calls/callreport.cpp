@@ -11,13 +11,6 @@ namespace tarv::calls {
 
 namespace {
 
-QString duration(qint64 seconds) {
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
 QString bytesText(const std::optional<quint64> &n) {
     return n ? QString::number(*n) : QStringLiteral("-");
 }
@@ -26,35 +19,17 @@ QString jsonCount(const std::optional<quint64> &n) {
     return n ? QString::number(*n) : QStringLiteral("null");
 }
 
-struct Totals {
-    qint64 seconds = 0;
-    int units = 0;
-    double cost = 0;
-    quint64 received = 0;
-    quint64 sent = 0;
-    QString currency;
-
-    void add(const CallRow &row) {
-        seconds += row.seconds();
-        units += row.units;
-        cost += row.cost;
-        received += row.received.value_or(0);
-        sent += row.sent.value_or(0);
-        if (currency.isEmpty()) currency = row.currency;
-    }
-};
-
-QString textReport(const QList<CallRow> &rows, const Totals &t, const QLocale &locale) {
+QString textReport(const QList<CallRow> &rows, const CallTotals &t, const QLocale &locale) {
     QList<QStringList> table{{QStringLiteral("Έναρξη"), QStringLiteral("Διάρκεια"), QStringLiteral("Μονάδες"),
                               QStringLiteral("Κόστος"), QStringLiteral("Λήψη"), QStringLiteral("Αποστολή"),
                               QStringLiteral("Κατάσταση")}};
     for (const CallRow &r : rows)
-        table.append({r.start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), duration(r.seconds()),
+        table.append({r.start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), durationText(r.seconds()),
                       QString::number(r.units), fmt::general(r.cost, locale) + QLatin1Char(' ') + r.currency,
                       bytesText(r.received), bytesText(r.sent),
                       r.state == CallRow::State::Finished ? QStringLiteral("ολοκληρώθηκε")
                                                           : QStringLiteral("διακόπηκε")});
-    table.append({QStringLiteral("Σύνολο"), duration(t.seconds), QString::number(t.units),
+    table.append({QStringLiteral("Σύνολο"), durationText(t.seconds), QString::number(t.units),
                   fmt::general(t.cost, locale) + QLatin1Char(' ') + t.currency, QString::number(t.received),
                   QString::number(t.sent), QString()});
     QList<qsizetype> widths(table.first().size(), 0);
@@ -72,7 +47,7 @@ QString textReport(const QList<CallRow> &rows, const Totals &t, const QLocale &l
     return out;
 }
 
-QString jsonReport(const QList<CallRow> &rows, const Totals &t, const QDate &from, const QDate &to) {
+QString jsonReport(const QList<CallRow> &rows, const CallTotals &t, const QDate &from, const QDate &to) {
     QStringList items;
     for (const CallRow &r : rows)
         items << QStringLiteral("{\"start\":\"%1\",\"end\":\"%2\",\"seconds\":%3,\"units\":%4,\"cost\":%5,"
@@ -113,7 +88,78 @@ bool hasRowShape(QByteArrayView line) {
     return !quoted && commas == 12 && (line.endsWith(",finished") || line.endsWith(",interrupted"));
 }
 
+// Whether a line begins with a day as the rows write it, "2001-03-15".
+bool hasDay(QByteArrayView line) {
+    if (line.size() < 10 || line[4] != '-' || line[7] != '-') return false;
+    for (const int i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (line[i] < '0' || line[i] > '9') return false;
+    return true;
+}
+
+// Calls take(line) for each line of csv whose day lies from `from` to `to`; counts in undated the
+// lines that name no day (the header aside).
+template <typename Take>
+void forLinesOfDays(const QByteArray &csv, const QDate &from, const QDate &to, int *undated, Take take) {
+    // A row's day is the date its start is written with; ISO dates compare as their bytes do, so
+    // lines outside the days are passed over without being read.
+    const QByteArray fromText = from.toString(Qt::ISODate).toLatin1();
+    const QByteArray toText = to.toString(Qt::ISODate).toLatin1();
+    const QByteArray header = csvHeader();
+    qsizetype start = 0;
+    while (start < csv.size()) {
+        qsizetype end = csv.indexOf('\n', start);
+        if (end < 0) end = csv.size();
+        QByteArrayView line(csv.constData() + start, end - start);
+        start = end + 1;
+        if (line.endsWith('\r')) line.chop(1);
+        if (!hasDay(line)) {
+            if (undated && !line.trimmed().isEmpty() && line != header) ++*undated;
+            continue;
+        }
+        const QByteArrayView day = line.first(10);
+        if (day < fromText || day > toText) continue;
+        take(line);
+    }
+}
+
 } // namespace
+
+void CallTotals::add(const CallRow &row) {
+    ++calls;
+    seconds += row.seconds();
+    units += row.units;
+    cost += row.cost;
+    received += row.received.value_or(0);
+    sent += row.sent.value_or(0);
+    if (currency.isEmpty()) currency = row.currency;
+}
+
+QString durationText(qint64 seconds) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QList<CallRow> rowsOfDays(const QByteArray &csv, const QDate &from, const QDate &to, int *skipped) {
+    QList<CallRow> rows;
+    int bad = 0;
+    forLinesOfDays(csv, from, to, &bad, [&](QByteArrayView line) {
+        if (std::optional<CallRow> row = parseCsvLine(line))
+            rows.append(std::move(*row));
+        else
+            ++bad;
+    });
+    if (skipped) *skipped = bad;
+    return rows;
+}
+
+QByteArray csvOfRows(const QList<CallRow> &rows) {
+    QByteArray out = csvHeader() + '\n';
+    for (const CallRow &row : rows)
+        out += csvLine(row) + '\n';
+    return out;
+}
 
 std::pair<QDate, QDate> requestDays(const stats::ReportRequest &r) {
     switch (r.kind) {
@@ -131,42 +177,22 @@ std::pair<QDate, QDate> requestDays(const stats::ReportRequest &r) {
 
 QString formatCallsReport(const QByteArray &csv, const stats::ReportRequest &request, const QLocale &locale) {
     const auto [from, to] = requestDays(request);
-    // A row's day is the date its start is written with; ISO dates compare as their bytes do, so
-    // lines outside the days are passed over without being read.
-    const QByteArray fromText = from.toString(Qt::ISODate).toLatin1();
-    const QByteArray toText = to.toString(Qt::ISODate).toLatin1();
-    QList<CallRow> rows;
-    QByteArray csvOut = csvHeader() + '\n';
-    // The rows are never longer than the file; appending to a reserved array copies each once.
-    if (request.format == stats::ReportFormat::Csv) csvOut.reserve(csv.size() + csvOut.size());
-    Totals totals;
-    qsizetype start = 0;
-    while (start < csv.size()) {
-        qsizetype end = csv.indexOf('\n', start);
-        if (end < 0) end = csv.size();
-        QByteArrayView line(csv.constData() + start, end - start);
-        start = end + 1;
-        if (line.endsWith('\r')) line.chop(1);
-        const QByteArrayView day = line.first(std::min<qsizetype>(10, line.size()));
-        if (line.size() < 10 || day < fromText || day > toText) continue;
-        if (request.format == stats::ReportFormat::Csv) {
+    if (request.format == stats::ReportFormat::Csv) {
+        // Lines of the row's shape are copied as they are, which keeps a report over a long log
+        // close to the cost of reading the file; the rows are never longer than the file, and
+        // appending to a reserved array copies each once.
+        QByteArray csvOut = csvHeader() + '\n';
+        csvOut.reserve(csv.size() + csvOut.size());
+        forLinesOfDays(csv, from, to, nullptr, [&](QByteArrayView line) {
             if (hasRowShape(line)) csvOut.append(line.data(), line.size()).append('\n');
-            continue;
-        }
-        std::optional<CallRow> row = parseCsvLine(line);
-        if (!row) continue;
-        totals.add(*row);
-        rows.append(std::move(*row));
-    }
-    switch (request.format) {
-    case stats::ReportFormat::Text:
-        return textReport(rows, totals, locale);
-    case stats::ReportFormat::Csv:
+        });
         return QString::fromUtf8(csvOut);
-    case stats::ReportFormat::Json:
-        return jsonReport(rows, totals, from, to);
     }
-    return {};
+    const QList<CallRow> rows = rowsOfDays(csv, from, to);
+    CallTotals totals;
+    for (const CallRow &row : rows) totals.add(row);
+    if (request.format == stats::ReportFormat::Json) return jsonReport(rows, totals, from, to);
+    return textReport(rows, totals, locale);
 }
 
 QString callsReport(const QString &folder, const stats::ReportRequest &request, const QLocale &locale) {

@@ -1,12 +1,39 @@
 #pragma once
 
+#include "calls/callrow.h"
 #include "stats/ledgerreport.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QLocale>
 #include <QString>
 
 namespace tarv::calls {
+
+// The sums of a list of rows: time, units, cost and traffic (a row whose bytes are unknown adds
+// none). The currency is the first row's.
+struct CallTotals {
+    int calls = 0;
+    qint64 seconds = 0;
+    int units = 0;
+    double cost = 0;
+    quint64 received = 0;
+    quint64 sent = 0;
+    QString currency;
+
+    void add(const CallRow &row);
+};
+
+// A length of time as hours, minutes and seconds: "1:04:09".
+QString durationText(qint64 seconds);
+
+// The rows of calls.csv's bytes that start on a day from `from` to `to`, in the file's order. A
+// line of those days that does not read, or one whose day cannot be told, is counted in skipped;
+// the header is not.
+QList<CallRow> rowsOfDays(const QByteArray &csv, const QDate &from, const QDate &to, int *skipped = nullptr);
+
+// Rows in the report's csv form: the file's header and one line per row, LF line ends.
+QByteArray csvOfRows(const QList<CallRow> &rows);
 
 // The first and last day a report request covers: its year, its month or its range.
 std::pair<QDate, QDate> requestDays(const stats::ReportRequest &request);

@@ -129,12 +129,14 @@ void TForm1::createControls() {
     m_trayMenu = new QMenu(this);
     m_showItem = m_trayMenu->addAction(kShow);
     m_limitsItem = m_trayMenu->addAction(QStringLiteral("Όριο δαπάνης..."));
+    m_callsItem = m_trayMenu->addAction(QStringLiteral("Κλήσεις..."));
     m_separatorItem = m_trayMenu->addSeparator();
     m_exitItem = m_trayMenu->addAction(QStringLiteral("Έξοδος"));
     connect(m_trayMenu, &QMenu::aboutToShow, this, &TForm1::trayMenuPopup);
     connect(m_showItem, &QAction::triggered, this, &TForm1::showItemClick);
     connect(m_exitItem, &QAction::triggered, this, &TForm1::exitItemClick);
     connect(m_limitsItem, &QAction::triggered, this, &TForm1::limitsRequested);
+    connect(m_callsItem, &QAction::triggered, this, &TForm1::callsRequested);
     m_vendorMenu = new QMenu(this);
 
     m_trayIcon = new TTrayIcon(this);
@@ -161,6 +163,7 @@ void TForm1::createControls() {
         {m_trayMenu, "trayMenu"},
         {m_showItem, "showItem"},
         {m_limitsItem, "limitsItem"},
+        {m_callsItem, "callsItem"},
         {m_separatorItem, "separatorItem"},
         {m_exitItem, "exitItem"},
         {m_vendorMenu, "vendorMenu"},
@@ -334,7 +337,11 @@ void TForm1::restoreBanner() {
 }
 
 void TForm1::setChartFactory(ChartWindowFactory factory) {
-    m_chart.setFactory([this, factory = std::move(factory)] { return factory(&m_meter, this); });
+    m_chart.setFactory([this, factory = std::move(factory)] {
+        std::unique_ptr<ChartWindow> chart = factory(&m_meter, this);
+        if (chart) chart->setDayRequest([this](const QDate &day) { emit dayCallsRequested(day); });
+        return chart;
+    });
 }
 
 void TForm1::setOptionsFactory(OptionsWindowFactory factory) {

@@ -35,7 +35,8 @@ class StatsPanel;
 // The main window: the meter's display, the status lamp, the clock, the buttons, the tray icon
 // and its menu. It holds the statistics panel, the vendor menu and the banner as its children.
 // Its controls are found by their object names ("statusLabel", "lamp", "tickTimer", "trayMenu",
-// "showItem", "separatorItem", "exitItem", "frame", "exitButton", "vendorMenu", ...).
+// "showItem", "limitsItem", "callsItem", "separatorItem", "exitItem", "frame", "exitButton",
+// "vendorMenu", ...).
 class TForm1 final : public QWidget, public MeterView {
     Q_OBJECT
 public:
@@ -94,6 +95,10 @@ signals:
     void exitRequested();
     // The user asked for the spending limits (the tray menu's item or the statistics panel).
     void limitsRequested();
+    // The user asked for the list of connections (the tray menu's item), or for those of one
+    // day (a double click on the day's bar in the chart).
+    void callsRequested();
+    void dayCallsRequested(const QDate &day);
 
 public:
     // The window's outline for a width: a rounded top, tall rounded lower corners and a notched
@@ -199,6 +204,7 @@ private:
     QMenu *m_trayMenu = nullptr;
     QAction *m_showItem = nullptr;
     QAction *m_limitsItem = nullptr;
+    QAction *m_callsItem = nullptr;
     QAction *m_separatorItem = nullptr;
     QAction *m_exitItem = nullptr;
 

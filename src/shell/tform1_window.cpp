@@ -145,6 +145,7 @@ void TForm1::hideButtonClick() {
 void TForm1::setOtherWindows(TfrmOptions *options, ChartWindow *chart) {
     m_options.setGiven(options);
     m_chart.setGiven(chart);
+    if (chart) chart->setDayRequest([this](const QDate &day) { emit dayCallsRequested(day); });
     if (options) connect(options, &TfrmOptions::tariffStored, this, &TForm1::tariffStored, Qt::UniqueConnection);
 }
 

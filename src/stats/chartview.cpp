@@ -82,4 +82,12 @@ void ChartView::mouseReleaseEvent(QMouseEvent *event) {
     event->accept();
 }
 
+void ChartView::mouseDoubleClickEvent(QMouseEvent *event) {
+    // The second press of a double click holds the button down as any press does: the drag
+    // goes on until its release.
+    if (onMouseDown) onMouseDown(event->globalPosition().toPoint());
+    if (event->button() == Qt::LeftButton && onDoubleClick) onDoubleClick(event->position().toPoint());
+    event->accept();
+}
+
 } // namespace tarv

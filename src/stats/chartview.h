@@ -19,6 +19,8 @@ public:
     std::function<void(const QPoint &globalPos)> onMouseDown;
     std::function<void(const QPoint &globalPos)> onMouseMove;
     std::function<void(const QPoint &globalPos)> onMouseUp;
+    // A double click, at a point of the viewport. Its first press has already begun a drag.
+    std::function<void(const QPoint &viewportPos)> onDoubleClick;
 
     // Width of the frame drawn around the chart.
     static constexpr int frameWidth = 5;
@@ -29,6 +31,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     QPixmap m_picture;

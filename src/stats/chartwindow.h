@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -18,6 +19,18 @@ public:
     virtual void showMonth(int year, int month) = 0;
     // The window follows the main window when the user drags that one.
     virtual bool followsMain() const = 0;
+
+    // Asked for the connections of a day (a double click on its bar).
+    using DayRequest = std::function<void(const QDate &day)>;
+    void setDayRequest(DayRequest request) { m_dayRequest = std::move(request); }
+
+protected:
+    void requestDay(const QDate &day) const {
+        if (m_dayRequest) m_dayRequest(day);
+    }
+
+private:
+    DayRequest m_dayRequest;
 };
 
 // Makes the chart window for the meter's ledger, grouped with mainWindow; null when it cannot.

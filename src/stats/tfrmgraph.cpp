@@ -231,6 +231,10 @@ void TfrmGraph::createChart() {
     // A pointer resting on a bar is told its day and amount.
     Chart1->viewport()->setMouseTracking(true);
     Chart1->onMouseUp = [this](const QPoint &p) { Chart1MouseUp(p); };
+    // A double click on a day's bar asks for that day's connections.
+    Chart1->onDoubleClick = [this](const QPoint &p) {
+        if (const QDate day = dayAt(p); day.isValid()) requestDay(day);
+    };
 
     buttonTile = new ClickLabel(QStringLiteral("group"), Chart1);
     buttonTile->setGeometry(9, 9, 55, 16);
@@ -393,6 +397,18 @@ void TfrmGraph::Chart1MouseMove(const QPoint &cursor) {
 
 void TfrmGraph::Chart1MouseUp(const QPoint &) {
     dragging = false;
+}
+
+QDate TfrmGraph::dayAt(const QPoint &viewportPos) const {
+    if (!m_chart || !Chart1) return {};
+    const QRectF plot = m_chart->plotArea();
+    const QPointF at = Chart1->mapToScene(viewportPos);
+    if (!plot.contains(at) || m_dayLabels.isEmpty()) return {};
+    // The days share the plot's width as their numbers below do.
+    const int index = static_cast<int>((at.x() - plot.left()) / (plot.width() / m_dayLabels.size()));
+    const QDate first(chartYear, chartMonth, 1);
+    if (!first.isValid() || index < 0 || index >= first.daysInMonth()) return {};
+    return first.addDays(index);
 }
 
 QString TfrmGraph::barTip(int index) const {

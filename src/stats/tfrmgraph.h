@@ -129,6 +129,9 @@ public:
 
     // Writes the chart into a file of the kind its extension names (see askSaveFileName).
     void saveChartFile(const QString &fileName) const;
+    // The day whose bar stands at a point of the chart's viewport; invalid outside the plot or
+    // past the month's last day.
+    QDate dayAt(const QPoint &viewportPos) const;
     // The text shown while the pointer rests on a day's bar: "15 Μαρτίου 2003: 12,5 Δρχ".
     QString barTip(int index) const;
     // Where saved pictures and printed files go first: the user's pictures folder.

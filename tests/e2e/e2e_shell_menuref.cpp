@@ -14,6 +14,7 @@ int main(int argc, char **argv) {
         QMenu menu;
         menu.addAction(QString::fromUtf8(argv[i + 1]));
         menu.addAction(QStringLiteral("Όριο δαπάνης..."));
+        menu.addAction(QStringLiteral("Κλήσεις..."));
         menu.addSeparator();
         menu.addAction(QStringLiteral("Έξοδος"));
         menu.popup(QPoint(300, 300));

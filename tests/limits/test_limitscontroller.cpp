@@ -162,9 +162,10 @@ TEST(LimitsEntryPoints, TheTrayMenuItemAboveTheSeparatorAndTheStatisticsPanelAsk
     form.FormCreate();
     QSignalSpy asked(&form, &TForm1::limitsRequested);
     const QList<QAction *> items = form.findChild<QMenu *>(QStringLiteral("trayMenu"))->actions();
-    ASSERT_EQ(items.size(), 4);
+    ASSERT_EQ(items.size(), 5);
     EXPECT_EQ(items[1]->text(), QStringLiteral("Όριο δαπάνης..."));
-    EXPECT_TRUE(items[2]->isSeparator());
+    EXPECT_EQ(items[2]->text(), QStringLiteral("Κλήσεις..."));
+    EXPECT_TRUE(items[3]->isSeparator());
     items[1]->trigger();
     EXPECT_EQ(asked.count(), 1);
     form.statsPanel()->findChild<ClickLabel *>(QStringLiteral("limitsLabel"))->onClick();
