@@ -1,7 +1,7 @@
 #include "calls/callswindow.h"
 
 #include "calls/callsmodel.h"
-#include "framework/regions.h"
+#include "options/dialoglook.h"
 #include "framework/textformat.h"
 #include "framework/updown.h"
 
@@ -11,7 +11,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -19,33 +18,11 @@
 #include <QTableView>
 #include <QWindow>
 
-// The window shares the options dialog's background picture; resources of a static library are
-// registered by hand, outside any namespace.
-static void registerCallsResources() {
-    Q_INIT_RESOURCE(options);
-}
-
 namespace tarv::calls {
 
 namespace {
 
-// The faces and colours of the limits dialog, and the statistics grid's for the table.
-QFont headingFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif")});
-    font.setPixelSize(13);
-    font.setBold(true);
-    return font;
-}
-
-QFont plainFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(11);
-    return font;
-}
-
-const QColor kHeading(0, 0, 128);
+// The statistics grid's colour, for the table.
 const QColor kGridText(192, 192, 48);
 
 QString bytesSum(quint64 n) {
@@ -63,19 +40,18 @@ int monthIndex(int year, int month) {
 
 CallsWindow::CallsWindow(QString dataFolder, std::function<QString()> currency, QWidget *mainWindow, QWidget *parent)
     : QWidget(parent), m_dataFolder(std::move(dataFolder)), m_currency(std::move(currency)), m_main(mainWindow) {
-    registerCallsResources();
     setObjectName(QStringLiteral("callsWindow"));
     // Above the chart, which stays on top, since the chart's bars open it too.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setWindowTitle(QStringLiteral("Κλήσεις"));
     setFixedSize(640, 400);
-    m_background.load(QStringLiteral(":/options/options_background.png"));
+    m_background = dialogBackground();
     m_loader = new CallsLoader(m_dataFolder, this);
     connect(m_loader, &CallsLoader::loaded, this, &CallsWindow::loaded);
     m_model = new CallsModel(this);
     m_filter = new CallsFilter(m_model, this);
     createControls();
-    setMask(roundRectRegion(0, 0, width(), height(), 60, 60));
+    roundDialogOutline(this);
 
     askSaveFileName = [this] {
         const QString suggested = QStringLiteral("calls-%1-%2.csv").arg(m_year).arg(m_month, 2, 10, QLatin1Char('0'));
@@ -88,11 +64,11 @@ CallsWindow::CallsWindow(QString dataFolder, std::function<QString()> currency, 
 CallsWindow::~CallsWindow() = default;
 
 void CallsWindow::createControls() {
-    setFont(plainFont());
+    setFont(dialogPlainFont());
     auto *heading = new QLabel(QStringLiteral("Κλήσεις"), this);
-    heading->setFont(headingFont());
+    heading->setFont(dialogHeadingFont());
     QPalette headingPalette = palette();
-    headingPalette.setColor(QPalette::WindowText, kHeading);
+    headingPalette.setColor(QPalette::WindowText, kDialogHeading);
     heading->setPalette(headingPalette);
     heading->move(30, 10);
     heading->adjustSize();
@@ -104,7 +80,7 @@ void CallsWindow::createControls() {
     m_monthBox->setObjectName(QStringLiteral("monthBox"));
     m_monthBox->setGeometry(172, 8, 120, 21);
     m_monthBox->setReadOnly(true);
-    QFont bold = plainFont();
+    QFont bold = dialogPlainFont();
     bold.setBold(true);
     m_monthBox->setFont(bold);
     m_monthStepper = new UpDown(this);
@@ -161,10 +137,10 @@ void CallsWindow::createTable() {
     // Rows of one height: a long month scrolls without measuring every row.
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(17);
-    QFont grid = plainFont();
+    QFont grid = dialogPlainFont();
     grid.setPixelSize(12);
     m_table->setFont(grid);
-    m_table->horizontalHeader()->setFont(plainFont());
+    m_table->horizontalHeader()->setFont(dialogPlainFont());
     QPalette pal = m_table->palette();
     pal.setColor(QPalette::Base, Qt::black);
     pal.setColor(QPalette::Text, kGridText);
@@ -267,7 +243,7 @@ QString CallsWindow::noteText() const {
 
 void CallsWindow::setNote(const QString &text, bool error) {
     QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, error ? QColor(Qt::red) : kHeading);
+    pal.setColor(QPalette::WindowText, error ? QColor(Qt::red) : kDialogHeading);
     m_note->setPalette(pal);
     m_note->setText(text);
 }
@@ -291,11 +267,7 @@ void CallsWindow::saveClick() {
 }
 
 void CallsWindow::paintEvent(QPaintEvent *) {
-    QPainter p(this);
-    if (!m_background.isNull())
-        p.drawPixmap(rect(), m_background);
-    else
-        p.fillRect(rect(), palette().window());
+    paintDialogBackground(this, m_background);
 }
 
 void CallsWindow::keyPressEvent(QKeyEvent *event) {

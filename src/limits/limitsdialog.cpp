@@ -1,7 +1,7 @@
 #include "limits/limitsdialog.h"
 
 #include "framework/errors.h"
-#include "framework/regions.h"
+#include "options/dialoglook.h"
 #include "framework/shapecircle.h"
 #include "framework/textformat.h"
 #include "framework/updown.h"
@@ -9,37 +9,14 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
 
-// The dialog shares the options dialog's background picture; resources of a static library
-// are registered by hand, outside any namespace.
-static void registerLimitsResources() {
-    Q_INIT_RESOURCE(options);
-}
-
 namespace tarv::limits {
 
 namespace {
-
-// The faces and colours of the options dialog.
-QFont headingFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif")});
-    font.setPixelSize(13);
-    font.setBold(true);
-    return font;
-}
-
-QFont plainFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(11);
-    return font;
-}
 
 bool readAmountField(const QString &text, double &value) {
     QString t = text.trimmed();
@@ -56,21 +33,20 @@ bool readAmountField(const QString &text, double &value) {
 } // namespace
 
 LimitsDialog::LimitsDialog(QWidget *mainWindow, QWidget *parent) : QDialog(parent), m_main(mainWindow) {
-    registerLimitsResources();
     setObjectName(QStringLiteral("limitsDialog"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Όριο δαπάνης"));
     setFixedSize(360, 276);
     setModal(false);
-    m_background.load(QStringLiteral(":/options/options_background.png"));
+    m_background = dialogBackground();
     createControls();
-    setMask(roundRectRegion(0, 0, width(), height(), 60, 60));
+    roundDialogOutline(this);
 }
 
 void LimitsDialog::createControls() {
-    setFont(plainFont());
+    setFont(dialogPlainFont());
     QPalette headingPalette = palette();
-    headingPalette.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    headingPalette.setColor(QPalette::WindowText, kDialogHeading);
 
     auto *bevel = new Bevel(this);
     bevel->setGeometry(6, 28, 264, 160);
@@ -80,7 +56,7 @@ void LimitsDialog::createControls() {
         auto *l = new QLabel(text, this);
         l->setAttribute(Qt::WA_TranslucentBackground);
         if (heading) {
-            l->setFont(headingFont());
+            l->setFont(dialogHeadingFont());
             l->setPalette(headingPalette);
         }
         l->move(x, y);
@@ -235,11 +211,7 @@ QString LimitsDialog::errorText() const {
 }
 
 void LimitsDialog::paintEvent(QPaintEvent *) {
-    QPainter p(this);
-    if (!m_background.isNull())
-        p.drawPixmap(rect(), m_background);
-    else
-        p.fillRect(rect(), palette().window());
+    paintDialogBackground(this, m_background);
 }
 
 } // namespace tarv::limits

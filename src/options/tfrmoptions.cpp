@@ -1,7 +1,7 @@
 #include "options/tfrmoptions.h"
 
 #include "framework/application.h"
-#include "framework/regions.h"
+#include "options/dialoglook.h"
 #include "framework/shapecircle.h"
 
 #include <QApplication>
@@ -12,35 +12,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
 
-// Resources of a static library are registered by hand; this must happen outside any namespace.
-static void registerOptionsResources() {
-    Q_INIT_RESOURCE(options);
-}
-
 namespace tarv {
 
 namespace {
-
-// Where the named faces are missing, metric-compatible ones stand in before any wider default.
-QFont headingFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif")});
-    font.setPixelSize(13);
-    font.setBold(true);
-    return font;
-}
-
-QFont plainFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(11);
-    return font;
-}
 
 // Runs a handler from a signal: an error it raises is shown and goes no further.
 template <typename F> auto guarded(F f) {
@@ -53,12 +31,11 @@ qint32 priceScale = 10;
 
 TfrmOptions::TfrmOptions(Meter &meter, QWidget *mainWindow, QWidget *parent)
     : QDialog(parent), m_meter(meter), m_main(mainWindow) {
-    registerOptionsResources();
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Επιλογές χρέωσης"));
     setFixedSize(313, 161);
     setModal(false);
-    m_background.load(QStringLiteral(":/options/options_background.png"));
+    m_background = dialogBackground();
     createControls();
     FormCreate();
 }
@@ -68,11 +45,11 @@ TfrmOptions::~TfrmOptions() {
 }
 
 void TfrmOptions::createControls() {
-    const QFont plain = plainFont();
+    const QFont plain = dialogPlainFont();
     setFont(plain);
-    const QFont heading = headingFont();
+    const QFont heading = dialogHeadingFont();
     QPalette headingPalette = palette();
-    headingPalette.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    headingPalette.setColor(QPalette::WindowText, kDialogHeading);
 
     // Created first so that it lies beneath the controls it frames.
     Bevel1 = new Bevel(this);
@@ -170,7 +147,7 @@ void TfrmOptions::createControls() {
 }
 
 void TfrmOptions::FormCreate() {
-    setMask(roundRectRegion(0, 0, width(), height(), 60, 60));
+    roundDialogOutline(this);
     update();
     // Placeholders: every activation overwrites them before the user sees them.
     // They go in without running the change handlers, which would find the other fields empty.
@@ -211,11 +188,7 @@ void TfrmOptions::reject() {
 }
 
 void TfrmOptions::paintEvent(QPaintEvent *) {
-    QPainter p(this);
-    if (!m_background.isNull())
-        p.drawPixmap(rect(), m_background);
-    else
-        p.fillRect(rect(), palette().window());
+    paintDialogBackground(this, m_background);
 }
 
 void TfrmOptions::showEvent(QShowEvent *event) {
