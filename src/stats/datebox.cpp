@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QRegularExpression>
 #include <QSignalBlocker>
 
@@ -53,6 +54,18 @@ void DateBox::finishTyping() {
     }
     // Setting the date, even the same one, writes the whole date back into the box.
     setDate(date());
+}
+
+void DateBox::mousePressEvent(QMouseEvent *event) {
+    // A press on the text goes to the text field; what comes here fell on the arrow or on the
+    // frame. Qt's edit takes the frame for its hidden step buttons and would move the date a day
+    // without a word, so only the arrow, right of the text, is passed on: it opens the calendar.
+    if (event->position().x() > lineEdit()->geometry().right()) {
+        QDateEdit::mousePressEvent(event);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    event->accept();
 }
 
 void DateBox::focusOutEvent(QFocusEvent *event) {

@@ -32,6 +32,7 @@ signals:
 protected:
     void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     // Reads the typed text as a date, or turns it down; either way the box shows a whole date.

@@ -3,6 +3,7 @@
 #include "framework/updown.h"
 #include "statsrig.h"
 
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
@@ -283,4 +284,16 @@ TEST(Calculator, ATypedDateKeepsItsFourDigitYearAndOneThatDoesNotReadIsRefused) 
         EXPECT_EQ(rig.toPicker()->text(), QStringLiteral("16/2/2024"));
         EXPECT_EQ(rig.rangeTotal()->text(), QStringLiteral("Μη έγκυρη ημερομηνία: ") + typed);
     }
+
+    // A press on the frame around the text leaves the date as it is; the arrow opens the calendar.
+    QDateEdit *box = rig.toPicker();
+    const QRect text = box->findChild<QLineEdit *>()->geometry();
+    for (const QPoint at : {QPoint(1, box->height() / 2), QPoint(text.center().x(), 1),
+                            QPoint(text.center().x(), box->height() - 2), QPoint(text.right() + 1, box->height() - 2)}) {
+        QTest::mouseClick(box, Qt::LeftButton, {}, at);
+        EXPECT_EQ(box->date(), QDate(2024, 2, 16)) << at.x() << "," << at.y();
+    }
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 4, box->height() / 2));
+    ASSERT_NE(box->calendarWidget(), nullptr);
+    EXPECT_TRUE(box->calendarWidget()->isVisible());
 }
