@@ -5,26 +5,33 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStringList>
+#include <QHash>
+#include <algorithm>
+#include <array>
+#include <vector>
 
 namespace tarv::calls {
 
 namespace {
 
-QString duration(qint64 seconds) {
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
-QString bytesText(const std::optional<quint64> &n) {
-    return n ? QString::number(*n) : QStringLiteral("-");
-}
-
-QString jsonCount(const std::optional<quint64> &n) {
-    return n ? QString::number(*n) : QStringLiteral("null");
-}
+// One row's values as the report writes them, in UTF-8: texts ready to copy and the figures the
+// totals need. Rows the log wrote itself are read straight from their bytes (fastCells); any
+// other row that still reads goes through CallRow (slowCells) to the same texts.
+// The texts are views, into the log's bytes or into keep, and last until the next row is read.
+struct Cells {
+    QByteArrayView start; // "2001-03-15T10:00:00+02:00"
+    QByteArrayView end;
+    QByteArrayView units, unitsA, unitsB;
+    QByteArrayView cost; // as plainNumber writes it
+    QByteArrayView currency, name, device; // the fields' text, unquoted
+    QByteArrayView received, sent;         // empty: not known
+    qint64 seconds = 0;
+    int unitsValue = 0;
+    double costValue = 0;
+    quint64 receivedValue = 0, sentValue = 0;
+    bool finished = true;
+    std::vector<QByteArray> keep;
+};
 
 struct Totals {
     qint64 seconds = 0;
@@ -32,70 +39,363 @@ struct Totals {
     double cost = 0;
     quint64 received = 0;
     quint64 sent = 0;
-    QString currency;
+    QByteArray currency;
 
-    void add(const CallRow &row) {
-        seconds += row.seconds();
-        units += row.units;
-        cost += row.cost;
-        received += row.received.value_or(0);
-        sent += row.sent.value_or(0);
-        if (currency.isEmpty()) currency = row.currency;
+    void add(const Cells &row) {
+        seconds += row.seconds;
+        units += row.unitsValue;
+        cost += row.costValue;
+        received += row.receivedValue;
+        sent += row.sentValue;
+        if (currency.isEmpty()) currency = row.currency.toByteArray();
     }
 };
 
-QString textReport(const QList<CallRow> &rows, const Totals &t, const QLocale &locale) {
-    QList<QStringList> table{{QStringLiteral("Έναρξη"), QStringLiteral("Διάρκεια"), QStringLiteral("Μονάδες"),
-                              QStringLiteral("Κόστος"), QStringLiteral("Λήψη"), QStringLiteral("Αποστολή"),
-                              QStringLiteral("Κατάσταση")}};
-    for (const CallRow &r : rows)
-        table.append({r.start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), duration(r.seconds()),
-                      QString::number(r.units), fmt::general(r.cost, locale) + QLatin1Char(' ') + r.currency,
-                      bytesText(r.received), bytesText(r.sent),
-                      r.state == CallRow::State::Finished ? QStringLiteral("ολοκληρώθηκε")
-                                                          : QStringLiteral("διακόπηκε")});
-    table.append({QStringLiteral("Σύνολο"), duration(t.seconds), QString::number(t.units),
-                  fmt::general(t.cost, locale) + QLatin1Char(' ') + t.currency, QString::number(t.received),
-                  QString::number(t.sent), QString()});
-    QList<qsizetype> widths(table.first().size(), 0);
-    for (const QStringList &line : table)
-        for (int i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line.at(i).size());
-    QString out;
-    for (const QStringList &line : table) {
-        QStringList cells;
-        // The start and the state read from the left; the figures line up on the right.
-        for (int i = 0; i < line.size(); ++i)
-            cells << (i == 0 || i == line.size() - 1 ? line.at(i).leftJustified(widths[i])
-                                                     : line.at(i).rightJustified(widths[i]));
-        out += cells.join(QStringLiteral("  ")).trimmed() + QLatin1Char('\n');
-    }
-    return out;
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
-QString jsonReport(const QList<CallRow> &rows, const Totals &t, const QDate &from, const QDate &to) {
-    QStringList items;
-    for (const CallRow &r : rows)
-        items << QStringLiteral("{\"start\":\"%1\",\"end\":\"%2\",\"seconds\":%3,\"units\":%4,\"cost\":%5,"
-                                "\"currency\":%6,\"units_a\":%7,\"units_b\":%8,\"name\":%9,\"device\":%10,"
-                                "\"bytes_received\":%11,\"bytes_sent\":%12,\"state\":\"%13\"}")
-                     .arg(isoLocal(r.start), isoLocal(r.end))
-                     .arg(r.seconds())
-                     .arg(r.units)
-                     .arg(stats::plainNumber(r.cost), stats::jsonString(r.currency))
-                     .arg(r.unitsA)
-                     .arg(r.unitsB)
-                     .arg(stats::jsonString(r.name), stats::jsonString(r.deviceType), jsonCount(r.received),
-                          jsonCount(r.sent),
-                          r.state == CallRow::State::Finished ? QStringLiteral("finished")
-                                                              : QStringLiteral("interrupted"));
-    return QStringLiteral("{\"from\":\"%1\",\"to\":\"%2\",\"calls\":[%3],\"total\":{\"seconds\":%4,\"units\":%5,"
-                          "\"cost\":%6,\"currency\":%7,\"bytes_received\":%8,\"bytes_sent\":%9}}\n")
-        .arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate), items.join(QLatin1Char(',')))
-        .arg(t.seconds)
-        .arg(t.units)
-        .arg(stats::plainNumber(t.cost), stats::jsonString(t.currency))
-        .arg(t.received)
-        .arg(t.sent);
+int number(QByteArrayView t, qsizetype at, qsizetype n) {
+    int v = 0;
+    for (qsizetype i = at; i < at + n; ++i) v = v * 10 + (t[i] - '0');
+    return v;
+}
+
+// Seconds since the epoch of a time in the form isoLocal writes, when it is in that form exactly
+// as isoLocal would write it again (so that copying it changes nothing).
+std::optional<qint64> canonicalTime(QByteArrayView t) {
+    static constexpr char shape[] = "dddd-dd-ddTdd:dd:dd+dd:dd";
+    if (t.size() != 25) return std::nullopt;
+    for (int i = 0; i < 25; ++i) {
+        if (shape[i] == 'd' ? !isDigit(t[i]) : i == 19 ? (t[i] != '+' && t[i] != '-') : t[i] != shape[i])
+            return std::nullopt;
+    }
+    const int y = number(t, 0, 4), mo = number(t, 5, 2), d = number(t, 8, 2);
+    const int h = number(t, 11, 2), mi = number(t, 14, 2), sec = number(t, 17, 2);
+    const int oh = number(t, 20, 2), om = number(t, 23, 2);
+    const int offset = (oh * 60 + om) * 60;
+    if (!QDate::isValid(y, mo, d) || h > 23 || mi > 59 || sec > 59 || oh > 14 || om > 59 || offset > 14 * 3600 ||
+        (t[19] == '-' && offset == 0))
+        return std::nullopt;
+    return QDate(y, mo, d).toJulianDay() * 86400 + h * 3600 + mi * 60 + sec - (t[19] == '-' ? -offset : offset);
+}
+
+// A whole number as QString::number writes it; at most maxDigits digits.
+bool canonicalInteger(QByteArrayView t, int maxDigits, bool negativeAllowed) {
+    const bool negative = negativeAllowed && t.startsWith('-');
+    if (negative) t = t.sliced(1);
+    if (t.isEmpty() || t.size() > maxDigits || !std::all_of(t.begin(), t.end(), isDigit)) return false;
+    return t[0] != '0' || (t.size() == 1 && !negative);
+}
+
+// A cost as plainNumber writes it: up to 15 significant digits, no exponent, no needless zeros.
+bool canonicalCost(QByteArrayView t) {
+    const qsizetype dot = t.indexOf('.');
+    const QByteArrayView whole = dot < 0 ? t : t.first(dot);
+    const QByteArrayView fraction = dot < 0 ? QByteArrayView() : t.sliced(dot + 1);
+    if (whole.isEmpty() || (whole.size() > 1 && whole[0] == '0') || !std::all_of(whole.begin(), whole.end(), isDigit))
+        return false;
+    if (dot >= 0 && (fraction.isEmpty() || fraction.endsWith('0') ||
+                     !std::all_of(fraction.begin(), fraction.end(), isDigit)))
+        return false;
+    qsizetype significant = whole == "0" ? 0 : whole.size();
+    qsizetype leadingZeros = 0;
+    if (whole == "0")
+        while (leadingZeros < fraction.size() && fraction[leadingZeros] == '0') ++leadingZeros;
+    significant += fraction.size() - leadingZeros;
+    // Below 0.0001 plainNumber switches to an exponent.
+    return significant <= 15 && leadingZeros <= 3;
+}
+
+// Valid UTF-8 without the noncharacters, whose conversion the fast path does not take for granted.
+bool plainUtf8(QByteArrayView t) {
+    const auto *p = reinterpret_cast<const unsigned char *>(t.data());
+    const auto *e = p + t.size();
+    while (p < e) {
+        const unsigned c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int n = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : -1;
+        if (n < 0 || c > 0xF4 || e - p <= n) return false;
+        unsigned cp = c & (0x3F >> n);
+        for (int i = 1; i <= n; ++i) {
+            if ((p[i] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF) ||
+            (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE)
+            return false;
+        p += n + 1;
+    }
+    return true;
+}
+
+// Splits a line into its fields as splitCsv does (a quote anywhere starts or ends quoting; two
+// quotes inside quoting are one), on the bytes: quotes and commas never occur inside a UTF-8
+// sequence. Fields without quotes are views into the line; the others are unquoted into store.
+bool splitFields(QByteArrayView line, std::array<QByteArrayView, 13> &fields, std::array<QByteArray, 13> &store) {
+    int index = 0;
+    qsizetype begin = 0;
+    bool quoted = false, hadQuote = false;
+    const auto finish = [&](qsizetype end) {
+        if (index >= 13) return false;
+        if (!hadQuote) {
+            fields[index] = line.sliced(begin, end - begin);
+        } else {
+            QByteArray &out = store[index];
+            out.clear();
+            bool q = false;
+            for (qsizetype i = begin; i < end; ++i) {
+                const char c = line[i];
+                if (q && c == '"' && i + 1 < end && line[i + 1] == '"') {
+                    out += '"';
+                    ++i;
+                } else if (c == '"') {
+                    q = !q;
+                } else {
+                    out += c;
+                }
+            }
+            fields[index] = out;
+        }
+        ++index;
+        return true;
+    };
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < line.size() && line[i + 1] == '"')
+                    ++i;
+                else
+                    quoted = false;
+            }
+        } else if (c == '"') {
+            quoted = hadQuote = true;
+        } else if (c == ',') {
+            if (!finish(i)) return false;
+            begin = i + 1;
+            hadQuote = false;
+        }
+    }
+    return !quoted && finish(line.size()) && index == 13;
+}
+
+// A row the log wrote itself, read without building its dates or strings; nothing for any row
+// that is not in exactly the form csvLine writes.
+std::optional<Cells> fastCells(QByteArrayView line) {
+    std::array<QByteArrayView, 13> f;
+    static thread_local std::array<QByteArray, 13> store;
+    if (!splitFields(line, f, store)) return std::nullopt;
+    const std::optional<qint64> start = canonicalTime(f[0]);
+    const std::optional<qint64> end = canonicalTime(f[1]);
+    if (!start || !end || !canonicalInteger(f[3], 9, true) || !canonicalInteger(f[6], 9, true) ||
+        !canonicalInteger(f[7], 9, true) || !canonicalCost(f[4]) ||
+        !(f[10].isEmpty() || canonicalInteger(f[10], 19, false)) ||
+        !(f[11].isEmpty() || canonicalInteger(f[11], 19, false)) || !plainUtf8(f[5]) || !plainUtf8(f[8]) ||
+        !plainUtf8(f[9]) || (f[12] != "finished" && f[12] != "interrupted"))
+        return std::nullopt;
+    Cells c;
+    c.start = f[0];
+    c.end = f[1];
+    c.seconds = std::max<qint64>(0, *end - *start);
+    c.units = f[3];
+    c.unitsA = f[6];
+    c.unitsB = f[7];
+    c.unitsValue = f[3].toInt();
+    c.cost = f[4];
+    c.costValue = f[4].toDouble();
+    c.currency = f[5];
+    c.name = f[8];
+    c.device = f[9];
+    c.received = f[10];
+    c.sent = f[11];
+    c.receivedValue = f[10].toULongLong();
+    c.sentValue = f[11].toULongLong();
+    c.finished = f[12] == "finished";
+    return c;
+}
+
+Cells slowCells(const CallRow &r) {
+    Cells c;
+    c.keep.reserve(11);
+    const auto keep = [&](QByteArray text) { return QByteArrayView(c.keep.emplace_back(std::move(text))); };
+    c.start = keep(isoLocal(r.start).toUtf8());
+    c.end = keep(isoLocal(r.end).toUtf8());
+    c.seconds = r.seconds();
+    c.units = keep(QByteArray::number(r.units));
+    c.unitsA = keep(QByteArray::number(r.unitsA));
+    c.unitsB = keep(QByteArray::number(r.unitsB));
+    c.unitsValue = r.units;
+    c.cost = keep(stats::plainNumber(r.cost).toUtf8());
+    c.costValue = r.cost;
+    c.currency = keep(r.currency.toUtf8());
+    c.name = keep(r.name.toUtf8());
+    c.device = keep(r.deviceType.toUtf8());
+    if (r.received) c.received = keep(QByteArray::number(*r.received));
+    if (r.sent) c.sent = keep(QByteArray::number(*r.sent));
+    c.receivedValue = r.received.value_or(0);
+    c.sentValue = r.sent.value_or(0);
+    c.finished = r.state == CallRow::State::Finished;
+    return c;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, everything else as it is.
+void appendJsonString(QByteArray &out, QByteArrayView text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    out += '"';
+    qsizetype plain = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(text.data() + plain, i - plain);
+        plain = i + 1;
+        if (c < 0x20) {
+            const char escape[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+            out.append(escape, sizeof escape);
+        } else {
+            out += '\\';
+            out += char(c);
+        }
+    }
+    out.append(text.data() + plain, text.size() - plain);
+    out += '"';
+}
+
+void appendCount(QByteArray &out, QByteArrayView n) {
+    out += n.isEmpty() ? QByteArrayView("null") : n;
+}
+
+void appendJsonRow(QByteArray &out, const Cells &r) {
+    out += "{\"start\":\"";
+    out += r.start;
+    out += "\",\"end\":\"";
+    out += r.end;
+    out += "\",\"seconds\":";
+    out += QByteArray::number(r.seconds);
+    out += ",\"units\":";
+    out += r.units;
+    out += ",\"cost\":";
+    out += r.cost;
+    out += ",\"currency\":";
+    appendJsonString(out, r.currency);
+    out += ",\"units_a\":";
+    out += r.unitsA;
+    out += ",\"units_b\":";
+    out += r.unitsB;
+    out += ",\"name\":";
+    appendJsonString(out, r.name);
+    out += ",\"device\":";
+    appendJsonString(out, r.device);
+    out += ",\"bytes_received\":";
+    appendCount(out, r.received);
+    out += ",\"bytes_sent\":";
+    appendCount(out, r.sent);
+    out += r.finished ? QByteArrayView(",\"state\":\"finished\"}") : QByteArrayView(",\"state\":\"interrupted\"}");
+}
+
+QByteArray duration(qint64 seconds) {
+    QByteArray out = QByteArray::number(seconds / 3600);
+    const int m = int(seconds / 60 % 60), s = int(seconds % 60);
+    const char rest[] = {':', char('0' + m / 10), char('0' + m % 10), ':', char('0' + s / 10), char('0' + s % 10)};
+    return out.append(rest, sizeof rest);
+}
+
+// Characters a UTF-8 text takes in a QString, which is what the columns are lined up by.
+qsizetype utf16Length(QByteArrayView text) {
+    qsizetype n = 0;
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        n += (b & 0xC0) != 0x80;
+        n += b >= 0xF0;
+    }
+    return n;
+}
+
+// The text table. The cells of every line are kept in one array, so that a long log costs no
+// string per cell.
+class Table {
+public:
+    static constexpr int kColumns = 7;
+
+    void addCell(QByteArrayView text) {
+        const qsizetype width = utf16Length(text);
+        m_cells.push_back({m_bytes.size(), text.size(), width});
+        m_bytes.append(text.data(), text.size());
+        qsizetype &w = m_widths[(m_cells.size() - 1) % kColumns];
+        w = std::max(w, width);
+    }
+
+    QString write() const {
+        QByteArray out;
+        qsizetype lineWidth = 2 * (kColumns - 1);
+        for (const qsizetype w : m_widths) lineWidth += w;
+        out.reserve(qsizetype(m_cells.size() / kColumns) * (lineWidth + 16) + m_bytes.size());
+        for (std::size_t at = 0; at + kColumns <= m_cells.size(); at += kColumns) {
+            const qsizetype lineStart = out.size();
+            for (int i = 0; i < kColumns; ++i) {
+                const Cell &cell = m_cells[at + i];
+                const qsizetype pad = m_widths[i] - cell.width;
+                if (i > 0) out.append("  ", 2);
+                // The start and the state read from the left; the figures line up on the right.
+                const bool left = i == 0 || i == kColumns - 1;
+                if (!left) out.append(pad, ' ');
+                out.append(m_bytes.constData() + cell.at, cell.bytes);
+                if (left) out.append(pad, ' ');
+            }
+            // The padding of the last column (and of an empty one) goes, as from trimmed().
+            qsizetype end = out.size();
+            while (end > lineStart && out.at(end - 1) == ' ') --end;
+            out.truncate(end);
+            out += '\n';
+        }
+        return QString::fromUtf8(out);
+    }
+
+private:
+    struct Cell {
+        qsizetype at;
+        qsizetype bytes;
+        qsizetype width;
+    };
+    QByteArray m_bytes;
+    std::vector<Cell> m_cells;
+    std::array<qsizetype, kColumns> m_widths{};
+};
+
+// A cost in the locale's numbers with its currency; the figures of a log repeat, so each is
+// formatted once.
+class CostText {
+public:
+    explicit CostText(const QLocale &locale) : m_locale(locale) {}
+    QByteArray operator()(QByteArrayView plain, double value, QByteArrayView currency) {
+        auto it = m_cache.constFind(plain.toByteArray());
+        if (it == m_cache.cend()) {
+            if (m_cache.size() > 4096) m_cache.clear();
+            it = m_cache.insert(plain.toByteArray(), fmt::general(value, m_locale).toUtf8());
+        }
+        QByteArray out = *it;
+        return out.append(' ').append(currency);
+    }
+
+private:
+    QLocale m_locale;
+    QHash<QByteArray, QByteArray> m_cache;
+};
+
+void addTextRow(Table &table, CostText &cost, const Cells &r) {
+    char start[19];
+    std::copy_n(r.start.data(), 19, start);
+    start[10] = ' ';
+    table.addCell(QByteArrayView(start, 19));
+    table.addCell(duration(r.seconds));
+    table.addCell(r.units);
+    table.addCell(cost(r.cost, r.costValue, r.currency));
+    table.addCell(r.received.isEmpty() ? QByteArrayView("-") : r.received);
+    table.addCell(r.sent.isEmpty() ? QByteArrayView("-") : r.sent);
+    table.addCell(r.finished ? QByteArrayView("ολοκληρώθηκε") : QByteArrayView("διακόπηκε"));
 }
 
 // Whether a line has the shape of a row: thirteen fields (commas inside quotes do not count) and a
@@ -135,10 +435,16 @@ QString formatCallsReport(const QByteArray &csv, const stats::ReportRequest &req
     // lines outside the days are passed over without being read.
     const QByteArray fromText = from.toString(Qt::ISODate).toLatin1();
     const QByteArray toText = to.toString(Qt::ISODate).toLatin1();
-    QList<CallRow> rows;
     QByteArray csvOut = csvHeader() + '\n';
     // The rows are never longer than the file; appending to a reserved array copies each once.
     if (request.format == stats::ReportFormat::Csv) csvOut.reserve(csv.size() + csvOut.size());
+    Table table;
+    CostText cost(locale);
+    if (request.format == stats::ReportFormat::Text)
+        for (const char *title : {"Έναρξη", "Διάρκεια", "Μονάδες", "Κόστος", "Λήψη", "Αποστολή", "Κατάσταση"})
+            table.addCell(title);
+    QByteArray json = "{\"from\":\"" + fromText + "\",\"to\":\"" + toText + "\",\"calls\":[";
+    bool firstRow = true;
     Totals totals;
     qsizetype start = 0;
     while (start < csv.size()) {
@@ -153,18 +459,41 @@ QString formatCallsReport(const QByteArray &csv, const stats::ReportRequest &req
             if (hasRowShape(line)) csvOut.append(line.data(), line.size()).append('\n');
             continue;
         }
-        std::optional<CallRow> row = parseCsvLine(line);
-        if (!row) continue;
+        std::optional<Cells> row = fastCells(line);
+        if (!row) {
+            const std::optional<CallRow> read = parseCsvLine(line);
+            if (!read) continue;
+            row = slowCells(*read);
+        }
         totals.add(*row);
-        rows.append(std::move(*row));
+        if (request.format == stats::ReportFormat::Text) {
+            addTextRow(table, cost, *row);
+        } else {
+            if (!firstRow) json += ',';
+            appendJsonRow(json, *row);
+        }
+        firstRow = false;
     }
     switch (request.format) {
-    case stats::ReportFormat::Text:
-        return textReport(rows, totals, locale);
+    case stats::ReportFormat::Text: {
+        const QByteArray totalCost = fmt::general(totals.cost, locale).toUtf8() + ' ' + totals.currency;
+        for (const QByteArrayView cell : {QByteArrayView("Σύνολο"), QByteArrayView(duration(totals.seconds)),
+                                          QByteArrayView(QByteArray::number(totals.units)), QByteArrayView(totalCost),
+                                          QByteArrayView(QByteArray::number(totals.received)),
+                                          QByteArrayView(QByteArray::number(totals.sent)), QByteArrayView()})
+            table.addCell(cell);
+        return table.write();
+    }
     case stats::ReportFormat::Csv:
         return QString::fromUtf8(csvOut);
     case stats::ReportFormat::Json:
-        return jsonReport(rows, totals, from, to);
+        json += "],\"total\":{\"seconds\":" + QByteArray::number(totals.seconds) +
+                ",\"units\":" + QByteArray::number(totals.units) + ",\"cost\":" + stats::plainNumber(totals.cost).toUtf8() +
+                ",\"currency\":";
+        appendJsonString(json, totals.currency);
+        json += ",\"bytes_received\":" + QByteArray::number(totals.received) +
+                ",\"bytes_sent\":" + QByteArray::number(totals.sent) + "}}\n";
+        return QString::fromUtf8(json);
     }
     return {};
 }
