@@ -8,6 +8,8 @@
 #include <QHash>
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cstring>
 #include <vector>
 
 namespace tarv::calls {
@@ -51,6 +53,88 @@ struct Totals {
     }
 };
 
+// A growing UTF-8 text. QByteArray's append goes through its general insert, which a table of
+// many short cells notices.
+class Bytes {
+public:
+    void put(QByteArrayView text) {
+        char *at = room(text.size());
+        if (!text.isEmpty()) std::memcpy(at, text.data(), text.size());
+        m_size += text.size();
+    }
+    void put(char c) {
+        *room(1) = c;
+        ++m_size;
+    }
+    qsizetype size() const { return m_size; }
+    QByteArrayView view() const { return {m_data.constData(), m_size}; }
+
+private:
+    char *room(qsizetype n) {
+        if (m_size + n > m_data.size()) m_data.resize(std::max(m_data.size() * 2, m_size + n + 4096));
+        return m_data.data() + m_size;
+    }
+    QByteArray m_data;
+    qsizetype m_size = 0;
+};
+
+// The report's text, written as UTF-16 from UTF-8 pieces, without a UTF-8 copy of the whole
+// report on the way. The pieces are valid UTF-8: the log's fields are checked before they get
+// here and everything else comes from QString or this file.
+class Text {
+public:
+    void put(QByteArrayView utf8) {
+        // A piece never takes more UTF-16 units than it has bytes.
+        char16_t *out = room(utf8.size());
+        const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+        const auto *end = p + utf8.size();
+        while (p < end) {
+            const unsigned c = *p++;
+            if (c < 0x80) {
+                *out++ = char16_t(c);
+                continue;
+            }
+            const int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+            unsigned cp = c & (0x3F >> more);
+            for (int i = 0; i < more && p < end; ++i) cp = (cp << 6) | (*p++ & 0x3F);
+            if (cp >= 0x10000) {
+                cp -= 0x10000;
+                *out++ = char16_t(0xD800 + (cp >> 10));
+                *out++ = char16_t(0xDC00 + (cp & 0x3FF));
+            } else {
+                *out++ = char16_t(cp);
+            }
+        }
+        m_size = out - base();
+    }
+    void put(char c) { put(QByteArrayView(&c, 1)); }
+    void putNumber(quint64 n) {
+        char digits[20];
+        put(QByteArrayView(digits, std::to_chars(digits, digits + 20, n).ptr - digits));
+    }
+    void fill(qsizetype n, char16_t c) {
+        if (n <= 0) return;
+        std::fill_n(room(n), n, c);
+        m_size += n;
+    }
+    qsizetype size() const { return m_size; }
+    char16_t at(qsizetype i) const { return m_text.at(i).unicode(); }
+    void truncate(qsizetype n) { m_size = std::min(m_size, n); }
+    QString take() {
+        m_text.resize(m_size);
+        return std::move(m_text);
+    }
+
+private:
+    char16_t *base() { return reinterpret_cast<char16_t *>(m_text.data()); }
+    char16_t *room(qsizetype n) {
+        if (m_size + n > m_text.size()) m_text.resize(std::max(m_text.size() * 2, m_size + n + 4096));
+        return base() + m_size;
+    }
+    QString m_text;
+    qsizetype m_size = 0;
+};
+
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -88,6 +172,14 @@ bool canonicalInteger(QByteArrayView t, int maxDigits, bool negativeAllowed) {
     return t[0] != '0' || (t.size() == 1 && !negative);
 }
 
+// The value of a whole number canonicalInteger accepted.
+qint64 integerValue(QByteArrayView t) {
+    const bool negative = t.startsWith('-');
+    quint64 v = 0;
+    for (const char c : negative ? t.sliced(1) : t) v = v * 10 + quint64(c - '0');
+    return negative ? -qint64(v) : qint64(v);
+}
+
 // A cost as plainNumber writes it: up to 15 significant digits, no exponent, no needless zeros.
 bool canonicalCost(QByteArrayView t) {
     const qsizetype dot = t.indexOf('.');
@@ -105,6 +197,25 @@ bool canonicalCost(QByteArrayView t) {
     significant += fraction.size() - leadingZeros;
     // Below 0.0001 plainNumber switches to an exponent.
     return significant <= 15 && leadingZeros <= 3;
+}
+
+// The value of a cost canonicalCost accepted: its digits as a whole number, exact in a double at
+// 15 digits, divided by an exact power of ten, which rounds once, as reading the text does.
+double costValue(QByteArrayView t) {
+    static constexpr double powers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
+                                        1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+    quint64 digits = 0;
+    int decimals = 0;
+    bool fraction = false;
+    for (const char c : t) {
+        if (c == '.') {
+            fraction = true;
+            continue;
+        }
+        digits = digits * 10 + quint64(c - '0');
+        decimals += fraction;
+    }
+    return double(digits) / powers[decimals];
 }
 
 // Valid UTF-8 without the noncharacters, whose conversion the fast path does not take for granted.
@@ -204,16 +315,16 @@ std::optional<Cells> fastCells(QByteArrayView line) {
     c.units = f[3];
     c.unitsA = f[6];
     c.unitsB = f[7];
-    c.unitsValue = f[3].toInt();
+    c.unitsValue = int(integerValue(f[3]));
     c.cost = f[4];
-    c.costValue = f[4].toDouble();
+    c.costValue = costValue(f[4]);
     c.currency = f[5];
     c.name = f[8];
     c.device = f[9];
     c.received = f[10];
     c.sent = f[11];
-    c.receivedValue = f[10].toULongLong();
-    c.sentValue = f[11].toULongLong();
+    c.receivedValue = quint64(integerValue(f[10]));
+    c.sentValue = quint64(integerValue(f[11]));
     c.finished = f[12] == "finished";
     return c;
 }
@@ -243,64 +354,66 @@ Cells slowCells(const CallRow &r) {
 }
 
 // A JSON string: quotes, backslashes and control characters escaped, everything else as it is.
-void appendJsonString(QByteArray &out, QByteArrayView text) {
+void putJsonString(Text &out, QByteArrayView text) {
     static constexpr char hex[] = "0123456789abcdef";
-    out += '"';
+    out.put('"');
     qsizetype plain = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c >= 0x20 && c != '"' && c != '\\') continue;
-        out.append(text.data() + plain, i - plain);
+        out.put(text.sliced(plain, i - plain));
         plain = i + 1;
         if (c < 0x20) {
             const char escape[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-            out.append(escape, sizeof escape);
+            out.put(QByteArrayView(escape, sizeof escape));
         } else {
-            out += '\\';
-            out += char(c);
+            out.put('\\');
+            out.put(char(c));
         }
     }
-    out.append(text.data() + plain, text.size() - plain);
-    out += '"';
+    out.put(text.sliced(plain));
+    out.put('"');
 }
 
-void appendCount(QByteArray &out, QByteArrayView n) {
-    out += n.isEmpty() ? QByteArrayView("null") : n;
+void putCount(Text &out, QByteArrayView n) {
+    out.put(n.isEmpty() ? QByteArrayView("null") : n);
 }
 
-void appendJsonRow(QByteArray &out, const Cells &r) {
-    out += "{\"start\":\"";
-    out += r.start;
-    out += "\",\"end\":\"";
-    out += r.end;
-    out += "\",\"seconds\":";
-    out += QByteArray::number(r.seconds);
-    out += ",\"units\":";
-    out += r.units;
-    out += ",\"cost\":";
-    out += r.cost;
-    out += ",\"currency\":";
-    appendJsonString(out, r.currency);
-    out += ",\"units_a\":";
-    out += r.unitsA;
-    out += ",\"units_b\":";
-    out += r.unitsB;
-    out += ",\"name\":";
-    appendJsonString(out, r.name);
-    out += ",\"device\":";
-    appendJsonString(out, r.device);
-    out += ",\"bytes_received\":";
-    appendCount(out, r.received);
-    out += ",\"bytes_sent\":";
-    appendCount(out, r.sent);
-    out += r.finished ? QByteArrayView(",\"state\":\"finished\"}") : QByteArrayView(",\"state\":\"interrupted\"}");
+void putJsonRow(Text &out, const Cells &r) {
+    out.put("{\"start\":\"");
+    out.put(r.start);
+    out.put("\",\"end\":\"");
+    out.put(r.end);
+    out.put("\",\"seconds\":");
+    out.putNumber(quint64(r.seconds));
+    out.put(",\"units\":");
+    out.put(r.units);
+    out.put(",\"cost\":");
+    out.put(r.cost);
+    out.put(",\"currency\":");
+    putJsonString(out, r.currency);
+    out.put(",\"units_a\":");
+    out.put(r.unitsA);
+    out.put(",\"units_b\":");
+    out.put(r.unitsB);
+    out.put(",\"name\":");
+    putJsonString(out, r.name);
+    out.put(",\"device\":");
+    putJsonString(out, r.device);
+    out.put(",\"bytes_received\":");
+    putCount(out, r.received);
+    out.put(",\"bytes_sent\":");
+    putCount(out, r.sent);
+    out.put(r.finished ? QByteArrayView(",\"state\":\"finished\"}") : QByteArrayView(",\"state\":\"interrupted\"}"));
 }
 
-QByteArray duration(qint64 seconds) {
-    QByteArray out = QByteArray::number(seconds / 3600);
+// "h:mm:ss", written into buffer.
+QByteArrayView duration(qint64 seconds, char (&buffer)[32]) {
+    char *end = std::to_chars(buffer, buffer + 24, seconds / 3600).ptr;
     const int m = int(seconds / 60 % 60), s = int(seconds % 60);
-    const char rest[] = {':', char('0' + m / 10), char('0' + m % 10), ':', char('0' + s / 10), char('0' + s % 10)};
-    return out.append(rest, sizeof rest);
+    for (const char c : {':', char('0' + m / 10), char('0' + m % 10), ':', char('0' + s / 10), char('0' + s % 10)})
+        *end++ = c;
+    return QByteArrayView(buffer, end - buffer);
 }
 
 // Characters a UTF-8 text takes in a QString, which is what the columns are lined up by.
@@ -320,38 +433,40 @@ class Table {
 public:
     static constexpr int kColumns = 7;
 
-    void addCell(QByteArrayView text) {
-        const qsizetype width = utf16Length(text);
-        m_cells.push_back({m_bytes.size(), text.size(), width});
-        m_bytes.append(text.data(), text.size());
+    // A cell of the pieces given, one after another.
+    void addCell(std::initializer_list<QByteArrayView> pieces) {
+        const qsizetype at = m_bytes.size();
+        qsizetype width = 0;
+        for (const QByteArrayView piece : pieces) {
+            width += utf16Length(piece);
+            m_bytes.put(piece);
+        }
+        m_cells.push_back({at, m_bytes.size() - at, width});
         qsizetype &w = m_widths[(m_cells.size() - 1) % kColumns];
         w = std::max(w, width);
     }
 
     QString write() const {
-        QByteArray out;
-        qsizetype lineWidth = 2 * (kColumns - 1);
-        for (const qsizetype w : m_widths) lineWidth += w;
-        out.reserve(qsizetype(m_cells.size() / kColumns) * (lineWidth + 16) + m_bytes.size());
+        Text out;
         for (std::size_t at = 0; at + kColumns <= m_cells.size(); at += kColumns) {
             const qsizetype lineStart = out.size();
             for (int i = 0; i < kColumns; ++i) {
                 const Cell &cell = m_cells[at + i];
                 const qsizetype pad = m_widths[i] - cell.width;
-                if (i > 0) out.append("  ", 2);
+                if (i > 0) out.put("  ");
                 // The start and the state read from the left; the figures line up on the right.
                 const bool left = i == 0 || i == kColumns - 1;
-                if (!left) out.append(pad, ' ');
-                out.append(m_bytes.constData() + cell.at, cell.bytes);
-                if (left) out.append(pad, ' ');
+                if (!left) out.fill(pad, u' ');
+                out.put(m_bytes.view().sliced(cell.at, cell.bytes));
+                if (left) out.fill(pad, u' ');
             }
             // The padding of the last column (and of an empty one) goes, as from trimmed().
             qsizetype end = out.size();
-            while (end > lineStart && out.at(end - 1) == ' ') --end;
+            while (end > lineStart && out.at(end - 1) == u' ') --end;
             out.truncate(end);
-            out += '\n';
+            out.put('\n');
         }
-        return QString::fromUtf8(out);
+        return out.take();
     }
 
 private:
@@ -360,7 +475,7 @@ private:
         qsizetype bytes;
         qsizetype width;
     };
-    QByteArray m_bytes;
+    Bytes m_bytes;
     std::vector<Cell> m_cells;
     std::array<qsizetype, kColumns> m_widths{};
 };
@@ -370,32 +485,36 @@ private:
 class CostText {
 public:
     explicit CostText(const QLocale &locale) : m_locale(locale) {}
-    QByteArray operator()(QByteArrayView plain, double value, QByteArrayView currency) {
+    QByteArrayView operator()(QByteArrayView plain, double value) {
+        if (plain == m_lastPlain) return m_last;
         auto it = m_cache.constFind(plain.toByteArray());
         if (it == m_cache.cend()) {
             if (m_cache.size() > 4096) m_cache.clear();
             it = m_cache.insert(plain.toByteArray(), fmt::general(value, m_locale).toUtf8());
         }
-        QByteArray out = *it;
-        return out.append(' ').append(currency);
+        m_lastPlain = it.key();
+        m_last = it.value();
+        return m_last;
     }
 
 private:
     QLocale m_locale;
     QHash<QByteArray, QByteArray> m_cache;
+    QByteArray m_lastPlain, m_last;
 };
 
 void addTextRow(Table &table, CostText &cost, const Cells &r) {
     char start[19];
     std::copy_n(r.start.data(), 19, start);
     start[10] = ' ';
-    table.addCell(QByteArrayView(start, 19));
-    table.addCell(duration(r.seconds));
-    table.addCell(r.units);
-    table.addCell(cost(r.cost, r.costValue, r.currency));
-    table.addCell(r.received.isEmpty() ? QByteArrayView("-") : r.received);
-    table.addCell(r.sent.isEmpty() ? QByteArrayView("-") : r.sent);
-    table.addCell(r.finished ? QByteArrayView("ολοκληρώθηκε") : QByteArrayView("διακόπηκε"));
+    char buffer[32];
+    table.addCell({QByteArrayView(start, 19)});
+    table.addCell({duration(r.seconds, buffer)});
+    table.addCell({r.units});
+    table.addCell({cost(r.cost, r.costValue), " ", r.currency});
+    table.addCell({r.received.isEmpty() ? QByteArrayView("-") : r.received});
+    table.addCell({r.sent.isEmpty() ? QByteArrayView("-") : r.sent});
+    table.addCell({r.finished ? QByteArrayView("ολοκληρώθηκε") : QByteArrayView("διακόπηκε")});
 }
 
 // Whether a line has the shape of a row: thirteen fields (commas inside quotes do not count) and a
@@ -442,8 +561,9 @@ QString formatCallsReport(const QByteArray &csv, const stats::ReportRequest &req
     CostText cost(locale);
     if (request.format == stats::ReportFormat::Text)
         for (const char *title : {"Έναρξη", "Διάρκεια", "Μονάδες", "Κόστος", "Λήψη", "Αποστολή", "Κατάσταση"})
-            table.addCell(title);
-    QByteArray json = "{\"from\":\"" + fromText + "\",\"to\":\"" + toText + "\",\"calls\":[";
+            table.addCell({title});
+    Text json;
+    json.put("{\"from\":\"" + fromText + "\",\"to\":\"" + toText + "\",\"calls\":[");
     bool firstRow = true;
     Totals totals;
     qsizetype start = 0;
@@ -469,31 +589,33 @@ QString formatCallsReport(const QByteArray &csv, const stats::ReportRequest &req
         if (request.format == stats::ReportFormat::Text) {
             addTextRow(table, cost, *row);
         } else {
-            if (!firstRow) json += ',';
-            appendJsonRow(json, *row);
+            if (!firstRow) json.put(',');
+            putJsonRow(json, *row);
         }
         firstRow = false;
     }
     switch (request.format) {
     case stats::ReportFormat::Text: {
-        const QByteArray totalCost = fmt::general(totals.cost, locale).toUtf8() + ' ' + totals.currency;
-        for (const QByteArrayView cell : {QByteArrayView("Σύνολο"), QByteArrayView(duration(totals.seconds)),
-                                          QByteArrayView(QByteArray::number(totals.units)), QByteArrayView(totalCost),
-                                          QByteArrayView(QByteArray::number(totals.received)),
-                                          QByteArrayView(QByteArray::number(totals.sent)), QByteArrayView()})
-            table.addCell(cell);
+        char buffer[32];
+        table.addCell({"Σύνολο"});
+        table.addCell({duration(totals.seconds, buffer)});
+        table.addCell({QByteArray::number(totals.units)});
+        table.addCell({fmt::general(totals.cost, locale).toUtf8(), " ", totals.currency});
+        table.addCell({QByteArray::number(totals.received)});
+        table.addCell({QByteArray::number(totals.sent)});
+        table.addCell({});
         return table.write();
     }
     case stats::ReportFormat::Csv:
         return QString::fromUtf8(csvOut);
     case stats::ReportFormat::Json:
-        json += "],\"total\":{\"seconds\":" + QByteArray::number(totals.seconds) +
-                ",\"units\":" + QByteArray::number(totals.units) + ",\"cost\":" + stats::plainNumber(totals.cost).toUtf8() +
-                ",\"currency\":";
-        appendJsonString(json, totals.currency);
-        json += ",\"bytes_received\":" + QByteArray::number(totals.received) +
-                ",\"bytes_sent\":" + QByteArray::number(totals.sent) + "}}\n";
-        return QString::fromUtf8(json);
+        json.put("],\"total\":{\"seconds\":" + QByteArray::number(totals.seconds) +
+                 ",\"units\":" + QByteArray::number(totals.units) +
+                 ",\"cost\":" + stats::plainNumber(totals.cost).toUtf8() + ",\"currency\":");
+        putJsonString(json, totals.currency);
+        json.put(",\"bytes_received\":" + QByteArray::number(totals.received) +
+                 ",\"bytes_sent\":" + QByteArray::number(totals.sent) + "}}\n");
+        return json.take();
     }
     return {};
 }
