@@ -99,6 +99,8 @@ int main(int argc, char **argv) {
     std::printf("of which the csv form  : %8.3f ms, its conversion to text %8.3f ms\n", formatOnly, utf16);
     all.format = stats::ReportFormat::Json;
     const double json = bestOf(3, [&] { volatile qsizetype n = calls::callsReport(dir.path(), all).size(); (void)n; });
+    all.format = stats::ReportFormat::Text;
+    const double text = bestOf(3, [&] { volatile qsizetype n = calls::callsReport(dir.path(), all).size(); (void)n; });
 
     std::printf("ledger write per unit   : %8.3f ms (3650 records, includes fsync)\n", save);
     std::printf("log update per unit     : %8.3f ms (%.2f x the ledger's write, includes fsync)\n", update,
@@ -107,5 +109,6 @@ int main(int argc, char **argv) {
                 static_cast<long long>(log.size()));
     std::printf("--report --calls (csv)  : %8.3f ms (%.1f x plain read)\n", report, report / plain);
     std::printf("--report --calls (json) : %8.3f ms (%.1f x plain read)\n", json, json / plain);
+    std::printf("--report --calls (text) : %8.3f ms (%.1f x plain read)\n", text, text / plain);
     return 0;
 }

@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QFile>
 
+#ifdef _WIN32
+#include "platform/windows/rastrafficsource.h"
+#endif
+
 namespace tarv::calls {
 
 namespace {
@@ -32,7 +36,7 @@ std::optional<Counters> SysfsTrafficSource::read(const QString &interfaceName) {
 
 std::shared_ptr<TrafficSource> systemTrafficSource() {
 #ifdef _WIN32
-    return {};
+    return std::make_shared<RasTrafficSource>();
 #else
     return std::make_shared<SysfsTrafficSource>();
 #endif

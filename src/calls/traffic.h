@@ -30,8 +30,8 @@ private:
     QString m_root;
 };
 
-// The traffic source of this system: the kernel's counters on Linux; nothing on Windows, whose
-// connection statistics are not read yet (the byte columns stay empty there).
+// The traffic source of this system: the kernel's counters on Linux, the remote-access service's
+// connection statistics on Windows (keyed by the connection's handle).
 std::shared_ptr<TrafficSource> systemTrafficSource();
 
 // Adds up the bytes a connection moved from successive readings of its interface's counters.

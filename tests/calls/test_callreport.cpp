@@ -80,3 +80,39 @@ TEST(CallsReport, AMissingLogIsEmptyAndCallsAloneIsAUsageError) {
     report({"--calls"}, dir.path(), &status);
     EXPECT_EQ(status, ExitUsage);
 }
+
+// The json and text forms to the byte, with a name that needs escaping (a quote, a backslash, a
+// comma, a tab and a "%1" that is text, not a place to fill in).
+TEST(CallsReport, WritesEachFormatToTheByte) {
+    CallRow odd = row(QDate(2001, 3, 20), 8, 3, 12.5, 0);
+    odd.name = QStringLiteral("Α \"β\", \\ %1\t");
+    odd.state = CallRow::State::Interrupted;
+    const QByteArray log = logOf({row(QDate(2001, 3, 15), 10, 2, 18, 5'000'000'000ull), odd,
+                                  row(QDate(2001, 3, 31), 23, 1, 9, std::nullopt)}) +
+                           "2001-03-20,damaged\n";
+    stats::ReportRequest march;
+    march.kind = stats::ReportRequest::Kind::Month;
+    march.year = 2001;
+    march.month = 3;
+    const QLocale greek(QLocale::Greek, QLocale::Greece);
+
+    march.format = stats::ReportFormat::Json;
+    EXPECT_EQ(formatCallsReport(log, march, greek).toStdString(),
+              R"({"from":"2001-03-01","to":"2001-03-31","calls":[{"start":"2001-03-15T10:00:00+02:00","end":"2001-03-15T10:09:00+02:00","seconds":540,"units":2,"cost":18,"currency":"Δρχ","units_a":2,"units_b":0,"name":"Provider","device":"","bytes_received":5000000000,"bytes_sent":1,"state":"finished"},{"start":"2001-03-20T08:00:00+02:00","end":"2001-03-20T08:13:30+02:00","seconds":810,"units":3,"cost":12.5,"currency":"Δρχ","units_a":3,"units_b":0,"name":"Α \"β\", \\ %1\u0009","device":"","bytes_received":0,"bytes_sent":1,"state":"interrupted"},{"start":"2001-03-31T23:00:00+02:00","end":"2001-03-31T23:04:30+02:00","seconds":270,"units":1,"cost":9,"currency":"Δρχ","units_a":1,"units_b":0,"name":"Provider","device":"","bytes_received":null,"bytes_sent":null,"state":"finished"}],"total":{"seconds":1620,"units":6,"cost":39.5,"currency":"Δρχ","bytes_received":5000000000,"bytes_sent":2}})" "\n");
+
+    march.format = stats::ReportFormat::Text;
+    EXPECT_EQ(formatCallsReport(log, march, greek).toStdString(), R"(Έναρξη               Διάρκεια  Μονάδες    Κόστος        Λήψη  Αποστολή  Κατάσταση
+2001-03-15 10:00:00   0:09:00        2    18 Δρχ  5000000000         1  ολοκληρώθηκε
+2001-03-20 08:00:00   0:13:30        3  12,5 Δρχ           0         1  διακόπηκε
+2001-03-31 23:00:00   0:04:30        1     9 Δρχ           -         -  ολοκληρώθηκε
+Σύνολο                0:27:00        6  39,5 Δρχ  5000000000         2
+)");
+
+    // A row in a form the log does not write itself is read all the same and written as the log would.
+    march.format = stats::ReportFormat::Json;
+    const QString other = formatCallsReport(
+        csvHeader() + "\n2001-03-21T08:00:00Z,2001-03-21T08:04:30Z,270,1,9.50,x,1,0,P,modem,,,finished\n", march, greek);
+    EXPECT_TRUE(other.contains(QLatin1String(R"("start":"2001-03-21T08:00:00+00:00","end":"2001-03-21T08:04:30+00:00",)"
+                                             R"("seconds":270,"units":1,"cost":9.5,)")))
+        << qPrintable(other);
+}

@@ -1,11 +1,12 @@
 // A stand-in for the remote-access library, built as rasapi32.dll and put beside the test program.
 // Each call reads its script from the environment variable TARV_RASSTUB, for example
-// "count=2;states=8192,0;device=modem;enum=0;status=0", and appends what it was given to
+// "count=2;states=8192,0;device=modem;enum=0;status=0", the connection statistics with
+// "received=4294967000;sent=10;duration=5000;statistics=0" (the same for every connection), and appends what it was given to
 // TARV_RASSTUB_SEEN. With TARV_RASSTUB_FILE set, the script is that file's first line instead,
 // read again at every call, so that a test can change the connection while the program runs. The record layouts are written out here by hand, byte offset by byte offset,
 // so that a mistake in the program's own declarations cannot hide itself.
-// Built three times: complete, without the status query (TARV_STANDIN_NO_STATUS) and without
-// either function (TARV_STANDIN_NO_FUNCTIONS).
+// Built three times: complete, without the status and statistics queries (TARV_STANDIN_NO_STATUS)
+// and without any function (TARV_STANDIN_NO_FUNCTIONS).
 
 #include <windows.h>
 
@@ -26,6 +27,10 @@ constexpr DWORD kStatusSize = 64;
 constexpr size_t kStatusStateAt = 4;
 constexpr size_t kStatusDeviceTypeAt = 12;
 constexpr size_t kStatusDeviceNameAt = 29;
+constexpr DWORD kStatsSize = 60;
+constexpr size_t kStatsSentAt = 4;
+constexpr size_t kStatsReceivedAt = 8;
+constexpr size_t kStatsDurationAt = 56;
 constexpr uintptr_t kFirstHandle = 0x1001;
 
 struct Script {
@@ -34,6 +39,10 @@ struct Script {
     DWORD count = 0;
     std::vector<DWORD> states;
     std::string device = "modem";
+    DWORD statisticsResult = 0;
+    DWORD received = 0;
+    DWORD sent = 0;
+    DWORD duration = 0;
 };
 
 std::string env(const char *name) {
@@ -74,6 +83,14 @@ std::string scriptFileLine(const std::string &path) {
             s.statusResult = std::strtoul(value.c_str(), nullptr, 0);
         else if (key == "count")
             s.count = std::strtoul(value.c_str(), nullptr, 0);
+        else if (key == "statistics")
+            s.statisticsResult = std::strtoul(value.c_str(), nullptr, 0);
+        else if (key == "received")
+            s.received = std::strtoul(value.c_str(), nullptr, 0);
+        else if (key == "sent")
+            s.sent = std::strtoul(value.c_str(), nullptr, 0);
+        else if (key == "duration")
+            s.duration = std::strtoul(value.c_str(), nullptr, 0);
         else if (key == "device")
             s.device = value;
         else if (key == "states") {
@@ -169,6 +186,29 @@ extern "C" __declspec(dllexport) DWORD WINAPI RasGetConnectStatusA(HANDLE connec
     std::memset(r + kStatusDeviceTypeAt, 'Z', 17);
     std::memcpy(r + kStatusDeviceTypeAt, s.device.c_str(), s.device.size() < 17 ? s.device.size() + 1 : 17);
     std::memcpy(r + kStatusDeviceNameAt, "Stand-in modem", 15);
+    return 0;
+}
+
+extern "C" __declspec(dllexport) DWORD WINAPI RasGetConnectionStatistics(HANDLE connection, void *record) {
+    if (!record) return ERROR_INVALID_PARAMETER;
+    auto *r = static_cast<unsigned char *>(record);
+    bool cleared = true;
+    for (size_t i = sizeof(DWORD); i < kStatsSize; ++i)
+        cleared = cleared && r[i] == 0;
+    const uintptr_t handle = reinterpret_cast<uintptr_t>(connection);
+    char line[160];
+    std::snprintf(line, sizeof line, "statistics size=%lu cleared=%d handle=%lu",
+                  static_cast<unsigned long>(readDword(r)), cleared ? 1 : 0,
+                  static_cast<unsigned long>(handle - kFirstHandle + 1));
+    seen(line);
+
+    if (readDword(r) != kStatsSize) return 632;
+    const Script s = script();
+    if (handle < kFirstHandle || handle >= kFirstHandle + s.count) return ERROR_INVALID_HANDLE;
+    if (s.statisticsResult != 0) return s.statisticsResult;
+    std::memcpy(r + kStatsSentAt, &s.sent, sizeof s.sent);
+    std::memcpy(r + kStatsReceivedAt, &s.received, sizeof s.received);
+    std::memcpy(r + kStatsDurationAt, &s.duration, sizeof s.duration);
     return 0;
 }
 

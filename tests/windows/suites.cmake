@@ -40,9 +40,10 @@ tarv_add_windows_test(test_banner_text ${_t}/shell/test_banner_text.cpp ${_t}/sh
     ${_t}/shell/test_banner_limits.cpp
     LIBS tarvchart)
 target_include_directories(test_banner_text PRIVATE ${_t}/net)
-# The Windows program's own pieces: the notification-area host and the data folder rule.
+# The Windows program's own pieces: the notification-area host, the data folder rule and the
+# connection's bytes from the remote-access statistics (over the stand-in library).
 tarv_add_windows_test(test_windows_program ${_w}/test_notifytrayhost.cpp ${_w}/test_datafolder.cpp
-    ${_w}/test_windowsfront.cpp LIBS tarvapp)
+    ${_w}/test_windowsfront.cpp ${_w}/test_rastraffic.cpp LIBS tarvapp)
 target_compile_definitions(test_windows_program PRIVATE TARV_VERSION="${PROJECT_VERSION}")
 # The spending limits' cycle, settings and levels (Qt Core).
 tarv_add_windows_test(test_limits ${_t}/limits/test_cycle.cpp ${_t}/limits/test_limitsettings.cpp LIBS tarvcore)

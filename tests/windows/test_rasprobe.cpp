@@ -176,3 +176,26 @@ TARV_TEST(probeReportsWhatTheServiceAnswered) {
     CHECK(!applyToStatusSuffix(probeRas(), suffix));
     CHECK_EQ(suffix, std::string(" (Dialing ...)"));
 }
+
+// The statistics query: handed a cleared 60-byte record, read by the connection's handle, and
+// nothing taken from it when the function is missing or answers an error.
+TARV_TEST(trafficReadsTheConnectionsCounters) {
+    const HANDLE first = reinterpret_cast<HANDLE>(uintptr_t(0x1001));
+    CHECK(useStandIn(L"full"));
+    runScript("count=1;received=4294967295;sent=7;duration=9000");
+    const RasTraffic traffic = queryRasTraffic(first);
+    CHECK(traffic.obtained);
+    CHECK_EQ(traffic.received, DWORD(4294967295u));
+    CHECK_EQ(traffic.sent, DWORD(7));
+    CHECK_EQ(traffic.durationMs, DWORD(9000));
+    CHECK_EQ(seen(), std::string("statistics size=60 cleared=1 handle=1;"));
+    CHECK(GetModuleHandleA(kRasLibraryName) == nullptr);
+
+    runScript("count=1;received=5;statistics=6");
+    CHECK(!queryRasTraffic(first).obtained);
+    CHECK(useStandIn(L"enumonly"));
+    CHECK(!queryRasTraffic(first).obtained);
+    CHECK(useStandIn(nullptr));
+    CHECK(!queryRasTraffic(first).obtained);
+    CHECK(useStandIn(L"full"));
+}

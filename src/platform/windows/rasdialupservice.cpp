@@ -7,10 +7,14 @@ namespace tarv {
 
 namespace {
 
-DialStatus dialStatus(const win32::RasSnapshot &snapshot) {
+DialStatus dialStatus(const win32::RasSnapshot &snapshot, const QString &handle) {
     if (snapshot.step != win32::RasProbeStep::StatusObtained) return {};
     // The device type is single-byte text in the system's code page.
-    return DialStatus{static_cast<int>(snapshot.state), QString::fromLocal8Bit(snapshot.deviceType)};
+    DialStatus status{static_cast<int>(snapshot.state), QString::fromLocal8Bit(snapshot.deviceType)};
+    // The connection's statistics are asked for by its handle, which stands for the interface
+    // (RasTrafficSource reads it).
+    if (status.state == DialState::Connected) status.interfaceName = handle;
+    return status;
 }
 
 } // namespace
@@ -42,7 +46,7 @@ std::optional<QStringList> RasDialupService::activeConnections() {
     for (void *h : snapshot.connections)
         handles << handleText(h);
     m_firstHandle = handles.first();
-    m_firstStatus = dialStatus(snapshot);
+    m_firstStatus = dialStatus(snapshot, m_firstHandle);
     m_haveFirstStatus = true;
     return handles;
 }
@@ -52,7 +56,7 @@ DialStatus RasDialupService::connectionStatus(const QString &handle) {
         m_haveFirstStatus = false;
         return m_firstStatus;
     }
-    return dialStatus(win32::queryRasStatus(handleFromText(handle)));
+    return dialStatus(win32::queryRasStatus(handleFromText(handle)), handle);
 }
 
 bool RasDialupService::hangUp(const QString &handle, QString &why) {

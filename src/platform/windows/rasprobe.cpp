@@ -12,6 +12,7 @@ namespace {
 
 using RasEnumConnectionsFn = DWORD(WINAPI *)(RasConnRecord *, DWORD *, DWORD *);
 using RasGetConnectStatusFn = DWORD(WINAPI *)(HANDLE, RasConnStatusRecord *);
+using RasGetConnectionStatisticsFn = DWORD(WINAPI *)(HANDLE, RasStatsRecord *);
 
 // Fills the snapshot's state and device type from a status query on an already loaded library.
 void readStatus(RasGetConnectStatusFn getStatus, HANDLE connection, RasSnapshot &snapshot) {
@@ -83,6 +84,24 @@ RasSnapshot queryRasStatus(HANDLE connection) {
     snapshot.connections.push_back(connection);
     readStatus(getStatus, connection, snapshot);
     return snapshot;
+}
+
+RasTraffic queryRasTraffic(HANDLE connection) {
+    RasTraffic traffic;
+    const ScopedLibrary library(kRasLibraryFile);
+    if (!library) return traffic;
+    // Not in every version of the library: without it the connection's bytes are not known.
+    const auto getStatistics = library.function<RasGetConnectionStatisticsFn>("RasGetConnectionStatistics");
+    if (!getStatistics) return traffic;
+    RasStatsRecord stats;
+    std::memset(&stats, 0, sizeof stats);
+    stats.dwSize = sizeof(RasStatsRecord);
+    if (getStatistics(connection, &stats) != 0) return traffic;
+    traffic.obtained = true;
+    traffic.received = stats.dwBytesRcved;
+    traffic.sent = stats.dwBytesXmited;
+    traffic.durationMs = stats.dwConnectDuration;
+    return traffic;
 }
 
 bool applyToStatusSuffix(const RasSnapshot &snapshot, std::string &statusSuffix) {

@@ -46,6 +46,20 @@ RasSnapshot probeRas();
 // A missing library or function, or a failed query, reads as state 0 with no device type.
 RasSnapshot queryRasStatus(HANDLE connection);
 
+// What the service counted for one connection since it came up: 32-bit byte counters that wrap,
+// and the time it has been up in milliseconds.
+struct RasTraffic {
+    // False when the library or its statistics query is missing, or the query failed; the
+    // counters are then zero and mean nothing.
+    bool obtained = false;
+    DWORD received = 0;
+    DWORD sent = 0;
+    DWORD durationMs = 0;
+};
+
+// The statistics of one connection, with the library loaded and released around the query.
+RasTraffic queryRasTraffic(HANDLE connection);
+
 // Applies a probe to the status line's suffix: " (Dialing ...)" while the device dials,
 // " (Verify User/Password ...)" while the user is checked, " (" + device type + ")" once connected,
 // empty in any other state, and untouched when no status was obtained. True only when the first

@@ -32,6 +32,26 @@ struct RasConnStatusRecord {
     char szDeviceName[33];
 };
 
+// RAS_STATS (60 bytes): a connection's counters since it came up. The byte counts are 32 bits
+// wide and wrap; the duration is in milliseconds.
+struct RasStatsRecord {
+    DWORD dwSize;
+    DWORD dwBytesXmited;
+    DWORD dwBytesRcved;
+    DWORD dwFramesXmited;
+    DWORD dwFramesRcved;
+    DWORD dwCrcErr;
+    DWORD dwTimeoutErr;
+    DWORD dwAlignmentErr;
+    DWORD dwHardwareOverrunErr;
+    DWORD dwFramingErr;
+    DWORD dwBufferOverrunErr;
+    DWORD dwCompressionRatioIn;
+    DWORD dwCompressionRatioOut;
+    DWORD dwBps;
+    DWORD dwConnectDuration;
+};
+
 // The connection states that the probe tells apart.
 constexpr DWORD kRasConnectDevice = 2;
 constexpr DWORD kRasAuthenticate = 5;
@@ -58,6 +78,11 @@ static_assert(offsetof(RasConnStatusRecord, dwError) == 8);
 static_assert(offsetof(RasConnStatusRecord, szDeviceType) == 12);
 static_assert(offsetof(RasConnStatusRecord, szDeviceName) == 29);
 static_assert(sizeof(RasConnStatusRecord) == 64);
+
+static_assert(offsetof(RasStatsRecord, dwBytesXmited) == 4);
+static_assert(offsetof(RasStatsRecord, dwBytesRcved) == 8);
+static_assert(offsetof(RasStatsRecord, dwConnectDuration) == 56);
+static_assert(sizeof(RasStatsRecord) == 60);
 
 // The enumeration buffer in bytes: 12360 in a 32-bit program.
 constexpr DWORD kRasBufferBytes = kRasConnectionSlots * sizeof(RasConnRecord);
