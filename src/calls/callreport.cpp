@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <array>
+#include <numeric>
 
 namespace tarv::calls {
 
@@ -19,58 +21,89 @@ QString jsonCount(const std::optional<quint64> &n) {
     return n ? QString::number(*n) : QStringLiteral("null");
 }
 
+// The start as the text form shows it, "2001-03-15 10:00:00".
+QString startText(const QDateTime &start) {
+    const QString iso = isoLocal(start);
+    return iso.left(10) + QLatin1Char(' ') + iso.mid(11, 8);
+}
+
 QString textReport(const QList<CallRow> &rows, const CallTotals &t, const QLocale &locale) {
-    QList<QStringList> table{{QStringLiteral("Έναρξη"), QStringLiteral("Διάρκεια"), QStringLiteral("Μονάδες"),
-                              QStringLiteral("Κόστος"), QStringLiteral("Λήψη"), QStringLiteral("Αποστολή"),
-                              QStringLiteral("Κατάσταση")}};
-    for (const CallRow &r : rows)
-        table.append({r.start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), durationText(r.seconds()),
-                      QString::number(r.units), fmt::general(r.cost, locale) + QLatin1Char(' ') + r.currency,
-                      bytesText(r.received), bytesText(r.sent),
-                      r.state == CallRow::State::Finished ? QStringLiteral("ολοκληρώθηκε")
-                                                          : QStringLiteral("διακόπηκε")});
-    table.append({QStringLiteral("Σύνολο"), durationText(t.seconds), QString::number(t.units),
-                  fmt::general(t.cost, locale) + QLatin1Char(' ') + t.currency, QString::number(t.received),
-                  QString::number(t.sent), QString()});
-    QList<qsizetype> widths(table.first().size(), 0);
-    for (const QStringList &line : table)
-        for (int i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line.at(i).size());
+    using Line = std::array<QString, 7>;
+    const Line head{QStringLiteral("Έναρξη"), QStringLiteral("Διάρκεια"), QStringLiteral("Μονάδες"),
+                    QStringLiteral("Κόστος"), QStringLiteral("Λήψη"), QStringLiteral("Αποστολή"),
+                    QStringLiteral("Κατάσταση")};
+    const auto lineOf = [&](const CallRow &r) {
+        return Line{startText(r.start), durationText(r.seconds()), QString::number(r.units),
+                    fmt::general(r.cost, locale) + QLatin1Char(' ') + r.currency, bytesText(r.received),
+                    bytesText(r.sent),
+                    r.state == CallRow::State::Finished ? QStringLiteral("ολοκληρώθηκε") : QStringLiteral("διακόπηκε")};
+    };
+    const Line total{QStringLiteral("Σύνολο"), durationText(t.seconds), QString::number(t.units),
+                     fmt::general(t.cost, locale) + QLatin1Char(' ') + t.currency, QString::number(t.received),
+                     QString::number(t.sent), QString()};
+    // Two passes over the rows, the widths first, so that a long log is never held twice as text.
+    std::array<qsizetype, 7> widths{};
+    const auto measure = [&](const Line &line) {
+        for (size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line[i].size());
+    };
+    measure(head);
+    measure(total);
+    for (const CallRow &r : rows) measure(lineOf(r));
     QString out;
-    for (const QStringList &line : table) {
-        QStringList cells;
+    out.reserve((std::accumulate(widths.begin(), widths.end(), qsizetype(0)) + 14) * (rows.size() + 2));
+    const auto write = [&](const Line &line) {
+        const qsizetype start = out.size();
         // The start and the state read from the left; the figures line up on the right.
-        for (int i = 0; i < line.size(); ++i)
-            cells << (i == 0 || i == line.size() - 1 ? line.at(i).leftJustified(widths[i])
-                                                     : line.at(i).rightJustified(widths[i]));
-        out += cells.join(QStringLiteral("  ")).trimmed() + QLatin1Char('\n');
-    }
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (i > 0) out += QLatin1String("  ");
+            const qsizetype pad = widths[i] - line[i].size();
+            if (i == 0 || i == line.size() - 1) {
+                out += line[i];
+                out += QString(pad, QLatin1Char(' '));
+            } else {
+                out += QString(pad, QLatin1Char(' '));
+                out += line[i];
+            }
+        }
+        // No blanks at the line's end.
+        qsizetype end = out.size();
+        while (end > start && out.at(end - 1) == QLatin1Char(' ')) --end;
+        out.truncate(end);
+        out += QLatin1Char('\n');
+    };
+    write(head);
+    for (const CallRow &r : rows) write(lineOf(r));
+    write(total);
     return out;
 }
 
 QString jsonReport(const QList<CallRow> &rows, const CallTotals &t, const QDate &from, const QDate &to) {
-    QStringList items;
-    for (const CallRow &r : rows)
-        items << QStringLiteral("{\"start\":\"%1\",\"end\":\"%2\",\"seconds\":%3,\"units\":%4,\"cost\":%5,"
-                                "\"currency\":%6,\"units_a\":%7,\"units_b\":%8,\"name\":%9,\"device\":%10,"
-                                "\"bytes_received\":%11,\"bytes_sent\":%12,\"state\":\"%13\"}")
-                     .arg(isoLocal(r.start), isoLocal(r.end))
-                     .arg(r.seconds())
-                     .arg(r.units)
-                     .arg(stats::plainNumber(r.cost), stats::jsonString(r.currency))
-                     .arg(r.unitsA)
-                     .arg(r.unitsB)
-                     .arg(stats::jsonString(r.name), stats::jsonString(r.deviceType), jsonCount(r.received),
-                          jsonCount(r.sent),
-                          r.state == CallRow::State::Finished ? QStringLiteral("finished")
-                                                              : QStringLiteral("interrupted"));
-    return QStringLiteral("{\"from\":\"%1\",\"to\":\"%2\",\"calls\":[%3],\"total\":{\"seconds\":%4,\"units\":%5,"
-                          "\"cost\":%6,\"currency\":%7,\"bytes_received\":%8,\"bytes_sent\":%9}}\n")
-        .arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate), items.join(QLatin1Char(',')))
-        .arg(t.seconds)
-        .arg(t.units)
-        .arg(stats::plainNumber(t.cost), stats::jsonString(t.currency))
-        .arg(t.received)
-        .arg(t.sent);
+    // Written piece by piece: a name or currency is text, never a place for a later figure.
+    QString out;
+    out.reserve(300 * (rows.size() + 1));
+    out += QLatin1String("{\"from\":\"") + from.toString(Qt::ISODate) + QLatin1String("\",\"to\":\"") +
+           to.toString(Qt::ISODate) + QLatin1String("\",\"calls\":[");
+    bool first = true;
+    for (const CallRow &r : rows) {
+        if (!first) out += QLatin1Char(',');
+        first = false;
+        out += QLatin1String("{\"start\":\"") + isoLocal(r.start) + QLatin1String("\",\"end\":\"") + isoLocal(r.end) +
+               QLatin1String("\",\"seconds\":") + QString::number(r.seconds()) + QLatin1String(",\"units\":") +
+               QString::number(r.units) + QLatin1String(",\"cost\":") + stats::plainNumber(r.cost) +
+               QLatin1String(",\"currency\":") + stats::jsonString(r.currency) + QLatin1String(",\"units_a\":") +
+               QString::number(r.unitsA) + QLatin1String(",\"units_b\":") + QString::number(r.unitsB) +
+               QLatin1String(",\"name\":") + stats::jsonString(r.name) + QLatin1String(",\"device\":") +
+               stats::jsonString(r.deviceType) + QLatin1String(",\"bytes_received\":") + jsonCount(r.received) +
+               QLatin1String(",\"bytes_sent\":") + jsonCount(r.sent) + QLatin1String(",\"state\":\"") +
+               (r.state == CallRow::State::Finished ? QLatin1String("finished") : QLatin1String("interrupted")) +
+               QLatin1String("\"}");
+    }
+    out += QLatin1String("],\"total\":{\"seconds\":") + QString::number(t.seconds) + QLatin1String(",\"units\":") +
+           QString::number(t.units) + QLatin1String(",\"cost\":") + stats::plainNumber(t.cost) +
+           QLatin1String(",\"currency\":") + stats::jsonString(t.currency) + QLatin1String(",\"bytes_received\":") +
+           QString::number(t.received) + QLatin1String(",\"bytes_sent\":") + QString::number(t.sent) +
+           QLatin1String("}}\n");
+    return out;
 }
 
 // Whether a line has the shape of a row: thirteen fields (commas inside quotes do not count) and a

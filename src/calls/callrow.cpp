@@ -3,6 +3,7 @@
 #include "stats/ledgerreport.h"
 
 #include <QStringList>
+#include <cstdio>
 
 namespace tarv::calls {
 
@@ -86,10 +87,17 @@ QDateTime readIsoLocal(QStringView t) {
 } // namespace
 
 QString isoLocal(const QDateTime &time) {
+    // Written by hand: Qt's formatting reads its pattern anew at every call, which a report over a
+    // long log notices.
+    const QDate d = time.date();
+    const QTime t = time.time();
     const int offset = time.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
-           QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    char text[48];
+    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", d.year(), d.month(),
+                                d.day(), t.hour(), t.minute(), t.second(), offset < 0 ? '-' : '+', minutes / 60,
+                                minutes % 60);
+    return QString::fromLatin1(text, std::clamp(n, 0, int(sizeof text) - 1));
 }
 
 QString csvField(const QString &text) {
