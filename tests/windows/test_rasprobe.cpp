@@ -155,6 +155,7 @@ TARV_TEST(probeReportsWhatTheServiceAnswered) {
     runScript("count=2;states=8192,2;device=modem");
     snapshot = probeRas();
     CHECK_EQ(snapshot.deviceType, std::string("modem"));
+    CHECK_EQ(snapshot.entryName, std::string("Connection 0"));
     CHECK_EQ(snapshot.state, DWORD(kRasConnected));
     CHECK_EQ(snapshot.connections.size(), size_t(2));
 

@@ -14,6 +14,8 @@ DialStatus dialStatus(const win32::RasSnapshot &snapshot, const QString &handle)
     // The connection's statistics are asked for by its handle, which stands for the interface
     // (RasTrafficSource reads it).
     if (status.state == DialState::Connected) status.interfaceName = handle;
+    // The phone-book entry names the connection in the log; single-byte text like the device type.
+    status.name = QString::fromLocal8Bit(snapshot.entryName);
     return status;
 }
 

@@ -61,6 +61,9 @@ RasSnapshot probeRas() {
     if (count > kRasConnectionSlots) count = kRasConnectionSlots;
     for (DWORD i = 0; i < count; ++i)
         snapshot.connections.push_back(buffer[i].hrasconn);
+    // The service's text ends at its NUL; a field without one is taken no further than it goes.
+    const char *entry = buffer[0].szEntryName;
+    snapshot.entryName.assign(entry, strnlen(entry, sizeof buffer[0].szEntryName));
 
     const auto getStatus = library.function<RasGetConnectStatusFn>("RasGetConnectStatusA");
     if (!getStatus) {

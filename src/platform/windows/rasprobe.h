@@ -31,6 +31,9 @@ struct RasSnapshot {
     DWORD state = 0;
     // The status record's device type, up to its first NUL and at most 17 characters.
     std::string deviceType;
+    // The first connection's phone-book entry name, up to its first NUL; empty for a single
+    // connection's query.
+    std::string entryName;
 };
 
 // The library loaded at every probe, from the system folder only.
