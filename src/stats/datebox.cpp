@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QRegularExpression>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 namespace tarv {
 
@@ -59,8 +61,14 @@ void DateBox::finishTyping() {
 void DateBox::mousePressEvent(QMouseEvent *event) {
     // A press on the text goes to the text field; what comes here fell on the arrow or on the
     // frame. Qt's edit takes the frame for its hidden step buttons and would move the date a day
-    // without a word, so only the arrow, right of the text, is passed on: it opens the calendar.
-    if (event->position().x() > lineEdit()->geometry().right()) {
+    // without a word, so only the arrow is passed on: it opens the calendar. The arrow is found
+    // the way the edit itself finds it, as the arrow of a combo box drawn over the whole box.
+    QStyleOptionComboBox option;
+    option.initFrom(this);
+    option.editable = true;
+    option.subControls = QStyle::SC_All;
+    if (style()->hitTestComplexControl(QStyle::CC_ComboBox, &option, event->position().toPoint(), this) ==
+        QStyle::SC_ComboBoxArrow) {
         QDateEdit::mousePressEvent(event);
         return;
     }

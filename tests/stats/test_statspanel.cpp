@@ -289,7 +289,8 @@ TEST(Calculator, ATypedDateKeepsItsFourDigitYearAndOneThatDoesNotReadIsRefused) 
     QDateEdit *box = rig.toPicker();
     const QRect text = box->findChild<QLineEdit *>()->geometry();
     for (const QPoint at : {QPoint(1, box->height() / 2), QPoint(text.center().x(), 1),
-                            QPoint(text.center().x(), box->height() - 2), QPoint(text.right() + 1, box->height() - 2)}) {
+                            QPoint(text.center().x(), box->height() - 2), QPoint(text.right() + 1, 1),
+                            QPoint(text.right() + 1, box->height() - 2)}) {
         QTest::mouseClick(box, Qt::LeftButton, {}, at);
         EXPECT_EQ(box->date(), QDate(2024, 2, 16)) << at.x() << "," << at.y();
     }
