@@ -1,8 +1,13 @@
 // Kills the real program with SIGKILL at random moments while it meters a dial-up connection
 // (a mock NetworkManager on a private bus, one second per unit), restarts it on the same folder
 // each time, and checks the ledger after every kill: every line is whole, every reader reads it,
-// and no day holds less than the program had written before the kill.
+// and no day holds less than the program had written before the kill. Beside it, the connection
+// log: once a start has taken up what the kill left in its journal, every row reads, none is
+// lost, no day's rows hold more than the ledger charged that day, and each kill leaves the log
+// at most the one unit behind that a kill between the two writes can leave out.
 //   crash_test <program> [kills]
+#include "calls/calllog.h"
+#include "calls/callrow.h"
 #include "framework/errors.h"
 #include "framework/textformat.h"
 #include "meter/ledger.h"
@@ -10,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -59,6 +65,46 @@ QString check(const QString &folder, const QByteArray &bytes, QMap<QByteArray, d
     return QString();
 }
 
+// Checks the connection log as the next start leaves it: the journal taken up (in a copy, so that
+// the program's own start still finds what the kill left) and every row read. rows is the number
+// of rows, which never falls from one kill to the next; behind is what the ledger holds and the
+// log does not, which grows by at most a unit a kill.
+QString checkLog(const QString &folder, const QMap<QByteArray, double> &ledger, int &rows, double &behind) {
+    QTemporaryDir copy;
+    for (const char *name : {"calls.csv", "calls.open"}) {
+        const QString from = QDir(folder).filePath(QLatin1String(name));
+        if (QFile::exists(from) && !QFile::copy(from, copy.filePath(QLatin1String(name))))
+            return QStringLiteral("cannot copy %1").arg(QLatin1String(name));
+    }
+    try {
+        calls::CallLog(copy.path()).recover();
+    } catch (const Exception &e) {
+        return QStringLiteral("log recovery: ") + e.message();
+    }
+    int skipped = 0;
+    const QList<calls::CallRow> list = calls::parseCsv(readAll(copy.filePath(QStringLiteral("calls.csv"))), &skipped);
+    if (skipped) return QStringLiteral("%1 damaged rows in the log").arg(skipped);
+    if (list.size() < rows) return QStringLiteral("the log fell from %1 rows to %2").arg(rows).arg(list.size());
+    rows = int(list.size());
+    QMap<QByteArray, double> days;
+    for (const calls::CallRow &row : list) days[fmt::dayKey(row.start.date()).toLatin1()] += row.cost;
+    double gap = 0;
+    for (auto it = ledger.cbegin(); it != ledger.cend(); ++it) {
+        const double logged = days.value(it.key(), 0);
+        if (logged > it.value() + 1e-6)
+            return QStringLiteral("day %1: the log holds %2, the ledger only %3")
+                .arg(QLatin1String(it.key()))
+                .arg(logged)
+                .arg(it.value());
+        gap += it.value() - logged;
+    }
+    // One unit costs 1 here.
+    if (gap < behind - 1e-6 || gap > behind + 1 + 1e-6)
+        return QStringLiteral("the log went from %1 to %2 behind the ledger").arg(behind).arg(gap);
+    behind = gap;
+    return QString();
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -103,7 +149,8 @@ int main(int argc, char **argv) {
     env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
 
     QMap<QByteArray, double> before, after;
-    int records = 0, checked = 0, failures = 0, grew = 0;
+    int records = 0, checked = 0, failures = 0, grew = 0, logRows = 0;
+    double logBehind = 0;
     for (int k = 1; k <= kills; ++k) {
         QProcess p;
         p.setProcessEnvironment(env);
@@ -141,6 +188,11 @@ int main(int argc, char **argv) {
                 ++failures;
             }
         }
+        const QString logProblem = checkLog(appDir.path(), after, logRows, logBehind);
+        if (!logProblem.isEmpty()) {
+            std::printf("kill %d: %s\n", k, qPrintable(logProblem));
+            ++failures;
+        }
         for (auto it = after.cbegin(); it != after.cend(); ++it)
             if (it.value() > before.value(it.key(), 0)) ++grew;
         before = after;
@@ -148,7 +200,7 @@ int main(int argc, char **argv) {
     double total = 0;
     for (double v : after) total += v;
     std::printf("crash test: %d kills, %d survived, %d records checked, %d times a day grew, "
-                "%g units in the ledger, %d failures\n",
-                kills, kills - failures, checked, grew, total, failures);
+                "%g units in the ledger, %d rows in the connection log (%g units behind), %d failures\n",
+                kills, kills - failures, checked, grew, total, logRows, logBehind, failures);
     return failures == 0 ? 0 : 1;
 }
