@@ -99,7 +99,9 @@ bool readAmount(const QString &text, double &value) {
     bool ok = false;
     const double v = t.toDouble(&ok);
     if (!ok || !std::isfinite(v) || v < 0 || v > 1e9) return false;
-    value = v;
+    // Kept to the thousandths the ledger and this file write, so that what the dialog writes
+    // back reads as the same amount.
+    value = std::round(v * 1000) / 1000;
     return true;
 }
 

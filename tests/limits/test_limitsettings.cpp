@@ -56,6 +56,10 @@ TEST(LimitSettingsFile, WritingKeepsCommentsOtherSectionsAndLineEnds) {
         s.command = QString::fromUtf8(command);
         EXPECT_EQ(parseLimitSettings(updatedIni({}, s)).settings, s) << command;
     }
+    // An amount typed with more decimals than the file keeps reads as what the dialog writes back.
+    const LimitSettings typed = parseLimitSettings("[Limit]\nMonthly = .10050\nDaily=12.3456\n").settings;
+    EXPECT_DOUBLE_EQ(typed.daily, 12.346);
+    EXPECT_EQ(parseLimitSettings(updatedIni({}, typed)).settings, typed);
 }
 
 TEST(LimitState, NotifiedLevelsSurviveARestartAndANewCycleStartsAfresh) {
