@@ -145,7 +145,7 @@ void CallsWindow::createTable() {
     pal.setColor(QPalette::Base, Qt::black);
     pal.setColor(QPalette::Text, kGridText);
     m_table->setPalette(pal);
-    const int widths[] = {122, 58, 50, 66, 64, 64, 82, 96};
+    const int widths[] = {118, 56, 50, 66, 64, 64, 74, 96};
     for (int c = 0; c < CallsModel::ColumnCount; ++c) m_table->setColumnWidth(c, widths[c]);
     m_table->horizontalHeader()->setStretchLastSection(true);
 }
