@@ -6,13 +6,16 @@
 
 namespace tarv::calls {
 
+QString dataSizeText(quint64 bytes) {
+    // Sizes in the traditional kilobytes of 1024 bytes, as the dial-up world counted them.
+    return QLocale().formattedDataSize(static_cast<qint64>(std::min<quint64>(bytes, INT64_MAX)), 1,
+                                       QLocale::DataSizeTraditionalFormat);
+}
+
 namespace {
 
 QString bytesText(const std::optional<quint64> &n) {
-    if (!n) return QStringLiteral("–");
-    // Sizes in the traditional kilobytes of 1024 bytes, as the dial-up world counted them.
-    return QLocale().formattedDataSize(static_cast<qint64>(std::min<quint64>(*n, INT64_MAX)), 1,
-                                       QLocale::DataSizeTraditionalFormat);
+    return n ? dataSizeText(*n) : QStringLiteral("–");
 }
 
 } // namespace

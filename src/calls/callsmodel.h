@@ -10,6 +10,9 @@
 
 namespace tarv::calls {
 
+// A byte count as the connections window shows it, in the traditional kilobytes of 1024 bytes.
+QString dataSizeText(quint64 bytes);
+
 // The rows of the connections window: one connection per line, with the texts it shows and the
 // values it sorts by (times by time, figures as numbers, an unknown traffic below every known).
 class CallsModel final : public QAbstractTableModel {

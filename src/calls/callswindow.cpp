@@ -25,11 +25,6 @@ namespace {
 // The statistics grid's colour, for the table.
 const QColor kGridText(192, 192, 48);
 
-QString bytesSum(quint64 n) {
-    return QLocale().formattedDataSize(static_cast<qint64>(std::min<quint64>(n, INT64_MAX)), 1,
-                                       QLocale::DataSizeTraditionalFormat);
-}
-
 // Months are stepped as one number: twelve a year from January 2000, as far as the ledger's
 // two-digit years reach.
 int monthIndex(int year, int month) {
@@ -230,7 +225,7 @@ void CallsWindow::updateTotals() {
     m_totals->setText(QStringLiteral("%1 · Χρόνος %2 · %3 μονάδες · %4 %5 · Λήψη %6 · Αποστολή %7")
                           .arg(t.calls == 1 ? QStringLiteral("1 σύνδεση") : QStringLiteral("%1 συνδέσεις").arg(t.calls),
                                durationText(t.seconds), QString::number(t.units), fmt::general(t.cost), currency,
-                               bytesSum(t.received), bytesSum(t.sent)));
+                               dataSizeText(t.received), dataSizeText(t.sent)));
 }
 
 QString CallsWindow::totalsText() const {
