@@ -52,7 +52,8 @@ void CallLog::connected(const QDateTime &at, const ConnectionInfo &info) {
     m_info = {info.name.left(kNameLimit), info.deviceType.left(kNameLimit), info.interfaceName};
     m_total = TrafficTotal();
     m_counted = false;
-    sampleTraffic();
+    m_sampledAt = {};
+    sampleTraffic(at);
     m_rowBase = {m_total.received(), m_total.sentBytes()};
     CallRow row;
     row.start = at;
@@ -69,7 +70,7 @@ void CallLog::connected(const QDateTime &at, const ConnectionInfo &info) {
 void CallLog::charged(const QDateTime &at, const QDate &ledgerDay, qint64 unitsA, qint64 unitsB,
                       double price, const QString &currency) {
     if (!m_row) return;
-    sampleTraffic();
+    sampleTraffic(at);
     rollTo(ledgerDay, at);
     CallRow &row = *m_row;
     row.end = std::max(row.end, at);
@@ -84,7 +85,7 @@ void CallLog::charged(const QDateTime &at, const QDate &ledgerDay, qint64 unitsA
 
 void CallLog::online(const QDateTime &at) {
     if (!m_row) return;
-    sampleTraffic();
+    sampleTraffic(at);
     if (at.date() != m_day) {
         rollTo(at.date(), at);
         commit({}, true);
@@ -93,7 +94,7 @@ void CallLog::online(const QDateTime &at) {
 
 void CallLog::disconnected(const QDateTime &at) {
     if (!m_row) return;
-    sampleTraffic();
+    sampleTraffic(at);
     rollTo(at.date(), at);
     m_row->end = std::max(m_row->end, at);
     m_row->state = CallRow::State::Finished;
@@ -112,8 +113,12 @@ std::optional<Counters> CallLog::connectionBytes() const {
     return Counters{m_total.received(), m_total.sentBytes()};
 }
 
-void CallLog::sampleTraffic() {
+void CallLog::sampleTraffic(const QDateTime &at) {
     if (!m_traffic || m_info.interfaceName.isEmpty()) return;
+    // A tick that charges tells of the charge and then of the tick, both at the same moment: one
+    // reading of the interface serves both.
+    if (at == m_sampledAt) return;
+    m_sampledAt = at;
     const std::optional<Counters> reading = m_traffic->read(m_info.interfaceName);
     m_counted = m_counted || reading.has_value();
     m_total.sample(reading);

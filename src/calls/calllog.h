@@ -44,7 +44,8 @@ public:
     std::optional<Counters> connectionBytes() const;
 
 private:
-    void sampleTraffic();
+    // Reads the interface's counters, once for each moment told.
+    void sampleTraffic(const QDateTime &at);
     void fillTraffic(CallRow &row) const;
     // Ends the row at midnight when day is not the row's day, and starts the next day's row.
     void rollTo(const QDate &day, const QDateTime &at);
@@ -61,6 +62,7 @@ private:
     TrafficTotal m_total;          // bytes since the connection came up
     Counters m_rowBase;            // m_total's figures when m_row started
     bool m_counted = false;        // the interface was read at least once
+    QDateTime m_sampledAt;         // the moment of the last reading
     qint64 m_offset = -1;          // calls.csv's size before the rows the journal holds; -1 unprepared
 };
 
