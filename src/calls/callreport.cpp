@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <array>
 #include <numeric>
+#include <vector>
 
 namespace tarv::calls {
 
@@ -32,23 +33,21 @@ QString textReport(const QList<CallRow> &rows, const CallTotals &t, const QLocal
     const Line head{QStringLiteral("Έναρξη"), QStringLiteral("Διάρκεια"), QStringLiteral("Μονάδες"),
                     QStringLiteral("Κόστος"), QStringLiteral("Λήψη"), QStringLiteral("Αποστολή"),
                     QStringLiteral("Κατάσταση")};
-    const auto lineOf = [&](const CallRow &r) {
-        return Line{startText(r.start), durationText(r.seconds()), QString::number(r.units),
-                    fmt::general(r.cost, locale) + QLatin1Char(' ') + r.currency, bytesText(r.received),
-                    bytesText(r.sent),
-                    r.state == CallRow::State::Finished ? QStringLiteral("ολοκληρώθηκε") : QStringLiteral("διακόπηκε")};
-    };
-    const Line total{QStringLiteral("Σύνολο"), durationText(t.seconds), QString::number(t.units),
+    std::vector<Line> lines;
+    lines.reserve(size_t(rows.size()) + 2);
+    lines.push_back(head);
+    for (const CallRow &r : rows)
+        lines.push_back({startText(r.start), durationText(r.seconds()), QString::number(r.units),
+                         fmt::general(r.cost, locale) + QLatin1Char(' ') + r.currency, bytesText(r.received),
+                         bytesText(r.sent),
+                         r.state == CallRow::State::Finished ? QStringLiteral("ολοκληρώθηκε")
+                                                             : QStringLiteral("διακόπηκε")});
+    lines.push_back({QStringLiteral("Σύνολο"), durationText(t.seconds), QString::number(t.units),
                      fmt::general(t.cost, locale) + QLatin1Char(' ') + t.currency, QString::number(t.received),
-                     QString::number(t.sent), QString()};
-    // Two passes over the rows, the widths first, so that a long log is never held twice as text.
+                     QString::number(t.sent), QString()});
     std::array<qsizetype, 7> widths{};
-    const auto measure = [&](const Line &line) {
+    for (const Line &line : lines)
         for (size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line[i].size());
-    };
-    measure(head);
-    measure(total);
-    for (const CallRow &r : rows) measure(lineOf(r));
     QString out;
     out.reserve((std::accumulate(widths.begin(), widths.end(), qsizetype(0)) + 14) * (rows.size() + 2));
     const auto write = [&](const Line &line) {
@@ -71,9 +70,7 @@ QString textReport(const QList<CallRow> &rows, const CallTotals &t, const QLocal
         out.truncate(end);
         out += QLatin1Char('\n');
     };
-    write(head);
-    for (const CallRow &r : rows) write(lineOf(r));
-    write(total);
+    for (const Line &line : lines) write(line);
     return out;
 }
 
