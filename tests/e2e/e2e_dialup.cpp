@@ -4,6 +4,7 @@
 // due while the program is stopped are charged when it goes on.
 
 #include "calls/callrow.h"
+#include "e2e_program.h"
 #include "framework/textformat.h"
 #include "platform/nmmockrig.h"
 #include "support/tempdir.h"
@@ -45,6 +46,7 @@ struct Program {
     NmMockRig rig;
     QTemporaryDir appDir, homeDir;
     QProcess process;
+    QDate day; // the ledger's day
     QByteArray key;
     QString ledgerPath;
     QString modem, settings;
@@ -56,12 +58,12 @@ struct Program {
         if (started.time() > QTime(23, 58))
             return QStringLiteral("too close to midnight for a one-day ledger");
         if (!rig.error().isEmpty()) return rig.error();
-        const QString exe = appDir.filePath(QStringLiteral("tarv"));
-        if (!QFile::copy(QStringLiteral(TARV_EXE), exe)) return QStringLiteral("cannot copy the program");
-        QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
+        const QString exe = test::copyProgram(appDir);
+        if (exe.isEmpty()) return QStringLiteral("cannot copy the program");
 
         unit = (started.time().hour() >= 8 && started.time().hour() < 22) ? 2 : 3;
-        key = fmt::dayKey(started.date()).toLatin1();
+        day = started.date();
+        key = fmt::dayKey(day).toLatin1();
         ledgerPath = appDir.filePath(QStringLiteral("data.dat"));
         test::writeFile(ledgerPath, goodLedger());
         modem = rig.addDevice(QStringLiteral("ttyUSB0"), 8);
@@ -109,9 +111,8 @@ struct Program {
     }
 
     QByteArray goodLedger() const {
-        QByteArray header = "8|22|2|3|9|\xC4\xF1\xF7"; // "Δρχ" in code page 1253
-        header.append(100 - header.size(), ' ');
-        return header + "\r\n\r\n" + key + "|0000,000";
+        // "Δρχ" in code page 1253.
+        return test::oneDayLedger("8|22|2|3|9|\xC4\xF1\xF7", day, "0000,000");
     }
     QByteArray amount() const { return amountOf(readFile(ledgerPath), key); }
 };

@@ -1,6 +1,7 @@
 // The real program with the light banner view, its window shown, goes on line against a maker's
 // server whose banner is a page of deeply nested tables with picture bombs in it: every unit
 // must reach the ledger within a second of its due time, and `tarv --status` keep answering.
+#include "e2e_program.h"
 #include "framework/textformat.h"
 #include "net/scriptedserver.h"
 #include "platform/nmmockrig.h"
@@ -90,15 +91,12 @@ TEST(E2eHostileBanner, EveryUnitIsWrittenOnTimeWhileTheLightViewMeetsAHostilePag
     });
 
     QTemporaryDir appDir, homeDir;
-    const QString exe = appDir.filePath(QStringLiteral("tarv"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TARV_EXE), exe));
-    QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
+    const QString exe = test::copyProgram(appDir);
+    ASSERT_FALSE(exe.isEmpty());
     const QByteArray key = fmt::dayKey(started.date()).toLatin1();
     // Two seconds a unit in both zones, at 9 a unit.
-    QByteArray header = "8|22|2|2|9|\xC4\xF1\xF7";
-    header.append(100 - header.size(), ' ');
     const QString ledger = appDir.filePath(QStringLiteral("data.dat"));
-    test::writeFile(ledger, header + "\r\n\r\n" + key + "|0000,000");
+    test::writeFile(ledger, test::oneDayLedger("8|22|2|2|9|\xC4\xF1\xF7", started.date(), "0000,000"));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), homeDir.path());

@@ -4,6 +4,7 @@
 // or after a restart in the same cycle, and one again once a raised limit is passed. With
 // "hang up at the limit" the connection is deactivated at the limit and the meter goes off line.
 
+#include "e2e_program.h"
 #include "framework/textformat.h"
 #include "platform/nmmockrig.h"
 #include "support/tempdir.h"
@@ -40,14 +41,11 @@ struct LimitsE2e {
 
     QString error() {
         if (!rig.error().isEmpty()) return rig.error();
-        exe = appDir.filePath(QStringLiteral("tarv"));
-        if (!QFile::copy(QStringLiteral(TARV_EXE), exe)) return QStringLiteral("cannot copy the program");
-        QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
-        QByteArray header = "8|22|2|3|9|\xC4\xF1\xF7";
-        header.append(100 - header.size(), ' ');
+        exe = test::copyProgram(appDir);
+        if (exe.isEmpty()) return QStringLiteral("cannot copy the program");
         // A record of an earlier cycle, which never counts.
-        test::writeFile(ledgerPath(), header + "\r\n\r\n" + fmt::dayKey(QDate::currentDate().addMonths(-2)).toLatin1() +
-                                          "|0500,000");
+        test::writeFile(ledgerPath(), test::oneDayLedger("8|22|2|3|9|\xC4\xF1\xF7",
+                                                         QDate::currentDate().addMonths(-2), "0500,000"));
         env = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QString::fromLatin1(name));
         env.insert(QStringLiteral("HOME"), homeDir.path());

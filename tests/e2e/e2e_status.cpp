@@ -1,6 +1,7 @@
 // `tarv --status` against the real program, off line and while it meters a connection of a mock
 // NetworkManager; and `tarv --report` of the real program without a display.
 
+#include "e2e_program.h"
 #include "framework/textformat.h"
 #include "platform/nmmockrig.h"
 #include "support/tempdir.h"
@@ -49,14 +50,10 @@ TEST(E2eStatus, AnswersOffLineThenWhileMeteringAndNotRunningWith3) {
     if (!rig.error().isEmpty()) GTEST_SKIP() << qPrintable(rig.error());
 
     QTemporaryDir appDir, homeDir;
-    const QString exe = appDir.filePath(QStringLiteral("tarv"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TARV_EXE), exe));
-    QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
-    const QByteArray key = fmt::dayKey(started.date()).toLatin1();
-    QByteArray header = "8|22|2|3|9|\xC4\xF1\xF7";
-    header.append(100 - header.size(), ' ');
+    const QString exe = test::copyProgram(appDir);
+    ASSERT_FALSE(exe.isEmpty());
     const QString ledgerPath = appDir.filePath(QStringLiteral("data.dat"));
-    test::writeFile(ledgerPath, header + "\r\n\r\n" + key + "|0027,000");
+    test::writeFile(ledgerPath, test::oneDayLedger("8|22|2|3|9|\xC4\xF1\xF7", started.date(), "0027,000"));
 
     // The commands that print and end need no display at all.
     QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();

@@ -2,6 +2,7 @@
 // lines that follow going on line, the charged units and going off line, a wait while the
 // program is gone, and the end of the watch when its output closes. The watch maps no GUI library.
 
+#include "e2e_program.h"
 #include "framework/textformat.h"
 #include "platform/nmmockrig.h"
 #include "support/tempdir.h"
@@ -62,15 +63,12 @@ TEST(E2eWatch, FollowsTheMeterWaitsForTheProgramAndEndsWithItsOutput) {
     if (!rig.error().isEmpty()) GTEST_SKIP() << qPrintable(rig.error());
 
     QTemporaryDir appDir, homeDir, runtimeDir;
-    const QString exe = appDir.filePath(QStringLiteral("tarv"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TARV_EXE), exe));
-    QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
+    const QString exe = test::copyProgram(appDir);
+    ASSERT_FALSE(exe.isEmpty());
     QFile::setPermissions(runtimeDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const int unit = (started.time().hour() >= 8 && started.time().hour() < 22) ? 2 : 3;
-    QByteArray header = "8|22|2|3|9|\xC4\xF1\xF7";
-    header.append(100 - header.size(), ' ');
     test::writeFile(appDir.filePath(QStringLiteral("data.dat")),
-                    header + "\r\n\r\n" + fmt::dayKey(started.date()).toLatin1() + "|0027,000");
+                    test::oneDayLedger("8|22|2|3|9|\xC4\xF1\xF7", started.date(), "0027,000"));
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), rig.address());
@@ -179,9 +177,8 @@ TEST(E2eWatch, FollowsTheMeterWaitsForTheProgramAndEndsWithItsOutput) {
 TEST(E2eWatch, AStartThatCannotClaimTheLedgerSaysWhyAndShowsIt) {
     // The folder for the lock and the socket is a link another user could have planted.
     QTemporaryDir appDir, homeDir, runtimeDir, elsewhere;
-    const QString exe = appDir.filePath(QStringLiteral("tarv"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TARV_EXE), exe));
-    QFile::setPermissions(exe, QFile::permissions(exe) | QFileDevice::ExeOwner);
+    const QString exe = test::copyProgram(appDir);
+    ASSERT_FALSE(exe.isEmpty());
     QFile::setPermissions(runtimeDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ASSERT_TRUE(QFile::link(elsewhere.path(), runtimeDir.filePath(QStringLiteral("tarv"))));
 
