@@ -122,7 +122,8 @@ qint64 applyEntry(const QString &csvPath, const JournalEntry &entry) {
     if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) ioError(QStringLiteral("Cannot open file"), file);
     const qint64 size = file.size();
     qint64 at = size;
-    if (entry.offset <= size && file.seek(entry.offset)) {
+    // No longer than the entry's text: more than that after the offset is not an append of it.
+    if (entry.offset <= size && size - entry.offset <= entry.text.size() && file.seek(entry.offset)) {
         // Bytes after the offset that begin the entry's text are an earlier append of the same
         // rows, whole or cut short: they are written over rather than kept beside the rows.
         const QByteArray tail = file.read(size - entry.offset);
