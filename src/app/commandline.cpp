@@ -234,7 +234,8 @@ QString helpText(Messages m) {
     return QString::fromStdString(helpText(m == Messages::Greek));
 }
 
-int runCommand(const Command &command, const QString &dataFolder, QTextStream &out, QTextStream &err) {
+int runCommand(const Command &command, const QString &dataFolder, QTextStream &out, QTextStream &err,
+               const StatusQuestion &ask) {
     const QString name = QStringLiteral("tarv");
     const Messages m = command.messages;
     switch (command.action) {
@@ -267,7 +268,7 @@ int runCommand(const Command &command, const QString &dataFolder, QTextStream &o
                                 out, err);
     case Command::Action::Status: {
         QString why;
-        const std::optional<QByteArray> answer = askStatus(dataFolder, why);
+        const std::optional<QByteArray> answer = ask ? ask(why) : askStatus(dataFolder, why);
         if (!answer) {
             err << name << ": " << say(m, "the program is not running", "το πρόγραμμα δεν εκτελείται")
                 << (why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why)) << '\n';

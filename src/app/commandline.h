@@ -2,9 +2,11 @@
 
 #include "stats/ledgerreport.h"
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QTextStream;
@@ -43,10 +45,15 @@ Command parseCommandLine(const QStringList &arguments, const QDate &today, Messa
 // The help text in the command's language.
 QString helpText(Messages messages);
 
+// The running program's status line (its json), or nothing with why when none answers.
+using StatusQuestion = std::function<std::optional<QByteArray>(QString &why)>;
+
 // Runs a command that prints and ends, over the ledger and the running program of dataFolder.
 // The report only ever opens the ledger for reading. Returns the exit status. --status --watch
-// is not run here: it writes to the process's own output (see statuswatch.h).
-int runCommand(const Command &command, const QString &dataFolder, QTextStream &out, QTextStream &err);
+// is not run here: it writes to the process's own output (see statuswatch.h). --status asks the
+// program through its socket unless askStatus is given.
+int runCommand(const Command &command, const QString &dataFolder, QTextStream &out, QTextStream &err,
+               const StatusQuestion &askStatus = {});
 
 // The program's first step: handles a command that prints and ends, without a display, and
 // returns its exit status; nothing when the program is to start its windows.

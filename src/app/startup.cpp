@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/commandline.h"
+#include "app/commandservice.h"
 #include "calls/calllog.h"
 #include "calls/callswindow.h"
 #include "framework/application.h"
@@ -137,7 +138,7 @@ int runProgram(int argc, char **argv) {
     form->meter().setObserver(&callLog);
 
     // `tarv --status` is answered from the meter's state in memory, never from the ledger.
-    instance.setStatusSource([form, &callLog] {
+    const std::function<QByteArray()> statusSource = [form, &callLog] {
         const Meter &m = form->meter();
         MeterStatus status = meterStatus(m.s, m.statusLine(), m.platform().clock->now());
         if (const std::optional<calls::Counters> bytes = callLog.connectionBytes(); bytes && m.s.online) {
@@ -145,6 +146,13 @@ int runProgram(int argc, char **argv) {
             status.sent = bytes->sent;
         }
         return statusJson(status);
+    };
+    instance.setStatusSource(statusSource);
+    // A command line that finds the program running has it run the command, rather than load
+    // Qt itself: a status bar's `tarv --status` then costs little more than a small C program.
+    const CommandService commands(platform.dataFolder, statusSource, &instance);
+    instance.setCommandHandler([&commands](const QByteArray &request, std::function<void(QByteArray)> reply) {
+        commands.serve(request, std::move(reply));
     });
     QObject::connect(&instance, &SingleInstance::showRequested, form, &TForm1::bringToFront);
     const int status = app.exec();

@@ -3,6 +3,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QPointer>
 #include <QThread>
 
 namespace tarv {
@@ -20,6 +21,12 @@ constexpr qint64 kMaxRequest = 64;
 // holding their lines without bound.
 constexpr qint64 kMaxPending = 64 * 1024;
 constexpr qsizetype kMaxWatchers = 32;
+// "command <n>": a command's request is the folder, a few environment values and the arguments,
+// never long; a few run at once, the rest are declined and run where they were asked.
+const QByteArray kCommand = "command ";
+constexpr qint64 kMaxCommand = 16 * 1024;
+constexpr int kMaxCommandsRunning = 4;
+const QByteArray kDecline = "decline\n";
 
 } // namespace
 
@@ -82,7 +89,10 @@ bool SingleInstance::listen() {
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *client = m_server->nextPendingConnection()) {
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-            connect(client, &QObject::destroyed, this, [this, client] { m_watchers.removeOne(client); });
+            connect(client, &QObject::destroyed, this, [this, client] {
+                m_watchers.removeOne(client);
+                m_commandSizes.remove(client);
+            });
             connect(client, &QLocalSocket::readyRead, this, [this, client] { serve(client); });
         }
     });
@@ -90,8 +100,17 @@ bool SingleInstance::listen() {
 }
 
 void SingleInstance::serve(QLocalSocket *client) {
+    // The bytes of a command follow its line; they are not lines of their own.
+    if (const auto size = m_commandSizes.constFind(client); size != m_commandSizes.constEnd()) {
+        if (client->bytesAvailable() >= *size) runCommand(client, *size);
+        return;
+    }
     while (client->canReadLine()) {
         const QByteArray request = client->readLine(kMaxRequest).trimmed();
+        if (request.startsWith(kCommand)) {
+            if (takeCommand(client, request)) serve(client);
+            return;
+        }
         if (request == kStatus) {
             // A status bar may ask every second: the answer comes from memory.
             if (m_statusSource) sendTo(client, m_statusSource());
@@ -112,6 +131,39 @@ void SingleInstance::serve(QLocalSocket *client) {
         }
     }
     if (client->bytesAvailable() > kMaxRequest) drop(client);
+}
+
+bool SingleInstance::takeCommand(QLocalSocket *client, const QByteArray &request) {
+    bool ok = false;
+    const qint64 size = request.mid(kCommand.size()).toLongLong(&ok);
+    if (!ok || size < 0 || size > kMaxCommand || m_watchers.contains(client)) {
+        drop(client);
+        return false;
+    }
+    m_commandSizes.insert(client, size);
+    return true;
+}
+
+void SingleInstance::runCommand(QLocalSocket *client, qint64 size) {
+    const QByteArray request = client->read(size);
+    m_commandSizes.remove(client);
+    // The connection carries one command: nothing more is read from it.
+    disconnect(client, &QLocalSocket::readyRead, this, nullptr);
+    if (!m_commandHandler || m_commandsRunning >= kMaxCommandsRunning) {
+        client->write(kDecline);
+        client->disconnectFromServer();
+        return;
+    }
+    ++m_commandsRunning;
+    // The answer may come later, from a command run off this thread: by then the client may
+    // have gone, and so may this object at the program's end.
+    m_commandHandler(request, [self = QPointer<SingleInstance>(this), client = QPointer<QLocalSocket>(client)](
+                                  const QByteArray &answer) {
+        if (self) --self->m_commandsRunning;
+        if (!client) return;
+        client->write(answer);
+        client->disconnectFromServer();
+    });
 }
 
 void SingleInstance::sendTo(QLocalSocket *client, const QByteArray &line) {

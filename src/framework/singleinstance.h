@@ -2,6 +2,7 @@
 
 #include "framework/instancepaths.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -17,7 +18,9 @@ namespace tarv {
 // Keeps one running program per data folder and user. The first program holds a lock and listens
 // on a local socket, both named by instancePaths(); a later start finds it, asks it to show its
 // main window and ends. The socket also answers the command line: "status" with one line of the
-// meter's state, "watch" with that line now and again at every change.
+// meter's state, "watch" with that line now and again at every change, and "command <n>" (n bytes
+// follow) with what a whole command prints, so that a command need not load the libraries that
+// run it.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
@@ -39,6 +42,11 @@ public:
     // a source, status questions go unanswered.
     void setStatusSource(std::function<QByteArray()> source) { m_statusSource = std::move(source); }
 
+    // Runs a command's request (its bytes) and calls reply once with the answer, then or later on
+    // this thread. Without a handler, commands are declined.
+    using CommandHandler = std::function<void(const QByteArray &request, std::function<void(QByteArray)> reply)>;
+    void setCommandHandler(CommandHandler handler) { m_commandHandler = std::move(handler); }
+
     // Sends the status to the watching command lines when it differs from what they were last
     // sent. Called after every tick; without watchers it costs nothing.
     void publishStatus();
@@ -57,6 +65,8 @@ private:
     void sendTo(QLocalSocket *client, const QByteArray &line);
     void publish(const QByteArray &line);
     void drop(QLocalSocket *client);
+    bool takeCommand(QLocalSocket *client, const QByteArray &request);
+    void runCommand(QLocalSocket *client, qint64 size);
 
     InstancePaths m_paths;
     QString m_error;
@@ -65,6 +75,9 @@ private:
     std::function<QByteArray()> m_statusSource;
     QList<QLocalSocket *> m_watchers;
     QByteArray m_published; // the line the watchers were last sent
+    CommandHandler m_commandHandler;
+    QHash<QLocalSocket *, qint64> m_commandSizes; // clients whose command's bytes are on the way
+    int m_commandsRunning = 0;
 };
 
 } // namespace tarv
