@@ -99,6 +99,16 @@ TEST(E2eStatus, AnswersOffLineThenWhileMeteringAndNotRunningWith3) {
     }, 30000)) << qPrintable(r.out + r.err);
     EXPECT_EQ(r.out, QStringLiteral("offline | Σύνδεση: Ανενεργή | 0 s | 0 Δρχ | Σήμερα: 27 Δρχ\n"));
 
+    // The running program answers for the command line, which then loads no Qt at all (the
+    // loader names every library it maps).
+    QProcessEnvironment traced = bare;
+    traced.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+    const Result answered = runTarv(exe, {QStringLiteral("--status")}, traced);
+    EXPECT_EQ(answered.status, 0);
+    EXPECT_EQ(answered.out, r.out);
+    EXPECT_TRUE(answered.err.contains(QStringLiteral("libc.so"))) << qPrintable(answered.err);
+    EXPECT_FALSE(answered.err.contains(QStringLiteral("libQt6Core"))) << qPrintable(answered.err);
+
     // Dialled: the connection is charged at once and the answer follows the meter.
     ASSERT_FALSE(rig.activate(modem, settings, QStringLiteral("isp0"), 2).isEmpty());
     QJsonObject o;
