@@ -18,6 +18,10 @@ using GetEnv = const char *(*)(const char *name);
 // The process's environment, the front's GetEnv.
 inline const char *systemVariable(const char *name) { return std::getenv(name); }
 
+// The SHA-1 digest of bytes, as 40 lowercase hexadecimal digits: the program names its socket by
+// the digest of its data folder. The front needs no other hash, and links no library for one.
+std::string sha1Hex(const std::string &bytes);
+
 // The path tidied as QDir::cleanPath tidies it: no repeated or trailing slashes, no "." and no
 // ".." after a name. Nothing on disk is looked at.
 std::string cleanPath(const std::string &path);

@@ -2,7 +2,6 @@
 // socket must be the ones the program's own code names in the same environment.
 
 #include "app/frontlookup.h"
-#include "app/sha1.h"
 #include "framework/instancepaths.h"
 #include "platform/linux/datafolder.h"
 
