@@ -15,7 +15,7 @@ namespace {
 
 std::uint32_t rotateLeft(std::uint32_t value, int bits) { return (value << bits) | (value >> (32 - bits)); }
 
-// One round of the compression function over a 64-byte block, as FIPS 180 describes it.
+// SHA-1's compression function applied to one 64-byte block of the padded message.
 void compress(std::uint32_t state[5], const unsigned char *block) {
     std::uint32_t w[80];
     for (int i = 0; i < 16; ++i)
