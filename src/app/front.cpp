@@ -1,11 +1,14 @@
 // The program as the user starts it on Linux. It links no Qt: it prints the version and the help
-// itself, loads the commands' module (Qt Core alone) for the other commands, and otherwise
-// replaces itself with the tray program.
+// itself, has a running program answer the other commands when it can, else loads the commands'
+// module (Qt Core alone) for them, and otherwise replaces itself with the tray program.
 
+#include "app/frontclient.h"
+#include "app/frontlookup.h"
 #include "app/helptext.h"
 #include "platform/programpathvariable.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +18,8 @@
 #include <unistd.h>
 
 namespace {
+
+namespace front = tarv::front;
 
 // This executable's own path, as the system knows it.
 std::string ownPath() {
@@ -68,6 +73,29 @@ int runCommandModule(int argc, char **argv) {
     return run(argc, argv);
 }
 
+// Has the program running on this front's data folder answer the command, which spares loading
+// Qt; false, with nothing printed, when there is none or it does not answer in time or declines.
+// --watch keeps printing for as long as the output is read, which one answer cannot carry: the
+// program is not asked for it.
+bool answeredByRunningProgram(int argc, char **argv, int &status) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--watch") == 0) return false;
+    const std::string programFolder = front::folderOf(ownPath());
+    const std::string folder = front::canonicalPath(
+        front::dataFolder(programFolder, TARV_INSTALL_BINDIR, front::userDataFolder(front::systemVariable)));
+    // A program runs on a folder that exists: it makes it before it starts to listen.
+    if (folder.empty()) return false;
+    const std::string socket = front::instanceSocket(folder, front::systemVariable);
+    if (socket.empty()) return false;
+    const auto answer = front::askProgram(socket, front::commandPayload(folder, argc, argv, front::systemVariable),
+                                          std::chrono::seconds(3));
+    if (!answer) return false;
+    std::fwrite(answer->out.data(), 1, answer->out.size(), stdout);
+    std::fwrite(answer->err.data(), 1, answer->err.size(), stderr);
+    status = answer->exitStatus;
+    return true;
+}
+
 bool is(const char *argument, std::initializer_list<const char *> names) {
     for (const char *name : names)
         if (std::strcmp(argument, name) == 0) return true;
@@ -86,7 +114,9 @@ int main(int argc, char **argv) {
         return 0;
     }
     if (argc > 1) {
-        const int status = runCommandModule(argc, argv);
+        int status = 0;
+        if (answeredByRunningProgram(argc, argv, status)) return status;
+        status = runCommandModule(argc, argv);
         if (status >= 0) return status;
     }
     return startTrayProgram(argv);

@@ -86,7 +86,18 @@ QString instanceFolder(bool create, QString &error) {
         if (ownFolder(folder, create, error)) return folder;
         return {};
     }
-    const QString folder = QDir::temp().filePath(QStringLiteral("tarv-%1").arg(::geteuid()));
+    // Qt gives no temporary folder when $TMPDIR names one that does not exist. The folder would
+    // then be taken relative to the working folder, a different one for each start: a second
+    // program would not find the first and would meter the same ledger, and no command would
+    // find either. The start is refused instead, with the reason.
+    const QString name = QStringLiteral("tarv-%1").arg(::geteuid());
+    const QString temp = QDir::tempPath();
+    if (temp.isEmpty()) {
+        error = QStringLiteral("Ο φάκελος %1 δεν έχει θέση: ο προσωρινός φάκελος %2 δεν υπάρχει")
+                    .arg(name, qEnvironmentVariable("TMPDIR"));
+        return {};
+    }
+    const QString folder = QDir(temp).filePath(name);
     if (ownFolder(folder, create, error)) return folder;
     return {};
 #endif

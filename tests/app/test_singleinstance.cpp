@@ -60,12 +60,13 @@ std::optional<QByteArray> nextLine(StatusChannel &channel, int timeoutMs = 3000)
 
 TEST(InstanceFolder, TheUsersOwnFolderOrARefusalThatSaysWhy) {
     const uid_t uid = ::geteuid();
-    enum Setup { Runtime, NoRuntime, RuntimeOfAnother, OpenFolder, LinkedFolder, FolderOfAnother };
+    enum Setup { Runtime, NoRuntime, RuntimeOfAnother, OpenFolder, LinkedFolder, FolderOfAnother, NoTemp };
     const struct {
         Setup setup;
         bool usable;
     } cases[] = {{Runtime, true},     {NoRuntime, true},    {RuntimeOfAnother, true},
-                 {OpenFolder, true},  {LinkedFolder, false}, {FolderOfAnother, false}};
+                 {OpenFolder, true},  {LinkedFolder, false}, {FolderOfAnother, false},
+                 {NoTemp, false}};
     for (const auto &c : cases) {
         if ((c.setup == RuntimeOfAnother || c.setup == FolderOfAnother) && uid != 0) continue; // needs chown
         Folders f;
@@ -93,6 +94,11 @@ TEST(InstanceFolder, TheUsersOwnFolderOrARefusalThatSaysWhy) {
             qunsetenv("XDG_RUNTIME_DIR");
             QDir().mkdir(f.uidFolder());
             ASSERT_EQ(::chown(QFile::encodeName(f.uidFolder()).constData(), 65534, 65534), 0);
+            break;
+        case NoTemp:
+            // Not a folder relative to wherever the program was started.
+            qunsetenv("XDG_RUNTIME_DIR");
+            qputenv("TMPDIR", QFile::encodeName(f.temp.filePath(QStringLiteral("gone"))));
             break;
         }
         QString error;
