@@ -1,5 +1,6 @@
 #include "app/commandservice.h"
 
+#include "app/commandexchange.h"
 #include "app/commandline.h"
 
 #include <QDir>
@@ -14,13 +15,9 @@ namespace tarv {
 
 namespace {
 
-// What decides the language, the numbers, the month names and the day of a command's output.
-// A command line whose values differ is declined: only it can print what it would print.
-constexpr const char *kEnvironment[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LC_NUMERIC", "LC_TIME", "LANG", "TZ"};
-constexpr qsizetype kEnvironmentFields = qsizetype(std::size(kEnvironment));
-
-// The largest answer sent; a longer output is left to the command line, which writes it as it goes.
-constexpr qsizetype kMaxAnswer = 16 * 1024 * 1024;
+// A command line whose environment differs in what decides the output's language, numbers, month
+// names or day is declined: only it can print what it would print.
+constexpr qsizetype kEnvironmentFields = qsizetype(std::size(kCommandVariables));
 
 const QByteArray kDecline = "decline\n";
 
@@ -38,13 +35,6 @@ QByteArray canonicalName(const QString &folder) {
 CommandService::CommandService(QString dataFolder, std::function<QByteArray()> statusSource, QObject *context)
     : m_dataFolder(std::move(dataFolder)), m_statusSource(std::move(statusSource)), m_context(context) {}
 
-QByteArray CommandService::request(const QByteArray &folder, const QList<QByteArray> &arguments) {
-    QByteArray request = folder + '\0';
-    for (const char *name : kEnvironment) request += environmentField(name) + '\0';
-    for (qsizetype i = 1; i < arguments.size(); ++i) request += arguments.at(i) + '\0';
-    return request;
-}
-
 void CommandService::serve(const QByteArray &request, std::function<void(QByteArray)> reply) const {
     QList<QByteArray> fields = request.split('\0');
     // Every field ends with its NUL, so the split leaves one empty piece after the last.
@@ -52,7 +42,7 @@ void CommandService::serve(const QByteArray &request, std::function<void(QByteAr
     fields.removeLast();
     if (fields.first() != canonicalName(m_dataFolder)) return reply(kDecline);
     for (qsizetype i = 0; i < kEnvironmentFields; ++i)
-        if (fields.at(1 + i) != environmentField(kEnvironment[i])) return reply(kDecline);
+        if (fields.at(1 + i) != environmentField(kCommandVariables[i])) return reply(kDecline);
 
     QStringList arguments{QStringLiteral("tarv")};
     for (qsizetype i = 1 + kEnvironmentFields; i < fields.size(); ++i)
@@ -74,7 +64,7 @@ void CommandService::serve(const QByteArray &request, std::function<void(QByteAr
                 exit = runCommand(command, folder, outStream, errStream,
                                   [&status](QString &) { return std::optional<QByteArray>(status); });
             }
-            answer = out.size() + err.size() > kMaxAnswer
+            answer = size_t(out.size() + err.size()) > kMaxCommandAnswer
                          ? kDecline
                          : "done " + QByteArray::number(exit) + ' ' + QByteArray::number(out.size()) + ' ' +
                                QByteArray::number(err.size()) + '\n' + out + err;

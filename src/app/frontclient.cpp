@@ -133,7 +133,9 @@ std::optional<Answer> askProgram(const std::string &socketPath, const std::strin
     Socket socket;
     socket.fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (socket.fd < 0 || !connectTo(socket.fd, socketPath, end)) return std::nullopt;
-    if (!sendAll(socket.fd, "command " + std::to_string(payload.size()) + '\n' + payload, end)) return std::nullopt;
+    const std::string request =
+        "command " + std::to_string(payload.size()) + '\n' + payload + std::string(kCommandPadding, '\0');
+    if (!sendAll(socket.fd, request, end)) return std::nullopt;
 
     // The answer is gathered whole before anything of it is used: a program that stops halfway
     // leaves the front free to run the command itself, with nothing printed twice.

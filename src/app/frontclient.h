@@ -7,10 +7,9 @@
 // until it has the whole answer, so a failure at any point leaves it free to run the command
 // itself.
 //
-// The exchange: the front sends "command <n>\n" and n bytes of fields, each ended by a NUL (see
-// commandPayload). The program answers "decline\n", or "done <exit> <outlen> <errlen>\n" followed
-// by outlen bytes of standard output and errlen bytes of standard error, and closes.
+// The exchange is described in commandexchange.h.
 
+#include "app/commandexchange.h"
 #include "app/frontlookup.h"
 
 #include <chrono>
@@ -20,13 +19,8 @@
 
 namespace tarv::front {
 
-// The longest command the front sends and the longest answer it takes (output and errors).
-inline constexpr std::size_t kMaxPayload = 16 * 1024;
-inline constexpr std::size_t kMaxAnswer = 16 * 1024 * 1024;
-
-// The environment variables that change what a command prints, sent with it in this order.
-inline constexpr const char *kCommandVariables[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LC_NUMERIC",
-                                                     "LC_TIME",  "LANG",   "TZ"};
+inline constexpr std::size_t kMaxPayload = kMaxCommandPayload;
+inline constexpr std::size_t kMaxAnswer = kMaxCommandAnswer;
 
 // What the program printed for the command, and its exit status (0 to 255).
 struct Answer {

@@ -24,7 +24,7 @@ constexpr qsizetype kMaxWatchers = 32;
 // "command <n>": a command's request is the folder, a few environment values and the arguments,
 // never long; a few run at once, the rest are declined and run where they were asked.
 const QByteArray kCommand = "command ";
-constexpr qint64 kMaxCommand = 16 * 1024;
+constexpr qint64 kMaxCommand = 16 * 1024; // as the command line's kMaxCommandPayload
 constexpr int kMaxCommandsRunning = 4;
 const QByteArray kDecline = "decline\n";
 
@@ -147,8 +147,12 @@ bool SingleInstance::takeCommand(QLocalSocket *client, const QByteArray &request
 void SingleInstance::runCommand(QLocalSocket *client, qint64 size) {
     const QByteArray request = client->read(size);
     m_commandSizes.remove(client);
-    // The connection carries one command: nothing more is read from it.
+    // The connection carries one command. What follows it (the padding that makes programs of
+    // earlier versions drop the connection) is read and let go, so that the connection closes
+    // cleanly after the answer instead of being reset with bytes unread.
     disconnect(client, &QLocalSocket::readyRead, this, nullptr);
+    connect(client, &QLocalSocket::readyRead, client, [client] { client->readAll(); });
+    client->readAll();
     if (!m_commandHandler || m_commandsRunning >= kMaxCommandsRunning) {
         client->write(kDecline);
         client->disconnectFromServer();

@@ -3,6 +3,7 @@
 
 #include "app/commandline.h"
 #include "app/commandservice.h"
+#include "app/frontclient.h"
 #include "framework/instancepaths.h"
 #include "framework/singleinstance.h"
 #include "meter/meterstatus.h"
@@ -49,8 +50,17 @@ QByteArray exchange(const QString &path, const QByteArray &bytes) {
     return answer;
 }
 
+// A request as the front sends it, in this process's environment.
+QByteArray request(const QByteArray &folder, const QList<QByteArray> &arguments) {
+    std::vector<char *> argv;
+    for (const QByteArray &a : arguments) argv.push_back(const_cast<char *>(a.constData()));
+    const std::string payload =
+        front::commandPayload(folder.toStdString(), int(argv.size()), argv.data(), front::systemVariable);
+    return QByteArray::fromStdString(payload);
+}
+
 QByteArray commandBytes(const QByteArray &request) {
-    return "command " + QByteArray::number(request.size()) + '\n' + request;
+    return "command " + QByteArray::number(request.size()) + '\n' + request + QByteArray(kCommandPadding, '\0');
 }
 
 // What the command line prints for arguments when it runs the command itself.
@@ -96,7 +106,7 @@ struct Program {
 
     QByteArray ask(const QList<QByteArray> &arguments, const QByteArray &asFolder = {}) {
         return exchange(instancePaths(data.path(), false).socket,
-                        commandBytes(CommandService::request(asFolder.isNull() ? folder : asFolder, arguments)));
+                        commandBytes(request(asFolder.isNull() ? folder : asFolder, arguments)));
     }
 };
 
@@ -127,12 +137,12 @@ TEST(CommandService, DeclinesWhatOnlyTheCommandLineCanPrint) {
     EXPECT_EQ(p.ask({"tarv", "--status", "--watch"}), "decline\n");
     EXPECT_EQ(p.ask({"tarv", "--report", "--calls"}), "decline\n");
     // A command line in another language or time zone.
-    const QByteArray request = CommandService::request(p.folder, {"tarv", "--status"});
+    const QByteArray status = request(p.folder, {"tarv", "--status"});
     const QByteArray savedTz = qgetenv("TZ");
     qputenv("TZ", "Asia/Tokyo");
-    EXPECT_EQ(exchange(instancePaths(p.data.path(), false).socket, commandBytes(request)), "decline\n");
+    EXPECT_EQ(exchange(instancePaths(p.data.path(), false).socket, commandBytes(status)), "decline\n");
     if (savedTz.isNull()) qunsetenv("TZ"); else qputenv("TZ", savedTz);
     // Fields without their last NUL, and a length past the limit, which is not read at all.
-    EXPECT_EQ(exchange(instancePaths(p.data.path(), false).socket, commandBytes(request.chopped(1))), "decline\n");
-    EXPECT_EQ(exchange(instancePaths(p.data.path(), false).socket, "command 99999999\n" + request), "");
+    EXPECT_EQ(exchange(instancePaths(p.data.path(), false).socket, commandBytes(status.chopped(1))), "decline\n");
+    EXPECT_EQ(exchange(instancePaths(p.data.path(), false).socket, "command 99999999\n" + status), "");
 }

@@ -58,10 +58,10 @@ private:
         while (hold && ::recv(fd, buffer, 1, 0) > 0) {}
         ::close(fd);
     }
-    // "command <n>\n" and n bytes.
+    // "command <n>\n", n bytes and the padding.
     static bool whole(const std::string &request) {
         const std::size_t end = request.find('\n');
-        return end != std::string::npos && request.size() >= end + 1 + std::stoul(request.substr(8));
+        return end != std::string::npos && request.size() >= end + 1 + std::stoul(request.substr(8)) + tarv::kCommandPadding;
     }
 
     QTemporaryDir m_folder;
@@ -89,7 +89,7 @@ TEST(FrontClient, SendsTheCommandWholeAndTakesTheAnswerInPieces) {
     EXPECT_EQ(answer->exitStatus, 3);
     EXPECT_EQ(answer->out, "hello\n");
     EXPECT_EQ(answer->err, "errs");
-    EXPECT_EQ(program.request(), "command 67\n" + payload);
+    EXPECT_EQ(program.request(), "command 67\n" + payload + std::string(tarv::kCommandPadding, '\0'));
 }
 
 TEST(FrontClient, AnythingButAWholeWellFormedAnswerIsNone) {
