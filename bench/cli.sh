@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The command line's cost beside a small C program's `--version`: `tarv --version`, `--status`
 # (with the program running) and `--report --year` on a ledger of 100,000 records, several runs
-# each, side by side. Usage, from a build folder:
+# each, side by side, and the processor time the running program spends answering. Usage, from a
+# build folder:
 #
 #     ../bench/cli.sh [rounds]
 set -euo pipefail
@@ -40,7 +41,14 @@ PROGRAM=$!
 for _ in $(seq 1 100); do "$WORK/app/tarv" --status > /dev/null 2>&1 && break; sleep 0.1; done
 "$WORK/app/tarv" --status > /dev/null || { echo "the program did not answer"; exit 1; }
 
+# The program's own share: the processor time of all its threads, before and after.
+program_ns() { cat /proc/"$PROGRAM"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { printf "%d", n }'; }
+BEFORE="$(program_ns)"
 "$BUILD/bench/bench_cli" "$ROUNDS" "\`${REFERENCE##*/}\`" "$REFERENCE" \
     '`tarv --version`' "$WORK/app/tarv --version" \
     '`tarv --status`' "$WORK/app/tarv --status" \
     '`tarv --report --year 2003`' "$WORK/app/tarv --report --year 2003"
+AFTER="$(program_ns)"
+# Each round asks the program twice: --status and --report.
+awk -v b="$BEFORE" -v a="$AFTER" -v n="$((2 * ROUNDS))" \
+    'BEGIN { printf "\nThe running program answered %d commands in %.3f ms of its processor time, %.3f ms each.\n", n, (a - b) / 1e6, (a - b) / 1e6 / n }'
