@@ -110,8 +110,8 @@ TEST(CallsReport, WritesEachFormatToTheByte) {
 
     // A row in a form the log does not write itself is read all the same and written as the log would.
     march.format = stats::ReportFormat::Json;
-    const QString other = formatCallsReport(
-        csvHeader() + "\n2001-03-21T08:00:00Z,2001-03-21T08:04:30Z,270,1,9.50,x,1,0,P,modem,,,finished\n", march, greek);
+    const QString other = QString::fromUtf8(formatCallsReport(
+        csvHeader() + "\n2001-03-21T08:00:00Z,2001-03-21T08:04:30Z,270,1,9.50,x,1,0,P,modem,,,finished\n", march, greek));
     EXPECT_TRUE(other.contains(QLatin1String(R"("start":"2001-03-21T08:00:00+00:00","end":"2001-03-21T08:04:30+00:00",)"
                                              R"("seconds":270,"units":1,"cost":9.5,)")))
         << qPrintable(other);
