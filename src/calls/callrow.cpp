@@ -51,15 +51,25 @@ QStringView unquote(QStringView field, QString &out) {
 bool splitCsv(QStringView line, Fields &fields) {
     int count = 0;
     qsizetype begin = 0;
-    bool quoted = false;
-    bool hadQuote = false;
-    const auto finish = [&](qsizetype end) {
+    const auto finish = [&](qsizetype end, bool hadQuote) {
         if (count == kColumns) return false;
         const QStringView field = line.sliced(begin, end - begin);
         fields.at[count] = hadQuote ? unquote(field, fields.unquoted[count]) : field;
         ++count;
         return true;
     };
+    if (!line.contains(QLatin1Char('"'))) {
+        // Nearly every line: no quoting to follow, only commas to find.
+        const char16_t *text = line.utf16();
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            if (text[i] != u',') continue;
+            if (!finish(i, false)) return false;
+            begin = i + 1;
+        }
+        return finish(line.size(), false) && count == kColumns;
+    }
+    bool quoted = false;
+    bool hadQuote = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const char16_t c = line[i].unicode();
         if (c == u'"') {
@@ -69,12 +79,12 @@ bool splitCsv(QStringView line, Fields &fields) {
             else
                 quoted = !quoted;
         } else if (c == u',' && !quoted) {
-            if (!finish(i)) return false;
+            if (!finish(i, hadQuote)) return false;
             begin = i + 1;
             hadQuote = false;
         }
     }
-    return !quoted && finish(line.size()) && count == kColumns;
+    return !quoted && finish(line.size(), hadQuote) && count == kColumns;
 }
 
 bool isDigit(QChar c) {
@@ -189,17 +199,20 @@ char *writeIsoLocal(const QDateTime &time, char *out) {
     const QTime t = time.time();
     const int offset = time.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    if (d.isValid() && d.year() >= 0 && d.year() <= 9999 && t.isValid() && minutes < 100 * 60) {
+    // The date's parts in one go: each of year(), month() and day() works them all out anew.
+    int year = 0, month = 0, day = 0;
+    d.getDate(&year, &month, &day);
+    if (d.isValid() && year >= 0 && year <= 9999 && t.isValid() && minutes < 100 * 60) {
         const auto two = [&](int v) {
             *out++ = char('0' + v / 10);
             *out++ = char('0' + v % 10);
         };
-        two(d.year() / 100);
-        two(d.year() % 100);
+        two(year / 100);
+        two(year % 100);
         *out++ = '-';
-        two(d.month());
+        two(month);
         *out++ = '-';
-        two(d.day());
+        two(day);
         *out++ = 'T';
         two(t.hour());
         *out++ = ':';
