@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <numeric>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -314,9 +315,16 @@ QByteArray textReport(const QList<CallRow> &rows, const CallTotals &t, const QLo
     end(0);
 
     std::array<qsizetype, kCells> widths{};
+    qsizetype cellsWidth = 0;
     for (const Line &l : lines)
-        for (int i = 0; i < kCells; ++i) widths[i] = std::max(widths[i], l.width[i]);
-    Utf8Out out(cells.size() + 24 * qsizetype(lines.size()));
+        for (int i = 0; i < kCells; ++i) {
+            widths[i] = std::max(widths[i], l.width[i]);
+            cellsWidth += l.width[i];
+        }
+    // Every line is as wide as the table, and holds more bytes than characters where its cells do:
+    // the report is never longer than that, and is written without growing its buffer.
+    const qsizetype tableWidth = std::accumulate(widths.begin(), widths.end(), qsizetype(2 * (kCells - 1) + 1));
+    Utf8Out out(tableWidth * qsizetype(lines.size()) + cells.size() - cellsWidth);
     for (const Line &l : lines) {
         const qsizetype start = out.size();
         qsizetype at = l.at;
