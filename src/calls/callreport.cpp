@@ -14,6 +14,11 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
+#include <emmintrin.h>
+#define TARV_CALLS_SSE2
+#endif
+
 namespace tarv::calls {
 
 namespace {
@@ -410,13 +415,69 @@ QByteArray jsonReport(const QList<CallRow> &rows, const CallTotals &t, const QDa
 // Whether a line has the shape of a row: thirteen fields (commas inside quotes do not count) and a
 // state at the end. The csv form copies such lines as they are, which keeps a report over a long
 // log close to the cost of reading the file.
-bool hasRowShape(QByteArrayView line) {
+// The commas of a line, quoted or not, and whether it holds a quote at all, in one pass over its
+// bytes: sixteen at a time on processors with SSE2, as every x86-64 one has.
+struct Marks {
     qsizetype commas = 0;
-    if (!line.contains('"')) {
-        // Nearly every line: its commas are counted with no quoting to follow, which the compiler
-        // turns into a scan of many bytes at a time.
-        commas = std::count(line.begin(), line.end(), ',');
-    } else {
+    bool quotes = false;
+};
+
+// The number of bits set in the low sixteen of bits.
+int bitCount(quint32 bits) {
+    bits = bits - ((bits >> 1) & 0x5555);
+    bits = (bits & 0x3333) + ((bits >> 2) & 0x3333);
+    bits = (bits + (bits >> 4)) & 0x0F0F;
+    return int((bits + (bits >> 8)) & 0x1F);
+}
+
+Marks marksOf(QByteArrayView line) {
+    Marks marks;
+    const char *p = line.data();
+    const char *const end = p + line.size();
+#if defined(TARV_CALLS_SSE2)
+    const __m128i comma = _mm_set1_epi8(','), quote = _mm_set1_epi8('"');
+    // The commas are added up in each of the sixteen byte lanes, and the lanes summed before one
+    // could pass 255.
+    while (end - p >= 16) {
+        __m128i lanes = _mm_setzero_si128(), quotes = _mm_setzero_si128();
+        for (int blocks = 0; blocks < 255 && end - p >= 16; ++blocks, p += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes, comma)); // a match is -1 in its lane
+            quotes = _mm_or_si128(quotes, _mm_cmpeq_epi8(bytes, quote));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        marks.commas += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+        marks.quotes = marks.quotes || _mm_movemask_epi8(quotes) != 0;
+    }
+    if (p < end && line.size() >= 16) {
+        // The last bytes: the line's last sixteen, of which those already counted are let go.
+        const qsizetype counted = 16 - (end - p);
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(end - 16));
+        const quint32 commas = quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, comma))) >> counted;
+        const quint32 quotes = quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote))) >> counted;
+        marks.commas += bitCount(commas);
+        marks.quotes = marks.quotes || quotes != 0;
+        p = end;
+    }
+#endif
+    for (; p < end; ++p) {
+        marks.commas += *p == ',';
+        marks.quotes = marks.quotes || *p == '"';
+    }
+    return marks;
+}
+
+bool endsWith(QByteArrayView text, QByteArrayView end) {
+    return text.size() >= end.size() &&
+           std::memcmp(text.data() + text.size() - end.size(), end.data(), size_t(end.size())) == 0;
+}
+
+bool hasRowShape(QByteArrayView line) {
+    const Marks marks = marksOf(line);
+    qsizetype commas = marks.commas;
+    if (marks.quotes) {
+        // Commas inside quotes are part of a field.
+        commas = 0;
         bool quoted = false;
         for (const char c : line) {
             if (c == '"')
@@ -426,7 +487,7 @@ bool hasRowShape(QByteArrayView line) {
         }
         if (quoted) return false;
     }
-    return commas == 12 && (line.endsWith(",finished") || line.endsWith(",interrupted"));
+    return commas == 12 && (endsWith(line, ",finished") || endsWith(line, ",interrupted"));
 }
 
 // Whether a line begins with a day as the rows write it, "2001-03-15".
@@ -446,6 +507,9 @@ void forLinesOfDays(const QByteArray &csv, const QDate &from, const QDate &to, i
     const QByteArray fromText = from.toString(Qt::ISODate).toLatin1();
     const QByteArray toText = to.toString(Qt::ISODate).toLatin1();
     const QByteArray header = csvHeader();
+    char lastDay[10];
+    bool knownDay = false;
+    bool inDays = false;
     qsizetype start = 0;
     while (start < csv.size()) {
         qsizetype end = csv.indexOf('\n', start);
@@ -457,9 +521,14 @@ void forLinesOfDays(const QByteArray &csv, const QDate &from, const QDate &to, i
             if (undated && !line.trimmed().isEmpty() && line != header) ++*undated;
             continue;
         }
+        // The rows of a day follow one another: a day like the last line's has the same answer.
         const QByteArrayView day = line.first(10);
-        if (day < fromText || day > toText) continue;
-        take(line);
+        if (!knownDay || std::memcmp(day.data(), lastDay, sizeof lastDay) != 0) {
+            std::memcpy(lastDay, day.data(), sizeof lastDay);
+            knownDay = true;
+            inDays = !(day < fromText || day > toText);
+        }
+        if (inDays) take(line);
     }
 }
 
