@@ -185,6 +185,21 @@ TEST(CallsReport, CopiesTheCsvRowsOfTheDaysWithLfWhateverTheFileHolds) {
     };
     for (const QByteArray &file : files)
         EXPECT_EQ(formatCallsReport(file, march), expected) << file.constData();
+
+    // Rows of every length around the sixteen bytes the commas are counted by, and past the 4080
+    // after which the counts are summed, with commas in quotes and, in damaged lines, out of them.
+    QByteArray file = header + '\n', kept = header + '\n';
+    for (int n = 0; n < 40; ++n) {
+        for (const QByteArray &name : {QByteArray(n, 'x'), '"' + QByteArray(n, ',') + '"', QByteArray(n, ',')}) {
+            const QByteArray line = a.left(a.indexOf(",P,") + 1) + name + ",modem,,,finished";
+            file += line + '\n';
+            if (n == 0 || name[0] != ',') kept += line + '\n';
+        }
+    }
+    const QByteArray longName = '"' + QByteArray(5000, ',') + '"';
+    file += a.left(a.indexOf(",P,") + 1) + longName + ",modem,,,finished\n" + a.left(a.indexOf(",P,") + 1) + longName + "x,\n";
+    kept += a.left(a.indexOf(",P,") + 1) + longName + ",modem,,,finished\n";
+    EXPECT_EQ(formatCallsReport(file, march), kept);
     EXPECT_EQ(formatCallsReport(QByteArray(), march), header + '\n');
     EXPECT_EQ(formatCallsReport(header + '\n' + april + '\n', march), header + '\n');
 }
