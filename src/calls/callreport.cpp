@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <numeric>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 #if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)

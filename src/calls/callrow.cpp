@@ -192,40 +192,81 @@ QString isoLocal(const QDateTime &time) {
     return QString::fromLatin1(text, writeIsoLocal(time, text) - text);
 }
 
+namespace {
+
+// The parts of a local time, as isoLocal writes them.
+struct LocalParts {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// The parts of a time with a fixed offset from its milliseconds, by the proleptic Gregorian
+// calendar QDate keeps (the days from 1 March of year 0 in eras of 400 years). Asking QDateTime
+// for its date and its time works the same out twice over, through the calendar's general code,
+// and a report of a long log asks for two times a row.
+LocalParts partsOfFixedTime(const QDateTime &time, int offset) {
+    constexpr qint64 kDay = 86'400'000;
+    const qint64 local = time.toMSecsSinceEpoch() + qint64(offset) * 1000;
+    qint64 days = local / kDay;
+    qint64 ms = local % kDay;
+    if (ms < 0) {
+        ms += kDay;
+        --days;
+    }
+    days += 719'468; // from 1970-01-01 to 0000-03-01
+    const qint64 era = (days >= 0 ? days : days - 146'096) / 146'097;
+    const qint64 dayOfEra = days - era * 146'097;
+    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 monthFromMarch = (5 * dayOfYear + 2) / 153;
+    LocalParts p;
+    p.day = int(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    p.month = int(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    p.year = int(yearOfEra + era * 400 + (p.month <= 2 ? 1 : 0));
+    p.hour = int(ms / 3'600'000);
+    p.minute = int(ms / 60'000 % 60);
+    p.second = int(ms / 1000 % 60);
+    return p;
+}
+
+} // namespace
+
 char *writeIsoLocal(const QDateTime &time, char *out) {
     // Written by hand: Qt's formatting reads its pattern anew at every call, and even printf is
     // a good part of the cost of a report over a long log.
-    const QDate d = time.date();
-    const QTime t = time.time();
     const int offset = time.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    // The date's parts in one go: each of year(), month() and day() works them all out anew.
-    int year = 0, month = 0, day = 0;
-    d.getDate(&year, &month, &day);
-    if (d.isValid() && year >= 0 && year <= 9999 && t.isValid() && minutes < 100 * 60) {
-        const auto two = [&](int v) {
-            *out++ = char('0' + v / 10);
-            *out++ = char('0' + v % 10);
-        };
-        two(year / 100);
-        two(year % 100);
-        *out++ = '-';
-        two(month);
-        *out++ = '-';
-        two(day);
-        *out++ = 'T';
-        two(t.hour());
-        *out++ = ':';
-        two(t.minute());
-        *out++ = ':';
-        two(t.second());
-        *out++ = offset < 0 ? '-' : '+';
-        two(minutes / 60);
-        *out++ = ':';
-        two(minutes % 60);
-        return out;
+    const Qt::TimeSpec spec = time.timeSpec();
+    if (time.isValid() && (spec == Qt::OffsetFromUTC || spec == Qt::UTC) && minutes < 100 * 60) {
+        const LocalParts p = partsOfFixedTime(time, offset);
+        // Years before 1 are left to Qt, which has no year 0 where the arithmetic above does.
+        if (p.year >= 1 && p.year <= 9999) {
+            const auto two = [&](int v) {
+                *out++ = char('0' + v / 10);
+                *out++ = char('0' + v % 10);
+            };
+            two(p.year / 100);
+            two(p.year % 100);
+            *out++ = '-';
+            two(p.month);
+            *out++ = '-';
+            two(p.day);
+            *out++ = 'T';
+            two(p.hour);
+            *out++ = ':';
+            two(p.minute);
+            *out++ = ':';
+            two(p.second);
+            *out++ = offset < 0 ? '-' : '+';
+            two(minutes / 60);
+            *out++ = ':';
+            two(minutes % 60);
+            return out;
+        }
     }
-    // A time that is not valid, or out of the four-digit years, is written as it always was.
+    // Local times, which Qt works out with the time zone's rules, and times that are not valid or
+    // are out of the four-digit years.
+    const QDate d = time.date();
+    const QTime t = time.time();
     const int n = std::snprintf(out, kIsoLocalRoom, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", d.year(), d.month(),
                                 d.day(), t.hour(), t.minute(), t.second(), offset < 0 ? '-' : '+', minutes / 60,
                                 minutes % 60);
