@@ -197,6 +197,35 @@ TEST(CallRow, SplitsQuotedFieldsAndKeepsEachRowsOwnTexts) {
     }
 }
 
+// Times with a fixed offset are written from their milliseconds by hand; they must come out as
+// Qt tells their date and time, before 1970 and far from it, on either side of UTC and of midnight.
+TEST(CallRow, WritesTimesOfEveryOffsetAndEraAsQtTellsThem) {
+    const auto expected = [](const QDateTime &t) {
+        const int minutes = std::abs(t.offsetFromUtc()) / 60;
+        return t.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + QLatin1Char(t.offsetFromUtc() < 0 ? '-' : '+') +
+               QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    };
+    std::mt19937_64 random(5);
+    const qint64 first = QDateTime(QDate(1, 1, 2), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+    const qint64 last = QDateTime(QDate(9999, 12, 30), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+    QList<QDateTime> times{QDateTime(QDate(1970, 1, 1), QTime(0, 0), Qt::UTC),
+                           QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 999), Qt::OffsetFromUTC, -3600),
+                           QDateTime(QDate(2000, 2, 29), QTime(23, 59, 59), Qt::OffsetFromUTC, 14 * 3600),
+                           QDateTime(QDate(1900, 3, 1), QTime(0, 0), Qt::OffsetFromUTC, -12 * 3600),
+                           QDateTime(QDate(1, 1, 1), QTime(12, 0), Qt::OffsetFromUTC, 3600),
+                           QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::OffsetFromUTC, 7200),
+                           QDateTime(QDate(2001, 3, 15), QTime(10, 0), Qt::LocalTime)};
+    for (int i = 0; i < 20000; ++i) {
+        const qint64 ms = first + qint64(random() % quint64(last - first));
+        const int offset = (int(random() % (28 * 4 + 1)) - 14 * 4) * 15 * 60;
+        times << QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset);
+    }
+    for (const QDateTime &t : times) {
+        ASSERT_TRUE(t.isValid());
+        EXPECT_EQ(isoLocal(t), expected(t)) << t.toMSecsSinceEpoch() << " " << t.offsetFromUtc();
+    }
+}
+
 TEST(CallJournal, AFileCutAtAnyByteOfTheLastUpdateStillGivesAWholeRow) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("calls.open"));
