@@ -24,14 +24,16 @@ QString optionalNumber(const std::optional<quint64> &n) {
 // without them.
 struct Fields {
     std::array<QStringView, kColumns> at;
-    std::array<QString, kColumns> unquoted;
+    // The texts of the fields with quotes, one after another. Room for the whole line is made
+    // before the first is added: no field grows when its quotes go, so the string is never moved
+    // and the views into it stay good.
+    QString unquoted;
 };
 
-// A field's text without its quotes: a quote opens or closes quoting and is dropped, and two
-// quotes inside quoting stand for one.
+// Adds a field's text without its quotes to out and returns it: a quote opens or closes quoting
+// and is dropped, and two quotes inside quoting stand for one.
 QStringView unquote(QStringView field, QString &out) {
-    out.clear();
-    out.reserve(field.size());
+    const qsizetype begin = out.size();
     bool quoted = false;
     for (qsizetype i = 0; i < field.size(); ++i) {
         const QChar c = field[i];
@@ -42,7 +44,7 @@ QStringView unquote(QStringView field, QString &out) {
         else
             quoted = !quoted;
     }
-    return out;
+    return QStringView(out).sliced(begin);
 }
 
 // Splits a csv line into its kColumns fields, taking quoted fields with doubled quotes inside;
@@ -54,7 +56,7 @@ bool splitCsv(QStringView line, Fields &fields) {
     const auto finish = [&](qsizetype end, bool hadQuote) {
         if (count == kColumns) return false;
         const QStringView field = line.sliced(begin, end - begin);
-        fields.at[count] = hadQuote ? unquote(field, fields.unquoted[count]) : field;
+        fields.at[count] = hadQuote ? unquote(field, fields.unquoted) : field;
         ++count;
         return true;
     };
@@ -68,6 +70,7 @@ bool splitCsv(QStringView line, Fields &fields) {
         }
         return finish(line.size(), false) && count == kColumns;
     }
+    fields.unquoted.reserve(line.size());
     bool quoted = false;
     bool hadQuote = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
