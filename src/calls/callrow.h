@@ -61,3 +61,7 @@ char *writeIsoLocal(const QDateTime &time, char *out);
 QString csvField(const QString &text);
 
 } // namespace tarv::calls
+
+// Every member of a row may be moved in memory as its bytes, and so may the row: a list of a long
+// log's rows then grows by moving its memory rather than each row in turn.
+Q_DECLARE_TYPEINFO(tarv::calls::CallRow, Q_RELOCATABLE_TYPE);
