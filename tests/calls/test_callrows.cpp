@@ -197,8 +197,9 @@ TEST(CallRow, SplitsQuotedFieldsAndKeepsEachRowsOwnTexts) {
     }
 }
 
-// Times with a fixed offset are written from their milliseconds by hand; they must come out as
-// Qt tells their date and time, before 1970 and far from it, on either side of UTC and of midnight.
+// Times with a fixed offset are written from their milliseconds and read back into them by hand;
+// they must come out as Qt tells their date and time, before 1970 and far from it, on either side
+// of UTC and of midnight, and read back as the same moment.
 TEST(CallRow, WritesTimesOfEveryOffsetAndEraAsQtTellsThem) {
     const auto expected = [](const QDateTime &t) {
         const int minutes = std::abs(t.offsetFromUtc()) / 60;
@@ -223,6 +224,14 @@ TEST(CallRow, WritesTimesOfEveryOffsetAndEraAsQtTellsThem) {
     for (const QDateTime &t : times) {
         ASSERT_TRUE(t.isValid());
         EXPECT_EQ(isoLocal(t), expected(t)) << t.toMSecsSinceEpoch() << " " << t.offsetFromUtc();
+        // Read back, the time is the same moment with the same offset, to the second.
+        const QByteArray iso = isoLocal(t).toLatin1();
+        const std::optional<CallRow> row = parseCsvLine(iso + ',' + iso + ",0,1,9,x,1,0,P,m,,,finished");
+        ASSERT_TRUE(row) << iso.constData();
+        const qint64 ms = t.toMSecsSinceEpoch();
+        const qint64 second = ms / 1000 - (ms % 1000 < 0 ? 1 : 0); // the second it falls in
+        EXPECT_EQ(row->start.toMSecsSinceEpoch(), second * 1000) << iso.constData();
+        EXPECT_EQ(row->start.offsetFromUtc(), t.offsetFromUtc()) << iso.constData();
     }
 }
 
