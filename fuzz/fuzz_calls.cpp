@@ -94,7 +94,7 @@ QDateTime readTime(QStringView t) {
     return QDateTime(date, time, Qt::OffsetFromUTC, offset);
 }
 
-// A time as isoLocal writes it, from the parts Qt tells.
+// A time as isoLocal writes it, from the date and the time Qt tells.
 QString isoLocal(const QDateTime &time) {
     const QDate d = time.date();
     const QTime t = time.time();

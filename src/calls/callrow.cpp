@@ -211,16 +211,16 @@ QString isoLocal(const QDateTime &time) {
 
 namespace {
 
-// The parts of a local time, as isoLocal writes them.
-struct LocalParts {
+// The date and the clock a time shows where it was written, as isoLocal writes them.
+struct WallClock {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
-// The parts of a time with a fixed offset from its milliseconds, by the proleptic Gregorian
+// The wall clock of a time with a fixed offset, from its milliseconds, by the proleptic Gregorian
 // calendar QDate keeps (the days from 1 March of year 0 in eras of 400 years). Asking QDateTime
 // for its date and its time works the same out twice over, through the calendar's general code,
 // and a report of a long log asks for two times a row.
-LocalParts partsOfFixedTime(const QDateTime &time, int offset) {
+WallClock wallClockOf(const QDateTime &time, int offset) {
     constexpr qint64 kDay = 86'400'000;
     const qint64 local = time.toMSecsSinceEpoch() + qint64(offset) * 1000;
     qint64 days = local / kDay;
@@ -235,7 +235,7 @@ LocalParts partsOfFixedTime(const QDateTime &time, int offset) {
     const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
     const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
     const qint64 monthFromMarch = (5 * dayOfYear + 2) / 153;
-    LocalParts p;
+    WallClock p;
     p.day = int(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
     p.month = int(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
     p.year = int(yearOfEra + era * 400 + (p.month <= 2 ? 1 : 0));
@@ -252,9 +252,9 @@ char *writeIsoLocal(const QDateTime &time, char *out) {
     // a good part of the cost of a report over a long log.
     const int offset = time.offsetFromUtc();
     const int minutes = std::abs(offset) / 60;
-    const Qt::TimeSpec spec = time.timeSpec();
-    if (time.isValid() && (spec == Qt::OffsetFromUTC || spec == Qt::UTC) && minutes < 100 * 60) {
-        const LocalParts p = partsOfFixedTime(time, offset);
+    const Qt::TimeSpec kind = time.timeSpec();
+    if (time.isValid() && (kind == Qt::OffsetFromUTC || kind == Qt::UTC) && minutes < 100 * 60) {
+        const WallClock p = wallClockOf(time, offset);
         // Years before 1 are left to Qt, which has no year 0 where the arithmetic above does.
         if (p.year >= 1 && p.year <= 9999) {
             const auto two = [&](int v) {
