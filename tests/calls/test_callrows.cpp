@@ -182,7 +182,9 @@ TEST(CallRow, SplitsQuotedFieldsAndKeepsEachRowsOwnTexts) {
     for (const Case &c : cases) {
         const std::optional<CallRow> row = parseCsvLine(times + c.rest);
         ASSERT_EQ(row.has_value(), c.name != nullptr) << c.rest;
-        if (row) EXPECT_EQ(row->name, QString::fromUtf8(c.name)) << c.rest;
+        if (row) {
+            EXPECT_EQ(row->name, QString::fromUtf8(c.name)) << c.rest;
+        }
     }
 
     // One reader over rows whose texts change from one to the next gives each row its own.
