@@ -1,5 +1,6 @@
 // Times the connection log: the update per charged unit beside the ledger's own write of the
-// same unit, and `--report --calls` over a log of 100,000 rows beside one plain read of the file.
+// same unit, and `--report --calls` over a log of 100,000 rows beside two plain reads of the
+// file: all of it at once, and line by line as text, as a program that reads a log at all would.
 #include "benchsupport.h"
 #include "calls/callreport.h"
 #include "calls/calllog.h"
@@ -9,8 +10,10 @@
 #include "platform/fakes/nullmeterview.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <cstdio>
 
 using namespace tarv;
@@ -77,38 +80,71 @@ int main(int argc, char **argv) {
         volatile qint64 n = f.readAll().size();
         (void)n;
     });
+    const double lines = bestOf(5, [&] {
+        QFile f(csvPath);
+        f.open(QIODevice::ReadOnly | QIODevice::Text);
+        QTextStream in(&f);
+        QString line;
+        qsizetype n = 0;
+        while (in.readLineInto(&line)) n += line.size();
+        volatile qsizetype sink = n;
+        (void)sink;
+    });
     stats::ReportRequest all;
     all.kind = stats::ReportRequest::Kind::Range;
     all.from = QDate(1980, 1, 1);
     all.to = QDate(2099, 12, 31);
-    all.format = stats::ReportFormat::Csv;
-    const double report = bestOf(3, [&] { volatile qsizetype n = calls::callsReport(dir.path(), all).size(); (void)n; });
-    const QByteArray bytesRead = [&] {
-        QFile f(csvPath);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
-    const double formatOnly = bestOf(3, [&] {
-        volatile qsizetype n = calls::formatCallsReport(bytesRead, all).size();
+    // One month of the log's 10,000 days, which the csv form cannot answer with the file's own bytes.
+    stats::ReportRequest month;
+    month.kind = stats::ReportRequest::Kind::Month;
+    month.year = 1985;
+    month.month = 3;
+    const auto time = [&](stats::ReportRequest request, stats::ReportFormat format) {
+        request.format = format;
+        return bestOf(3, [&] {
+            volatile qsizetype n = calls::callsReport(dir.path(), request).size();
+            (void)n;
+        });
+    };
+    const double csv = time(all, stats::ReportFormat::Csv);
+    const double json = time(all, stats::ReportFormat::Json);
+    const double text = time(all, stats::ReportFormat::Text);
+    const double csvMonth = time(month, stats::ReportFormat::Csv);
+    // The same log with CRLF line ends, as an editor may leave it: the csv form then copies every
+    // line on its own and ends it with an LF.
+    stats::ReportRequest allCsv = all;
+    QByteArray crlfLog = calls::csvHeader() + "\r\n";
+    {
+        const QList<QByteArray> logLines = log.split('\n');
+        for (qsizetype i = 1; i < logLines.size(); ++i)
+            if (!logLines[i].isEmpty()) crlfLog += logLines[i] + "\r\n";
+    }
+    const QString crlfPath = dir.filePath(QStringLiteral("crlf/calls.csv"));
+    QDir(dir.path()).mkdir(QStringLiteral("crlf"));
+    {
+        QFile f(crlfPath);
+        f.open(QIODevice::WriteOnly);
+        f.write(crlfLog);
+    }
+    allCsv.format = stats::ReportFormat::Csv;
+    const double csvCrlf = bestOf(3, [&] {
+        volatile qsizetype n = calls::callsReport(dir.filePath(QStringLiteral("crlf")), allCsv).size();
         (void)n;
     });
-    const double utf16 = bestOf(3, [&] {
-        volatile qsizetype n = QString::fromUtf8(bytesRead).size();
-        (void)n;
-    });
-    std::printf("of which the csv form  : %8.3f ms, its conversion to text %8.3f ms\n", formatOnly, utf16);
-    all.format = stats::ReportFormat::Json;
-    const double json = bestOf(3, [&] { volatile qsizetype n = calls::callsReport(dir.path(), all).size(); (void)n; });
-    all.format = stats::ReportFormat::Text;
-    const double text = bestOf(3, [&] { volatile qsizetype n = calls::callsReport(dir.path(), all).size(); (void)n; });
 
     std::printf("ledger write per unit   : %8.3f ms (3650 records, includes fsync)\n", save);
     std::printf("log update per unit     : %8.3f ms (%.2f x the ledger's write, includes fsync)\n", update,
                 update / save);
-    std::printf("plain read of calls.csv : %8.3f ms (%d rows, %lld bytes)\n", plain, rows,
+    std::printf("plain read of calls.csv : %8.3f ms (%d rows, %lld bytes, QFile::readAll)\n", plain, rows,
                 static_cast<long long>(log.size()));
-    std::printf("--report --calls (csv)  : %8.3f ms (%.1f x plain read)\n", report, report / plain);
-    std::printf("--report --calls (json) : %8.3f ms (%.1f x plain read)\n", json, json / plain);
-    std::printf("--report --calls (text) : %8.3f ms (%.1f x plain read)\n", text, text / plain);
+    std::printf("read line by line       : %8.3f ms (QTextStream::readLineInto)\n", lines);
+    const auto line = [&](const char *what, double ms) {
+        std::printf("%-24s: %8.3f ms (%6.1f x plain read, %5.2f x line by line)\n", what, ms, ms / plain, ms / lines);
+    };
+    line("--report --calls (csv)", csv);
+    line("  a month of it (csv)", csvMonth);
+    line("  all, CRLF lines (csv)", csvCrlf);
+    line("--report --calls (json)", json);
+    line("--report --calls (text)", text);
     return 0;
 }

@@ -9,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileDevice>
 #include <QRegularExpression>
 #include <QTextStream>
 #include <cstdio>
@@ -140,6 +141,20 @@ Command reportCommand(const QCommandLineParser &parser, const Options &o, const 
 }
 
 // The parser's own message in the command's language.
+// Writes text that is UTF-8 already. A stream that writes UTF-8 to a device takes the bytes as
+// they are, after whatever it holds; decoding a report of many megabytes only for the stream to
+// encode it again would cost more than making the report.
+void writeUtf8(QTextStream &out, const QByteArray &text) {
+    QIODevice *device = out.device();
+    if (!device || out.encoding() != QStringConverter::Utf8 || out.generateByteOrderMark()) {
+        out << QString::fromUtf8(text);
+        return;
+    }
+    out.flush();
+    device->write(text);
+    if (auto *file = qobject_cast<QFileDevice *>(device)) file->flush();
+}
+
 QString parserError(Messages m, const QCommandLineParser &parser) {
     if (m == Messages::English) return parser.errorText();
     if (!parser.unknownOptionNames().isEmpty())
@@ -253,7 +268,7 @@ int runCommand(const Command &command, const QString &dataFolder, QTextStream &o
     case Command::Action::Report:
         try {
             if (command.calls) {
-                out << calls::callsReport(dataFolder, command.report);
+                writeUtf8(out, calls::callsReport(dataFolder, command.report));
                 return ExitOk;
             }
             out << limits::withCycleJson(stats::ledgerReport(dataFolder, command.report), command.report.format,

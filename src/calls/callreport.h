@@ -39,13 +39,13 @@ QByteArray csvOfRows(const QList<CallRow> &rows);
 std::pair<QDate, QDate> requestDays(const stats::ReportRequest &request);
 
 // `tarv --report --calls`: the rows of calls.csv (its bytes) whose day lies in the request's
-// days, oldest first, with their totals. Text is a table in the locale's numbers; csv writes the
-// file's own columns and header; json an object with the rows and the totals.
-QString formatCallsReport(const QByteArray &csv, const stats::ReportRequest &request,
-                          const QLocale &locale = QLocale());
+// days, oldest first, with their totals, in UTF-8. Text is a table in the locale's numbers; csv
+// writes the file's own columns and header; json an object with the rows and the totals.
+QByteArray formatCallsReport(const QByteArray &csv, const stats::ReportRequest &request,
+                             const QLocale &locale = QLocale());
 
 // Reads calls.csv in folder, opened for reading only, and formats the report. A missing file is a
 // log without connections yet; one that cannot be read raises stats::ELedgerError.
-QString callsReport(const QString &folder, const stats::ReportRequest &request, const QLocale &locale = QLocale());
+QByteArray callsReport(const QString &folder, const stats::ReportRequest &request, const QLocale &locale = QLocale());
 
 } // namespace tarv::calls

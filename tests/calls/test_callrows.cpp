@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+#include <cstring>
+#include <random>
 
 using namespace tarv::calls;
 using tarv::test::readFile;
@@ -100,6 +102,139 @@ TEST(CallRow, WritesAndReadsBackEveryColumn) {
     EXPECT_FALSE(back->sent);
     EXPECT_FALSE(parseCsvLine(csvHeader()));
     EXPECT_FALSE(parseCsvLine(line.left(line.size() - 3)));
+}
+
+// The reader takes the digits the log writes by hand; every other form of a number must still be
+// read, or refused, as Qt's parser decides, and a damaged line still refused whole.
+TEST(CallRow, ReadsOrRefusesEachFieldsOtherFormsAsQtsParsersDo) {
+    const QByteArray times = "2001-03-15T10:00:00+02:00,2001-03-15T10:09:00+02:00,540,";
+    struct Case {
+        const char *rest; // the fields from the units on
+        bool reads;
+        int units = 0;
+        double cost = 0;
+        std::optional<quint64> received = std::nullopt;
+    };
+    const QList<Case> cases{
+        {"2,18,Δρχ,2,0,P,modem,5,1,finished", true, 2, 18, 5},
+        {" 2 ,18,Δρχ,2,0,P,modem,,1,finished", true, 2, 18},
+        {"+2,+18,Δρχ,2,0,P,modem,+5,1,finished", true, 2, 18, 5},
+        {"-2,-18.25,Δρχ,2,0,P,modem,,,finished", true, -2, -18.25},
+        {"007,0012.50,Δρχ,2,0,P,modem,007,,finished", true, 7, 12.5, 7},
+        {"2,1e3,Δρχ,2,0,P,modem,,,finished", true, 2, 1000},
+        {"2,.5,Δρχ,2,0,P,modem,,,finished", true, 2, 0.5},
+        {"2,12.,Δρχ,2,0,P,modem,,,finished", true, 2, 12},
+        {"2147483647,1,x,0,0,P,m,18446744073709551615,,finished", true, 2147483647, 1, 18446744073709551615ull},
+        {"-2147483648,1,x,0,0,P,m,,,finished", true, -2147483647 - 1, 1},
+        {"2147483648,1,x,0,0,P,m,,,finished", false},
+        {"2,1,x,0,0,P,m,18446744073709551616,,finished", false},
+        {"2,1,x,0,0,P,m,-1,,finished", false},
+        {"2,18,Δρχ,2,0,P,modem,٣,1,finished", false},
+        {"٣,18,Δρχ,2,0,P,modem,,,finished", false},
+        {",18,Δρχ,2,0,P,modem,,,finished", false},
+        {"2,,Δρχ,2,0,P,modem,,,finished", false},
+        {"2,-,Δρχ,2,0,P,modem,,,finished", false},
+        {"2,1.2.3,Δρχ,2,0,P,modem,,,finished", false},
+        {"2,18,Δρχ,2,0,P,modem,,,done", false},
+        {"2,18,Δρχ,2,0,P,modem,,,finished,", false},
+        {"2,18,Δρχ,2,0,P,modem,,finished", false},
+    };
+    for (const Case &c : cases) {
+        const std::optional<CallRow> row = parseCsvLine(times + c.rest);
+        ASSERT_EQ(row.has_value(), c.reads) << c.rest;
+        if (!row) continue;
+        EXPECT_EQ(row->units, c.units) << c.rest;
+        EXPECT_EQ(row->cost, c.cost) << c.rest;
+        EXPECT_EQ(row->received, c.received) << c.rest;
+    }
+
+    // Costs of up to fifteen digits, read by hand, come to the very double Qt's parser finds;
+    // longer ones are Qt's own.
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        QByteArray digits = QByteArray::number(random() % 10'000'000'000'000'000ull);
+        digits = digits.left(1 + int(random() % 17));
+        const int point = int(random() % (digits.size() + 1));
+        const QByteArray cost = point == digits.size() ? digits : digits.left(point + 1) + '.' + digits.mid(point + 1);
+        const std::optional<CallRow> row = parseCsvLine(times + "1," + cost + ",x,1,0,P,m,,,finished");
+        ASSERT_TRUE(row) << cost.constData();
+        const double expected = QString::fromLatin1(cost).toDouble();
+        EXPECT_EQ(std::memcmp(&row->cost, &expected, sizeof expected), 0) << cost.constData();
+    }
+}
+
+TEST(CallRow, SplitsQuotedFieldsAndKeepsEachRowsOwnTexts) {
+    const QByteArray times = "2001-03-15T10:00:00+02:00,2001-03-15T10:09:00+02:00,540,1,9,";
+    struct Case {
+        const char *rest; // the fields from the currency on
+        const char *name; // nullptr: refused
+    };
+    const QList<Case> cases{
+        {"x,1,0,\"A, \"\"B\"\"\",modem,,,finished", "A, \"B\""},
+        {"x,1,0,A\"\"B,modem,,,finished", "AB"},
+        {"x,1,0,A\",\"B,modem,,,finished", "A,B"},
+        {"x,1,0,\"\",modem,,,finished", ""},
+        {"x,1,0,\"A,modem,,,finished", nullptr},
+        {"x,1,0,\"\"\",modem,,,finished", nullptr},
+        {"x,1,0,A,B,modem,,,finished", nullptr},
+        {"\"x,1,0,A,modem,,,finished\"", nullptr},
+    };
+    for (const Case &c : cases) {
+        const std::optional<CallRow> row = parseCsvLine(times + c.rest);
+        ASSERT_EQ(row.has_value(), c.name != nullptr) << c.rest;
+        if (row) {
+            EXPECT_EQ(row->name, QString::fromUtf8(c.name)) << c.rest;
+        }
+    }
+
+    // One reader over rows whose texts change from one to the next gives each row its own.
+    CsvReader reader;
+    const QList<QByteArray> names{"A", "A", "\"A\"", "B", "", "B", "A"};
+    for (const QByteArray &name : names) {
+        const std::optional<CallRow> row = reader.read(times + "Δρχ,1,0," + name + ",modem,,,finished");
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->name, QString::fromLatin1(name).remove(QLatin1Char('"')));
+        EXPECT_EQ(row->currency, QStringLiteral("Δρχ"));
+        EXPECT_EQ(row->deviceType, QStringLiteral("modem"));
+    }
+}
+
+// Times with a fixed offset are written from their milliseconds and read back into them by hand;
+// they must come out as Qt tells their date and time, before 1970 and far from it, on either side
+// of UTC and of midnight, and read back as the same moment.
+TEST(CallRow, WritesTimesOfEveryOffsetAndEraAsQtTellsThem) {
+    const auto expected = [](const QDateTime &t) {
+        const int minutes = std::abs(t.offsetFromUtc()) / 60;
+        return t.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + QLatin1Char(t.offsetFromUtc() < 0 ? '-' : '+') +
+               QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    };
+    std::mt19937_64 random(5);
+    const qint64 first = QDateTime(QDate(1, 1, 2), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+    const qint64 last = QDateTime(QDate(9999, 12, 30), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+    QList<QDateTime> times{QDateTime(QDate(1970, 1, 1), QTime(0, 0), Qt::UTC),
+                           QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 999), Qt::OffsetFromUTC, -3600),
+                           QDateTime(QDate(2000, 2, 29), QTime(23, 59, 59), Qt::OffsetFromUTC, 14 * 3600),
+                           QDateTime(QDate(1900, 3, 1), QTime(0, 0), Qt::OffsetFromUTC, -12 * 3600),
+                           QDateTime(QDate(1, 1, 1), QTime(12, 0), Qt::OffsetFromUTC, 3600),
+                           QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::OffsetFromUTC, 7200),
+                           QDateTime(QDate(2001, 3, 15), QTime(10, 0), Qt::LocalTime)};
+    for (int i = 0; i < 20000; ++i) {
+        const qint64 ms = first + qint64(random() % quint64(last - first));
+        const int offset = (int(random() % (28 * 4 + 1)) - 14 * 4) * 15 * 60;
+        times << QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset);
+    }
+    for (const QDateTime &t : times) {
+        ASSERT_TRUE(t.isValid());
+        EXPECT_EQ(isoLocal(t), expected(t)) << t.toMSecsSinceEpoch() << " " << t.offsetFromUtc();
+        // Read back, the time is the same moment with the same offset, to the second.
+        const QByteArray iso = isoLocal(t).toLatin1();
+        const std::optional<CallRow> row = parseCsvLine(iso + ',' + iso + ",0,1,9,x,1,0,P,m,,,finished");
+        ASSERT_TRUE(row) << iso.constData();
+        const qint64 ms = t.toMSecsSinceEpoch();
+        const qint64 second = ms / 1000 - (ms % 1000 < 0 ? 1 : 0); // the second it falls in
+        EXPECT_EQ(row->start.toMSecsSinceEpoch(), second * 1000) << iso.constData();
+        EXPECT_EQ(row->start.offsetFromUtc(), t.offsetFromUtc()) << iso.constData();
+    }
 }
 
 TEST(CallJournal, AFileCutAtAnyByteOfTheLastUpdateStillGivesAWholeRow) {
