@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QStringList>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstdio>
@@ -89,8 +90,9 @@ QDateTime readTime(QStringView t) {
     bool ok = true;
     const QDate date(digits(t, 0, 4, ok), digits(t, 5, 2, ok), digits(t, 8, 2, ok));
     const QTime time(digits(t, 11, 2, ok), digits(t, 14, 2, ok), digits(t, 17, 2, ok));
-    const int offset = (digits(t, 20, 2, ok) * 60 + digits(t, 23, 2, ok)) * 60 * (t[19] == u'-' ? -1 : 1);
-    if (!ok || !date.isValid() || !time.isValid()) return {};
+    const int hours = digits(t, 20, 2, ok), minutes = digits(t, 23, 2, ok);
+    const int offset = (hours * 60 + minutes) * 60 * (t[19] == u'-' ? -1 : 1);
+    if (!ok || !date.isValid() || !time.isValid() || hours > 23 || minutes > 59) return {};
     return QDateTime(date, time, Qt::OffsetFromUTC, offset);
 }
 
@@ -119,7 +121,7 @@ std::optional<CallRow> parseLine(QByteArrayView line) {
     row.units = f.at(3).toInt(&good);
     ok = ok && good;
     row.cost = f.at(4).toDouble(&good);
-    ok = ok && good;
+    ok = ok && good && std::isfinite(row.cost);
     row.currency = f.at(5);
     row.unitsA = f.at(6).toInt(&good);
     ok = ok && good;

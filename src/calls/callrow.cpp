@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <array>
+#include <cmath>
 #include <cstdio>
 
 namespace tarv::calls {
@@ -150,7 +151,9 @@ double readCost(QStringView text, bool &ok) {
     }
     bool good = false;
     const double v = text.toDouble(&good);
-    ok = ok && good;
+    // "nan" and "inf" are numbers to the parser but no cost: they would make the totals and the
+    // json report meaningless.
+    ok = ok && good && std::isfinite(v);
     return v;
 }
 
@@ -194,8 +197,13 @@ QDateTime readIsoLocal(QStringView t) {
     bool ok = true;
     const int year = digits(t, 0, 4, ok), month = digits(t, 5, 2, ok), day = digits(t, 8, 2, ok);
     const int hour = digits(t, 11, 2, ok), minute = digits(t, 14, 2, ok), second = digits(t, 17, 2, ok);
-    const int offset = (digits(t, 20, 2, ok) * 60 + digits(t, 23, 2, ok)) * 60 * (t[19] == u'-' ? -1 : 1);
-    if (!ok || !QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second)) return {};
+    const int offsetHours = digits(t, 20, 2, ok), offsetMinutes = digits(t, 23, 2, ok);
+    const int offset = (offsetHours * 60 + offsetMinutes) * 60 * (t[19] == u'-' ? -1 : 1);
+    // An offset is hours and minutes of a clock, as Qt's parser takes it: "+02:60" is no offset,
+    // and one of a hundred hours would not be written back in this form.
+    if (!ok || !QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second) || offsetHours > 23 ||
+        offsetMinutes > 59)
+        return {};
     // The moment straight from the day's number: a QDate and a QTime made only for the QDateTime
     // to take them apart again cost as much as the rest of reading the time.
     const qint64 local = (daysSinceEpoch(year, month, day) * 86'400 + hour * 3600 + minute * 60 + second) * 1000;

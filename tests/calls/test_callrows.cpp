@@ -138,7 +138,15 @@ TEST(CallRow, ReadsOrRefusesEachFieldsOtherFormsAsQtsParsersDo) {
         {"2,18,Δρχ,2,0,P,modem,,,done", false},
         {"2,18,Δρχ,2,0,P,modem,,,finished,", false},
         {"2,18,Δρχ,2,0,P,modem,,finished", false},
+        {"2,nan,Δρχ,2,0,P,modem,,,finished", false},
+        {"2,-inf,Δρχ,2,0,P,modem,,,finished", false},
     };
+    // Offsets past a clock's hours and minutes (they would be written back in another form).
+    for (const char *offset : {"+02:60", "+24:00", "-99:99"})
+        EXPECT_FALSE(parseCsvLine("2001-03-15T10:00:00" + QByteArray(offset) + ",2001-03-15T10:09:00+02:00,540,"
+                                  "2,18,Δρχ,2,0,P,modem,,,finished"))
+            << offset;
+    EXPECT_TRUE(parseCsvLine("2001-03-15T10:00:00+14:00,2001-03-15T10:09:00-12:00,540,2,18,x,2,0,P,m,,,finished"));
     for (const Case &c : cases) {
         const std::optional<CallRow> row = parseCsvLine(times + c.rest);
         ASSERT_EQ(row.has_value(), c.reads) << c.rest;
