@@ -1,0 +1,409 @@
+#include "calls/reportforms.h"
+
+#include "framework/textformat.h"
+#include "stats/ledgerreport.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+namespace tarv::calls {
+
+namespace {
+
+// The report's UTF-8 text, written into one buffer that grows by doubling. Pieces are copied in by
+// hand: QByteArray's append goes through its general insertion, which a report of a million small
+// pieces notices.
+class Utf8Out {
+public:
+    explicit Utf8Out(qsizetype expected) { m_bytes.resize(std::max<qsizetype>(expected, 256)); }
+
+    // Room for n more bytes at the end; advance() then says how many were written.
+    char *room(qsizetype n) {
+        if (m_size + n > m_bytes.size()) m_bytes.resize(std::max(m_bytes.size() * 2, m_size + n));
+        return m_bytes.data() + m_size;
+    }
+    void advance(const char *end) { m_size = end - m_bytes.constData(); }
+
+    void put(QByteArrayView text) {
+        if (text.isEmpty()) return;
+        std::memcpy(room(text.size()), text.data(), size_t(text.size()));
+        m_size += text.size();
+    }
+    void put(char c) {
+        *room(1) = c;
+        ++m_size;
+    }
+    void fill(qsizetype n, char c) {
+        if (n <= 0) return;
+        std::memset(room(n), c, size_t(n));
+        m_size += n;
+    }
+    template <typename Integer> void putNumber(Integer n) {
+        char *at = room(24);
+        advance(std::to_chars(at, at + 24, n).ptr);
+    }
+
+    qsizetype size() const { return m_size; }
+    const char *data() const { return m_bytes.constData(); }
+    QByteArrayView slice(qsizetype at, qsizetype n) const { return {m_bytes.constData() + at, n}; }
+    void truncate(qsizetype n) { m_size = std::min(m_size, n); }
+    QByteArray take() {
+        m_bytes.truncate(m_size);
+        return std::move(m_bytes);
+    }
+
+private:
+    QByteArray m_bytes;
+    qsizetype m_size = 0;
+};
+
+// A number as plainNumber writes it, at out (room for 32 bytes), or nullptr when it is not one the
+// shortcut below takes. plainNumber rounds to fifteen significant digits and writes them without
+// an exponent from 0.0001 to below 1e15. The shortest text that reads back as the same double is
+// what plainNumber writes whenever that text has fifteen digits or fewer: fifteen-digit decimals
+// lie further apart than doubles there, so the one nearest the double is that text. Other
+// numbers, and those that would take an exponent, are left to plainNumber.
+char *writePlainNumber(double value, char *out) {
+    if (value == 0) { // including -0, which plainNumber writes as "0"
+        *out = '0';
+        return out + 1;
+    }
+    const double size = std::fabs(value);
+    if (!(size >= 1e-5 && size < 1e15)) return nullptr;
+    char text[64];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    if (r.ec != std::errc()) return nullptr;
+    const char *p = text[0] == '-' ? text + 1 : text;
+    int significant = 0, wholeDigits = 0, zerosAfterPoint = 0;
+    bool leading = true, fraction = false;
+    for (; p < r.ptr; ++p) {
+        if (*p == '.') {
+            fraction = true;
+            continue;
+        }
+        if (!fraction) ++wholeDigits;
+        if (leading && *p == '0') {
+            if (fraction) ++zerosAfterPoint;
+            continue;
+        }
+        leading = false;
+        ++significant;
+    }
+    const bool belowOne = text[text[0] == '-' ? 1 : 0] == '0';
+    if (significant > 15 || wholeDigits > 15 || (belowOne && zerosAfterPoint > 3)) return nullptr;
+    const qsizetype n = r.ptr - text;
+    if (n > 32) return nullptr;
+    std::memcpy(out, text, size_t(n));
+    return out + n;
+}
+
+void putPlainNumber(Utf8Out &out, double value) {
+    char *at = out.room(32);
+    if (char *end = writePlainNumber(value, at))
+        out.advance(end);
+    else
+        out.put(stats::plainNumber(value).toLatin1());
+}
+
+// Costs in the text form as fmt::general writes them in the report's locale. Where the locale
+// writes ASCII digits, that is plainNumber's text with the locale's decimal point and minus sign,
+// which are learnt once here rather than from a copy of the locale made for every row.
+class LocaleCosts {
+public:
+    explicit LocaleCosts(const QLocale &locale)
+        : m_locale(locale), m_zero(fmt::general(0, locale)), m_point(locale.decimalPoint()),
+          m_minus(locale.negativeSign()), m_pointBytes(m_point.toUtf8()), m_minusBytes(m_minus.toUtf8()),
+          m_asciiDigits(locale.zeroDigit() == QLatin1String("0")) {}
+
+    // Writes the cost and returns its width in characters.
+    qsizetype put(Utf8Out &out, double value) const {
+        if (value == 0) return put(out, m_zero);
+        char plain[32];
+        const char *end = m_asciiDigits ? writePlainNumber(value, plain) : nullptr;
+        if (!end) return put(out, fmt::general(value, m_locale));
+        qsizetype width = 0;
+        for (const char *p = plain; p < end; ++p) {
+            if (*p == '.') {
+                out.put(m_pointBytes);
+                width += m_point.size();
+            } else if (*p == '-') {
+                out.put(m_minusBytes);
+                width += m_minus.size();
+            } else {
+                out.put(*p);
+                ++width;
+            }
+        }
+        return width;
+    }
+
+private:
+    static qsizetype put(Utf8Out &out, const QString &text) {
+        out.put(text.toUtf8());
+        return text.size();
+    }
+
+    QLocale m_locale;
+    QString m_zero, m_point, m_minus;
+    QByteArray m_pointBytes, m_minusBytes;
+    bool m_asciiDigits;
+};
+
+// A text as stats::jsonString writes it, in UTF-8: quotes, backslashes and control characters
+// escaped, everything else as it is.
+QByteArray jsonText(const QString &text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() + 2);
+    out += '"';
+    for (const char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            const char escape[] = {'\\', 'u', '0', '0', kHex[u >> 4], kHex[u & 15]};
+            out.append(escape, sizeof escape);
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+// The UTF-8 form of the text of the row before, kept while rows repeat it, as the rows of a log
+// nearly always repeat their provider, device and currency.
+class LastText {
+public:
+    explicit LastText(QByteArray (*convert)(const QString &)) : m_convert(convert) {}
+    const QByteArray &of(const QString &text) {
+        if (!m_known || text != m_text) {
+            m_text = text;
+            m_bytes = m_convert(text);
+            m_known = true;
+        }
+        return m_bytes;
+    }
+
+private:
+    QByteArray (*m_convert)(const QString &);
+    QString m_text;
+    QByteArray m_bytes;
+    bool m_known = false;
+};
+
+QByteArray utf8Of(const QString &text) {
+    return text.toUtf8();
+}
+
+// durationText's text, for a length that is not negative.
+void putDuration(Utf8Out &out, qint64 seconds) {
+    if (seconds < 0) {
+        out.put(durationText(seconds).toLatin1());
+        return;
+    }
+    out.putNumber(seconds / 3600);
+    char *at = out.room(6);
+    const int minutes = int(seconds / 60 % 60), rest = int(seconds % 60);
+    const char text[] = {':', char('0' + minutes / 10), char('0' + minutes % 10),
+                         ':', char('0' + rest / 10),    char('0' + rest % 10)};
+    std::memcpy(at, text, sizeof text);
+    out.advance(at + sizeof text);
+}
+
+void putCount(Utf8Out &out, const std::optional<quint64> &n, QByteArrayView unknown) {
+    if (n)
+        out.putNumber(*n);
+    else
+        out.put(unknown);
+}
+
+} // namespace
+
+QByteArray textReport(const QList<CallRow> &rows, const CallTotals &t, const QLocale &locale) {
+    constexpr int kCells = 7;
+    // Each line's cells are written once, one after another, and measured in characters as they
+    // are; the table is laid out when every width is known.
+    struct Line {
+        qsizetype at = 0;
+        std::array<qsizetype, kCells> bytes{};
+        std::array<qsizetype, kCells> width{};
+    };
+    Utf8Out cells(96 * (rows.size() + 2));
+    std::vector<Line> lines;
+    lines.reserve(size_t(rows.size()) + 2);
+    Line *line = nullptr;
+    int cell = 0;
+    qsizetype cellAt = 0;
+    const auto begin = [&] {
+        line = &lines.emplace_back();
+        line->at = cells.size();
+        cell = 0;
+        cellAt = cells.size();
+    };
+    const auto end = [&](qsizetype width) {
+        line->bytes[cell] = cells.size() - cellAt;
+        line->width[cell] = width;
+        ++cell;
+        cellAt = cells.size();
+    };
+    // A cell of ASCII: as wide as it has bytes.
+    const auto endAscii = [&] { end(cells.size() - cellAt); };
+    const auto text = [&](const QString &s) {
+        cells.put(s.toUtf8());
+        end(s.size());
+    };
+
+    const QString finished = QStringLiteral("ολοκληρώθηκε");
+    const QString interrupted = QStringLiteral("διακόπηκε");
+    const QByteArray finishedBytes = finished.toUtf8(), interruptedBytes = interrupted.toUtf8();
+    const LocaleCosts costs(locale);
+    LastText currency(utf8Of);
+    const auto costCell = [&](double cost, const QString &unit) {
+        const qsizetype width = costs.put(cells, cost);
+        cells.put(' ');
+        cells.put(currency.of(unit));
+        end(width + 1 + unit.size());
+    };
+
+    begin();
+    for (const QString &head : {QStringLiteral("Έναρξη"), QStringLiteral("Διάρκεια"), QStringLiteral("Μονάδες"),
+                                QStringLiteral("Κόστος"), QStringLiteral("Λήψη"), QStringLiteral("Αποστολή"),
+                                QStringLiteral("Κατάσταση")})
+        text(head);
+    for (const CallRow &r : rows) {
+        begin();
+        // The start as "2001-03-15 10:00:00": the date and the time of isoLocal's text.
+        char iso[kIsoLocalRoom];
+        const qsizetype isoSize = writeIsoLocal(r.start, iso) - iso;
+        cells.put(QByteArrayView(iso, std::min<qsizetype>(isoSize, 10)));
+        cells.put(' ');
+        if (isoSize > 11) cells.put(QByteArrayView(iso + 11, std::min<qsizetype>(isoSize - 11, 8)));
+        endAscii();
+        putDuration(cells, r.seconds());
+        endAscii();
+        cells.putNumber(r.units);
+        endAscii();
+        costCell(r.cost, r.currency);
+        putCount(cells, r.received, "-");
+        endAscii();
+        putCount(cells, r.sent, "-");
+        endAscii();
+        const bool done = r.state == CallRow::State::Finished;
+        cells.put(done ? finishedBytes : interruptedBytes);
+        end(done ? finished.size() : interrupted.size());
+    }
+    begin();
+    text(QStringLiteral("Σύνολο"));
+    putDuration(cells, t.seconds);
+    endAscii();
+    cells.putNumber(t.units);
+    endAscii();
+    costCell(t.cost, t.currency);
+    cells.putNumber(t.received);
+    endAscii();
+    cells.putNumber(t.sent);
+    endAscii();
+    end(0);
+
+    std::array<qsizetype, kCells> widths{};
+    qsizetype cellsWidth = 0;
+    for (const Line &l : lines)
+        for (int i = 0; i < kCells; ++i) {
+            widths[i] = std::max(widths[i], l.width[i]);
+            cellsWidth += l.width[i];
+        }
+    // Every line is as wide as the table, and holds more bytes than characters where its cells do:
+    // the report is never longer than that, and is written without growing its buffer.
+    const qsizetype tableWidth = std::accumulate(widths.begin(), widths.end(), qsizetype(2 * (kCells - 1) + 1));
+    Utf8Out out(tableWidth * qsizetype(lines.size()) + cells.size() - cellsWidth);
+    for (const Line &l : lines) {
+        const qsizetype start = out.size();
+        qsizetype at = l.at;
+        // The start and the state read from the left; the figures line up on the right.
+        for (int i = 0; i < kCells; ++i) {
+            if (i > 0) out.fill(2, ' ');
+            const qsizetype pad = widths[i] - l.width[i];
+            const QByteArrayView content = cells.slice(at, l.bytes[i]);
+            at += l.bytes[i];
+            if (i == 0 || i == kCells - 1) {
+                out.put(content);
+                out.fill(pad, ' ');
+            } else {
+                out.fill(pad, ' ');
+                out.put(content);
+            }
+        }
+        // No blanks at the line's end.
+        qsizetype end = out.size();
+        while (end > start && out.data()[end - 1] == ' ') --end;
+        out.truncate(end);
+        out.put('\n');
+    }
+    return out.take();
+}
+
+QByteArray jsonReport(const QList<CallRow> &rows, const CallTotals &t, const QDate &from, const QDate &to) {
+    // Written piece by piece: a name or currency is text, never a place for a later figure.
+    Utf8Out out(320 * (rows.size() + 1));
+    out.put("{\"from\":\"");
+    out.put(from.toString(Qt::ISODate).toLatin1());
+    out.put("\",\"to\":\"");
+    out.put(to.toString(Qt::ISODate).toLatin1());
+    out.put("\",\"calls\":[");
+    LastText currency(jsonText), name(jsonText), device(jsonText);
+    bool first = true;
+    for (const CallRow &r : rows) {
+        if (!first) out.put(',');
+        first = false;
+        out.put("{\"start\":\"");
+        out.advance(writeIsoLocal(r.start, out.room(kIsoLocalRoom)));
+        out.put("\",\"end\":\"");
+        out.advance(writeIsoLocal(r.end, out.room(kIsoLocalRoom)));
+        out.put("\",\"seconds\":");
+        out.putNumber(r.seconds());
+        out.put(",\"units\":");
+        out.putNumber(r.units);
+        out.put(",\"cost\":");
+        putPlainNumber(out, r.cost);
+        out.put(",\"currency\":");
+        out.put(currency.of(r.currency));
+        out.put(",\"units_a\":");
+        out.putNumber(r.unitsA);
+        out.put(",\"units_b\":");
+        out.putNumber(r.unitsB);
+        out.put(",\"name\":");
+        out.put(name.of(r.name));
+        out.put(",\"device\":");
+        out.put(device.of(r.deviceType));
+        out.put(",\"bytes_received\":");
+        putCount(out, r.received, "null");
+        out.put(",\"bytes_sent\":");
+        putCount(out, r.sent, "null");
+        out.put(r.state == CallRow::State::Finished ? QByteArrayView(",\"state\":\"finished\"}")
+                                                    : QByteArrayView(",\"state\":\"interrupted\"}"));
+    }
+    out.put("],\"total\":{\"seconds\":");
+    out.putNumber(t.seconds);
+    out.put(",\"units\":");
+    out.putNumber(t.units);
+    out.put(",\"cost\":");
+    putPlainNumber(out, t.cost);
+    out.put(",\"currency\":");
+    out.put(jsonText(t.currency));
+    out.put(",\"bytes_received\":");
+    out.putNumber(t.received);
+    out.put(",\"bytes_sent\":");
+    out.putNumber(t.sent);
+    out.put("}}\n");
+    return out.take();
+}
+
+} // namespace tarv::calls
