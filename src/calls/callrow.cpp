@@ -177,16 +177,8 @@ int digits(QStringView text, qsizetype at, qsizetype n, bool &ok) {
     return v;
 }
 
-// The days from 1970-01-01 to a date of the proleptic Gregorian calendar QDate keeps, counted in
-// eras of 400 years from 1 March of year 0.
-qint64 daysSinceEpoch(int year, int month, int day) {
-    const qint64 y = year - (month <= 2 ? 1 : 0);
-    const qint64 era = (y >= 0 ? y : y - 399) / 400;
-    const qint64 yearOfEra = y - era * 400;
-    const qint64 dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const qint64 dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146'097 + dayOfEra - 719'468;
-}
+// The day 1970-01-01 as QDate numbers its days.
+constexpr qint64 kEpochJulianDay = 2'440'588;
 
 // Reads the one form isoLocal writes, "yyyy-MM-ddTHH:mm:ss+hh:mm", without the general parser,
 // which would make a report over a long log many times slower.
@@ -204,9 +196,10 @@ QDateTime readIsoLocal(QStringView t) {
     if (!ok || !QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second) || offsetHours > 23 ||
         offsetMinutes > 59)
         return {};
-    // The moment straight from the day's number: a QDate and a QTime made only for the QDateTime
-    // to take them apart again cost as much as the rest of reading the time.
-    const qint64 local = (daysSinceEpoch(year, month, day) * 86'400 + hour * 3600 + minute * 60 + second) * 1000;
+    // The moment straight from the day's number: a QDateTime made of a QDate and a QTime takes
+    // them apart again, which costs as much as the rest of reading the time.
+    const qint64 days = QDate(year, month, day).toJulianDay() - kEpochJulianDay;
+    const qint64 local = (days * 86'400 + hour * 3600 + minute * 60 + second) * 1000;
     return QDateTime::fromMSecsSinceEpoch(local - qint64(offset) * 1000, Qt::OffsetFromUTC, offset);
 }
 
@@ -224,10 +217,9 @@ struct WallClock {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
-// The wall clock of a time with a fixed offset, from its milliseconds, by the proleptic Gregorian
-// calendar QDate keeps (the days from 1 March of year 0 in eras of 400 years). Asking QDateTime
-// for its date and its time works the same out twice over, through the calendar's general code,
-// and a report of a long log asks for two times a row.
+// The wall clock of a time with a fixed offset, from its milliseconds. Asking QDateTime for its
+// date and its time works the day out twice over, and a report of a long log asks for two times a
+// row.
 WallClock wallClockOf(const QDateTime &time, int offset) {
     constexpr qint64 kDay = 86'400'000;
     const qint64 local = time.toMSecsSinceEpoch() + qint64(offset) * 1000;
@@ -237,16 +229,8 @@ WallClock wallClockOf(const QDateTime &time, int offset) {
         ms += kDay;
         --days;
     }
-    days += 719'468; // from 1970-01-01 to 0000-03-01
-    const qint64 era = (days >= 0 ? days : days - 146'096) / 146'097;
-    const qint64 dayOfEra = days - era * 146'097;
-    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
-    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const qint64 monthFromMarch = (5 * dayOfYear + 2) / 153;
     WallClock p;
-    p.day = int(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
-    p.month = int(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
-    p.year = int(yearOfEra + era * 400 + (p.month <= 2 ? 1 : 0));
+    QDate::fromJulianDay(days + kEpochJulianDay).getDate(&p.year, &p.month, &p.day);
     p.hour = int(ms / 3'600'000);
     p.minute = int(ms / 60'000 % 60);
     p.second = int(ms / 1000 % 60);
@@ -263,7 +247,7 @@ char *writeIsoLocal(const QDateTime &time, char *out) {
     const Qt::TimeSpec kind = time.timeSpec();
     if (time.isValid() && (kind == Qt::OffsetFromUTC || kind == Qt::UTC) && minutes < 100 * 60) {
         const WallClock p = wallClockOf(time, offset);
-        // Years before 1 are left to Qt, which has no year 0 where the arithmetic above does.
+        // Years before 1 are left to Qt, which writes them its own way.
         if (p.year >= 1 && p.year <= 9999) {
             const auto two = [&](int v) {
                 *out++ = char('0' + v / 10);

@@ -154,28 +154,9 @@ private:
     bool m_asciiDigits;
 };
 
-// A text as stats::jsonString writes it, in UTF-8: quotes, backslashes and control characters
-// escaped, everything else as it is.
+// A text as a json string in UTF-8. The rows' texts repeat, so this runs about once a report.
 QByteArray jsonText(const QString &text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    const QByteArray utf8 = text.toUtf8();
-    QByteArray out;
-    out.reserve(utf8.size() + 2);
-    out += '"';
-    for (const char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            const char escape[] = {'\\', 'u', '0', '0', kHex[u >> 4], kHex[u & 15]};
-            out.append(escape, sizeof escape);
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-    return out;
+    return stats::jsonString(text).toUtf8();
 }
 
 // The UTF-8 form of the text of the row before, kept while rows repeat it, as the rows of a log
