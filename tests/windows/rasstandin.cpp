@@ -162,24 +162,30 @@ extern "C" __declspec(dllexport) DWORD WINAPI RasEnumConnectionsA(void *buffer, 
 
 #ifndef TARV_STANDIN_NO_STATUS
 
-extern "C" __declspec(dllexport) DWORD WINAPI RasGetConnectStatusA(HANDLE connection, void *record) {
-    if (!record) return ERROR_INVALID_PARAMETER;
-    auto *r = static_cast<unsigned char *>(record);
+// Notes a call for a record of a connection as the tests read it ("<what> size=… cleared=…
+// handle=…"), then checks the record's size and the handle as the system does; 0 when both are right.
+static DWORD takeCall(const char *what, HANDLE connection, const unsigned char *r, size_t size, const Script &s) {
     bool cleared = true;
-    for (size_t i = sizeof(DWORD); i < kStatusSize; ++i)
+    for (size_t i = sizeof(DWORD); i < size; ++i)
         cleared = cleared && r[i] == 0;
     const uintptr_t handle = reinterpret_cast<uintptr_t>(connection);
     char line[160];
-    std::snprintf(line, sizeof line, "status size=%lu cleared=%d handle=%lu",
+    std::snprintf(line, sizeof line, "%s size=%lu cleared=%d handle=%lu", what,
                   static_cast<unsigned long>(readDword(r)), cleared ? 1 : 0,
                   static_cast<unsigned long>(handle - kFirstHandle + 1));
     seen(line);
-
-    if (readDword(r) != kStatusSize) return 632;
-    const Script s = script();
+    if (readDword(r) != size) return 632;
     if (handle < kFirstHandle || handle >= kFirstHandle + s.count) return ERROR_INVALID_HANDLE;
+    return 0;
+}
+
+extern "C" __declspec(dllexport) DWORD WINAPI RasGetConnectStatusA(HANDLE connection, void *record) {
+    if (!record) return ERROR_INVALID_PARAMETER;
+    auto *r = static_cast<unsigned char *>(record);
+    const Script s = script();
+    if (const DWORD error = takeCall("status", connection, r, kStatusSize, s)) return error;
     if (s.statusResult != 0) return s.statusResult;
-    const size_t index = handle - kFirstHandle;
+    const size_t index = reinterpret_cast<uintptr_t>(connection) - kFirstHandle;
     const DWORD state = index < s.states.size() ? s.states[index] : 0;
     std::memcpy(r + kStatusStateAt, &state, sizeof state);
     // Whatever follows the device type's NUL must not be taken for part of it.
@@ -192,19 +198,8 @@ extern "C" __declspec(dllexport) DWORD WINAPI RasGetConnectStatusA(HANDLE connec
 extern "C" __declspec(dllexport) DWORD WINAPI RasGetConnectionStatistics(HANDLE connection, void *record) {
     if (!record) return ERROR_INVALID_PARAMETER;
     auto *r = static_cast<unsigned char *>(record);
-    bool cleared = true;
-    for (size_t i = sizeof(DWORD); i < kStatsSize; ++i)
-        cleared = cleared && r[i] == 0;
-    const uintptr_t handle = reinterpret_cast<uintptr_t>(connection);
-    char line[160];
-    std::snprintf(line, sizeof line, "statistics size=%lu cleared=%d handle=%lu",
-                  static_cast<unsigned long>(readDword(r)), cleared ? 1 : 0,
-                  static_cast<unsigned long>(handle - kFirstHandle + 1));
-    seen(line);
-
-    if (readDword(r) != kStatsSize) return 632;
     const Script s = script();
-    if (handle < kFirstHandle || handle >= kFirstHandle + s.count) return ERROR_INVALID_HANDLE;
+    if (const DWORD error = takeCall("statistics", connection, r, kStatsSize, s)) return error;
     if (s.statisticsResult != 0) return s.statisticsResult;
     std::memcpy(r + kStatsSentAt, &s.sent, sizeof s.sent);
     std::memcpy(r + kStatsReceivedAt, &s.received, sizeof s.received);
