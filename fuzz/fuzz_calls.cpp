@@ -82,11 +82,14 @@ int digits(QStringView text, qsizetype at, qsizetype n, bool &ok) {
     return v;
 }
 
-// The log's own form, "yyyy-MM-ddTHH:mm:ss+hh:mm", field by field; any other through Qt's parser.
+// The log's own form, "yyyy-MM-ddTHH:mm:ss+hh:mm", field by field; any other through Qt's parser,
+// to the second.
 QDateTime readTime(QStringView t) {
     if (t.size() != 25 || t[4] != u'-' || t[7] != u'-' || t[10] != u'T' || t[13] != u':' || t[16] != u':' ||
-        (t[19] != u'+' && t[19] != u'-') || t[22] != u':')
-        return QDateTime::fromString(t.toString(), Qt::ISODate);
+        (t[19] != u'+' && t[19] != u'-') || t[22] != u':') {
+        const QDateTime other = QDateTime::fromString(t.toString(), Qt::ISODate);
+        return other.addMSecs(-other.time().msec());
+    }
     bool ok = true;
     const QDate date(digits(t, 0, 4, ok), digits(t, 5, 2, ok), digits(t, 8, 2, ok));
     const QTime time(digits(t, 11, 2, ok), digits(t, 14, 2, ok), digits(t, 17, 2, ok));

@@ -149,6 +149,16 @@ void CallTotals::add(const CallRow &row) {
     if (currency.isEmpty()) currency = row.currency;
 }
 
+void CallTotals::add(const RowFields &row) {
+    ++calls;
+    seconds += row.seconds;
+    units += row.units;
+    cost += row.cost;
+    received += row.received.value_or(0);
+    sent += row.sent.value_or(0);
+    if (currency.isEmpty()) currency = QString::fromUtf8(row.currency);
+}
+
 QString durationText(qint64 seconds) {
     return QStringLiteral("%1:%2:%3")
         .arg(seconds / 3600)
@@ -235,11 +245,15 @@ QByteArray formatCallsReport(const QByteArray &csv, const stats::ReportRequest &
         flush();
         return out;
     }
-    const QList<CallRow> rows = rowsOfDays(csv, from, to);
-    CallTotals totals;
-    for (const CallRow &row : rows) totals.add(row);
-    if (request.format == stats::ReportFormat::Json) return jsonReport(rows, totals, from, to);
-    return textReport(rows, totals, locale);
+    // The rows are written as they are read, with no CallRow made of them.
+    const std::unique_ptr<ReportForm> form =
+        request.format == stats::ReportFormat::Json ? jsonForm(from, to, csv.size()) : textForm(locale, csv.size());
+    FieldReader reader;
+    RowFields row;
+    forLinesOfDays(csv, from, to, nullptr, [&](QByteArrayView line) {
+        if (reader.read(line, row)) form->add(row);
+    });
+    return form->finish();
 }
 
 QByteArray callsReport(const QString &folder, const stats::ReportRequest &request, const QLocale &locale) {

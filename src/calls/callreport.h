@@ -22,6 +22,7 @@ struct CallTotals {
     QString currency;
 
     void add(const CallRow &row);
+    void add(const RowFields &row);
 };
 
 // A length of time as hours, minutes and seconds: "1:04:09".

@@ -159,30 +159,36 @@ QByteArray jsonText(const QString &text) {
     return stats::jsonString(text).toUtf8();
 }
 
-// The UTF-8 form of the text of the row before, kept while rows repeat it, as the rows of a log
-// nearly always repeat their provider, device and currency.
+QByteArray utf8Of(const QString &text) {
+    return text.toUtf8();
+}
+
+// A text of the row before, as the report writes it, kept while rows repeat it, as the rows of a
+// log nearly always repeat their provider, device and currency.
 class LastText {
 public:
     explicit LastText(QByteArray (*convert)(const QString &)) : m_convert(convert) {}
-    const QByteArray &of(const QString &text) {
-        if (!m_known || text != m_text) {
-            m_text = text;
+    // The written form of a row's text, given as its UTF-8 bytes.
+    const QByteArray &of(QByteArrayView utf8) {
+        if (!m_known || utf8 != m_key) {
+            m_key = utf8.toByteArray();
+            const QString text = QString::fromUtf8(utf8);
             m_bytes = m_convert(text);
+            m_width = text.size();
             m_known = true;
         }
         return m_bytes;
     }
+    // The width in characters of the text of() was last given.
+    qsizetype width() const { return m_width; }
 
 private:
     QByteArray (*m_convert)(const QString &);
-    QString m_text;
+    QByteArray m_key;
     QByteArray m_bytes;
+    qsizetype m_width = 0;
     bool m_known = false;
 };
-
-QByteArray utf8Of(const QString &text) {
-    return text.toUtf8();
-}
 
 // durationText's text, for a length that is not negative.
 void putDuration(Utf8Out &out, qint64 seconds) {
@@ -206,10 +212,62 @@ void putCount(Utf8Out &out, const std::optional<quint64> &n, QByteArrayView unkn
         out.put(unknown);
 }
 
-} // namespace
+class TextForm final : public ReportForm {
+public:
+    TextForm(const QLocale &locale, qsizetype sizeHint)
+        : m_cells(sizeHint), m_costs(locale), m_finishedBytes(m_finished.toUtf8()),
+          m_interruptedBytes(m_interrupted.toUtf8()) {
+        m_lines.reserve(size_t(sizeHint / 100) + 2);
+        begin();
+        for (const QString &head : {QStringLiteral("Έναρξη"), QStringLiteral("Διάρκεια"), QStringLiteral("Μονάδες"),
+                                    QStringLiteral("Κόστος"), QStringLiteral("Λήψη"), QStringLiteral("Αποστολή"),
+                                    QStringLiteral("Κατάσταση")})
+            text(head);
+    }
 
-QByteArray textReport(const QList<CallRow> &rows, const CallTotals &t, const QLocale &locale) {
-    constexpr int kCells = 7;
+    void add(const RowFields &r) override {
+        m_totals.add(r);
+        begin();
+        // The start as "2001-03-15 10:00:00": the date and the time of isoLocal's text.
+        char iso[kIsoLocalRoom];
+        const qsizetype isoSize = writeIsoLocal(r.start, iso) - iso;
+        m_cells.put(QByteArrayView(iso, std::min<qsizetype>(isoSize, 10)));
+        m_cells.put(' ');
+        if (isoSize > 11) m_cells.put(QByteArrayView(iso + 11, std::min<qsizetype>(isoSize - 11, 8)));
+        endAscii();
+        putDuration(m_cells, r.seconds);
+        endAscii();
+        m_cells.putNumber(r.units);
+        endAscii();
+        costCell(r.cost, r.currency);
+        putCount(m_cells, r.received, "-");
+        endAscii();
+        putCount(m_cells, r.sent, "-");
+        endAscii();
+        const bool done = r.state == CallRow::State::Finished;
+        m_cells.put(done ? m_finishedBytes : m_interruptedBytes);
+        end(done ? m_finished.size() : m_interrupted.size());
+    }
+
+    QByteArray finish() override {
+        const CallTotals &t = m_totals;
+        begin();
+        text(QStringLiteral("Σύνολο"));
+        putDuration(m_cells, t.seconds);
+        endAscii();
+        m_cells.putNumber(t.units);
+        endAscii();
+        costCell(t.cost, t.currency.toUtf8());
+        m_cells.putNumber(t.received);
+        endAscii();
+        m_cells.putNumber(t.sent);
+        endAscii();
+        end(0);
+        return layOut();
+    }
+
+private:
+    static constexpr int kCells = 7;
     // Each line's cells are written once, one after another, and measured in characters as they
     // are; the table is laid out when every width is known.
     struct Line {
@@ -217,153 +275,118 @@ QByteArray textReport(const QList<CallRow> &rows, const CallTotals &t, const QLo
         std::array<qsizetype, kCells> bytes{};
         std::array<qsizetype, kCells> width{};
     };
-    Utf8Out cells(96 * (rows.size() + 2));
-    std::vector<Line> lines;
-    lines.reserve(size_t(rows.size()) + 2);
-    Line *line = nullptr;
-    int cell = 0;
-    qsizetype cellAt = 0;
-    const auto begin = [&] {
-        line = &lines.emplace_back();
-        line->at = cells.size();
-        cell = 0;
-        cellAt = cells.size();
-    };
-    const auto end = [&](qsizetype width) {
-        line->bytes[cell] = cells.size() - cellAt;
-        line->width[cell] = width;
-        ++cell;
-        cellAt = cells.size();
-    };
+
+    void begin() {
+        m_line = &m_lines.emplace_back();
+        m_line->at = m_cells.size();
+        m_cell = 0;
+        m_cellAt = m_cells.size();
+    }
+    void end(qsizetype width) {
+        m_line->bytes[m_cell] = m_cells.size() - m_cellAt;
+        m_line->width[m_cell] = width;
+        ++m_cell;
+        m_cellAt = m_cells.size();
+    }
     // A cell of ASCII: as wide as it has bytes.
-    const auto endAscii = [&] { end(cells.size() - cellAt); };
-    const auto text = [&](const QString &s) {
-        cells.put(s.toUtf8());
+    void endAscii() { end(m_cells.size() - m_cellAt); }
+    void text(const QString &s) {
+        m_cells.put(s.toUtf8());
         end(s.size());
-    };
-
-    const QString finished = QStringLiteral("ολοκληρώθηκε");
-    const QString interrupted = QStringLiteral("διακόπηκε");
-    const QByteArray finishedBytes = finished.toUtf8(), interruptedBytes = interrupted.toUtf8();
-    const LocaleCosts costs(locale);
-    LastText currency(utf8Of);
-    const auto costCell = [&](double cost, const QString &unit) {
-        const qsizetype width = costs.put(cells, cost);
-        cells.put(' ');
-        cells.put(currency.of(unit));
-        end(width + 1 + unit.size());
-    };
-
-    begin();
-    for (const QString &head : {QStringLiteral("Έναρξη"), QStringLiteral("Διάρκεια"), QStringLiteral("Μονάδες"),
-                                QStringLiteral("Κόστος"), QStringLiteral("Λήψη"), QStringLiteral("Αποστολή"),
-                                QStringLiteral("Κατάσταση")})
-        text(head);
-    for (const CallRow &r : rows) {
-        begin();
-        // The start as "2001-03-15 10:00:00": the date and the time of isoLocal's text.
-        char iso[kIsoLocalRoom];
-        const qsizetype isoSize = writeIsoLocal(r.start, iso) - iso;
-        cells.put(QByteArrayView(iso, std::min<qsizetype>(isoSize, 10)));
-        cells.put(' ');
-        if (isoSize > 11) cells.put(QByteArrayView(iso + 11, std::min<qsizetype>(isoSize - 11, 8)));
-        endAscii();
-        putDuration(cells, r.seconds());
-        endAscii();
-        cells.putNumber(r.units);
-        endAscii();
-        costCell(r.cost, r.currency);
-        putCount(cells, r.received, "-");
-        endAscii();
-        putCount(cells, r.sent, "-");
-        endAscii();
-        const bool done = r.state == CallRow::State::Finished;
-        cells.put(done ? finishedBytes : interruptedBytes);
-        end(done ? finished.size() : interrupted.size());
     }
-    begin();
-    text(QStringLiteral("Σύνολο"));
-    putDuration(cells, t.seconds);
-    endAscii();
-    cells.putNumber(t.units);
-    endAscii();
-    costCell(t.cost, t.currency);
-    cells.putNumber(t.received);
-    endAscii();
-    cells.putNumber(t.sent);
-    endAscii();
-    end(0);
+    void costCell(double cost, QByteArrayView unit) {
+        const qsizetype width = m_costs.put(m_cells, cost);
+        m_cells.put(' ');
+        m_cells.put(m_currency.of(unit));
+        end(width + 1 + m_currency.width());
+    }
 
-    std::array<qsizetype, kCells> widths{};
-    qsizetype cellsWidth = 0;
-    for (const Line &l : lines)
-        for (int i = 0; i < kCells; ++i) {
-            widths[i] = std::max(widths[i], l.width[i]);
-            cellsWidth += l.width[i];
-        }
-    // Every line is as wide as the table, and holds more bytes than characters where its cells do:
-    // the report is never longer than that, and is written without growing its buffer.
-    const qsizetype tableWidth = std::accumulate(widths.begin(), widths.end(), qsizetype(2 * (kCells - 1) + 1));
-    Utf8Out out(tableWidth * qsizetype(lines.size()) + cells.size() - cellsWidth);
-    for (const Line &l : lines) {
-        const qsizetype start = out.size();
-        qsizetype at = l.at;
-        // The start and the state read from the left; the figures line up on the right.
-        for (int i = 0; i < kCells; ++i) {
-            if (i > 0) out.fill(2, ' ');
-            const qsizetype pad = widths[i] - l.width[i];
-            const QByteArrayView content = cells.slice(at, l.bytes[i]);
-            at += l.bytes[i];
-            if (i == 0 || i == kCells - 1) {
-                out.put(content);
-                out.fill(pad, ' ');
-            } else {
-                out.fill(pad, ' ');
-                out.put(content);
+    QByteArray layOut() const {
+        std::array<qsizetype, kCells> widths{};
+        qsizetype cellsWidth = 0;
+        for (const Line &l : m_lines)
+            for (int i = 0; i < kCells; ++i) {
+                widths[i] = std::max(widths[i], l.width[i]);
+                cellsWidth += l.width[i];
             }
+        // Every line is as wide as the table, and holds more bytes than characters where its cells
+        // do: the report is never longer than that, and is written without growing its buffer.
+        const qsizetype tableWidth = std::accumulate(widths.begin(), widths.end(), qsizetype(2 * (kCells - 1) + 1));
+        Utf8Out out(tableWidth * qsizetype(m_lines.size()) + m_cells.size() - cellsWidth);
+        for (const Line &l : m_lines) {
+            const qsizetype start = out.size();
+            qsizetype at = l.at;
+            // The start and the state read from the left; the figures line up on the right.
+            for (int i = 0; i < kCells; ++i) {
+                if (i > 0) out.fill(2, ' ');
+                const qsizetype pad = widths[i] - l.width[i];
+                const QByteArrayView content = m_cells.slice(at, l.bytes[i]);
+                at += l.bytes[i];
+                if (i == 0 || i == kCells - 1) {
+                    out.put(content);
+                    out.fill(pad, ' ');
+                } else {
+                    out.fill(pad, ' ');
+                    out.put(content);
+                }
+            }
+            // No blanks at the line's end.
+            qsizetype end = out.size();
+            while (end > start && out.data()[end - 1] == ' ') --end;
+            out.truncate(end);
+            out.put('\n');
         }
-        // No blanks at the line's end.
-        qsizetype end = out.size();
-        while (end > start && out.data()[end - 1] == ' ') --end;
-        out.truncate(end);
-        out.put('\n');
+        return out.take();
     }
-    return out.take();
-}
 
-QByteArray jsonReport(const QList<CallRow> &rows, const CallTotals &t, const QDate &from, const QDate &to) {
+    Utf8Out m_cells;
+    std::vector<Line> m_lines;
+    Line *m_line = nullptr;
+    int m_cell = 0;
+    qsizetype m_cellAt = 0;
+    CallTotals m_totals;
+    const LocaleCosts m_costs;
+    LastText m_currency{utf8Of};
+    const QString m_finished = QStringLiteral("ολοκληρώθηκε");
+    const QString m_interrupted = QStringLiteral("διακόπηκε");
+    const QByteArray m_finishedBytes, m_interruptedBytes;
+};
+
+class JsonForm final : public ReportForm {
+public:
     // Written piece by piece: a name or currency is text, never a place for a later figure.
-    Utf8Out out(320 * (rows.size() + 1));
-    out.put("{\"from\":\"");
-    out.put(from.toString(Qt::ISODate).toLatin1());
-    out.put("\",\"to\":\"");
-    out.put(to.toString(Qt::ISODate).toLatin1());
-    out.put("\",\"calls\":[");
-    LastText currency(jsonText), name(jsonText), device(jsonText);
-    bool first = true;
-    for (const CallRow &r : rows) {
-        if (!first) out.put(',');
-        first = false;
+    JsonForm(const QDate &from, const QDate &to, qsizetype sizeHint) : m_out(sizeHint) {
+        m_out.put("{\"from\":\"");
+        m_out.put(from.toString(Qt::ISODate).toLatin1());
+        m_out.put("\",\"to\":\"");
+        m_out.put(to.toString(Qt::ISODate).toLatin1());
+        m_out.put("\",\"calls\":[");
+    }
+
+    void add(const RowFields &r) override {
+        Utf8Out &out = m_out;
+        if (m_totals.calls > 0) out.put(',');
+        m_totals.add(r);
         out.put("{\"start\":\"");
         out.advance(writeIsoLocal(r.start, out.room(kIsoLocalRoom)));
         out.put("\",\"end\":\"");
         out.advance(writeIsoLocal(r.end, out.room(kIsoLocalRoom)));
         out.put("\",\"seconds\":");
-        out.putNumber(r.seconds());
+        out.putNumber(r.seconds);
         out.put(",\"units\":");
         out.putNumber(r.units);
         out.put(",\"cost\":");
         putPlainNumber(out, r.cost);
         out.put(",\"currency\":");
-        out.put(currency.of(r.currency));
+        out.put(m_currency.of(r.currency));
         out.put(",\"units_a\":");
         out.putNumber(r.unitsA);
         out.put(",\"units_b\":");
         out.putNumber(r.unitsB);
         out.put(",\"name\":");
-        out.put(name.of(r.name));
+        out.put(m_name.of(r.name));
         out.put(",\"device\":");
-        out.put(device.of(r.deviceType));
+        out.put(m_device.of(r.device));
         out.put(",\"bytes_received\":");
         putCount(out, r.received, "null");
         out.put(",\"bytes_sent\":");
@@ -371,20 +394,41 @@ QByteArray jsonReport(const QList<CallRow> &rows, const CallTotals &t, const QDa
         out.put(r.state == CallRow::State::Finished ? QByteArrayView(",\"state\":\"finished\"}")
                                                     : QByteArrayView(",\"state\":\"interrupted\"}"));
     }
-    out.put("],\"total\":{\"seconds\":");
-    out.putNumber(t.seconds);
-    out.put(",\"units\":");
-    out.putNumber(t.units);
-    out.put(",\"cost\":");
-    putPlainNumber(out, t.cost);
-    out.put(",\"currency\":");
-    out.put(jsonText(t.currency));
-    out.put(",\"bytes_received\":");
-    out.putNumber(t.received);
-    out.put(",\"bytes_sent\":");
-    out.putNumber(t.sent);
-    out.put("}}\n");
-    return out.take();
+
+    QByteArray finish() override {
+        const CallTotals &t = m_totals;
+        Utf8Out &out = m_out;
+        out.put("],\"total\":{\"seconds\":");
+        out.putNumber(t.seconds);
+        out.put(",\"units\":");
+        out.putNumber(t.units);
+        out.put(",\"cost\":");
+        putPlainNumber(out, t.cost);
+        out.put(",\"currency\":");
+        out.put(jsonText(t.currency));
+        out.put(",\"bytes_received\":");
+        out.putNumber(t.received);
+        out.put(",\"bytes_sent\":");
+        out.putNumber(t.sent);
+        out.put("}}\n");
+        return out.take();
+    }
+
+private:
+    Utf8Out m_out;
+    CallTotals m_totals;
+    LastText m_currency{jsonText}, m_name{jsonText}, m_device{jsonText};
+};
+
+} // namespace
+
+std::unique_ptr<ReportForm> textForm(const QLocale &locale, qsizetype sizeHint) {
+    return std::make_unique<TextForm>(locale, sizeHint);
+}
+
+std::unique_ptr<ReportForm> jsonForm(const QDate &from, const QDate &to, qsizetype sizeHint) {
+    // Each row takes about twice its bytes in the log.
+    return std::make_unique<JsonForm>(from, to, sizeHint * 5 / 2);
 }
 
 } // namespace tarv::calls

@@ -147,6 +147,12 @@ TEST(CallRow, ReadsOrRefusesEachFieldsOtherFormsAsQtsParsersDo) {
                                   "2,18,Δρχ,2,0,P,modem,,,finished"))
             << offset;
     EXPECT_TRUE(parseCsvLine("2001-03-15T10:00:00+14:00,2001-03-15T10:09:00-12:00,540,2,18,x,2,0,P,m,,,finished"));
+    // Milliseconds, which the log never writes, are let go: the row is written back as it reads.
+    const std::optional<CallRow> ms =
+        parseCsvLine("2001-03-15T10:00:00.700+02:00,2001-03-15T10:09:00.200+02:00,540,2,18,x,2,0,P,m,,,finished");
+    ASSERT_TRUE(ms);
+    EXPECT_EQ(ms->seconds(), 540);
+    EXPECT_EQ(parseCsvLine(csvLine(*ms))->start, ms->start);
     for (const Case &c : cases) {
         const std::optional<CallRow> row = parseCsvLine(times + c.rest);
         ASSERT_EQ(row.has_value(), c.reads) << c.rest;
