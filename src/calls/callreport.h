@@ -15,7 +15,8 @@ namespace tarv::calls {
 struct CallTotals {
     int calls = 0;
     qint64 seconds = 0;
-    int units = 0;
+    // Wider than a row's units: rows edited in with the largest units must not overflow their sum.
+    qint64 units = 0;
     double cost = 0;
     quint64 received = 0;
     quint64 sent = 0;

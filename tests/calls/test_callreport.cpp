@@ -120,6 +120,10 @@ TEST(CallsReport, WritesEachFormatToTheByte) {
     EXPECT_TRUE(other.contains(QLatin1String(R"("start":"2001-03-21T08:00:00+00:00","end":"2001-03-21T08:04:30+00:00",)"
                                              R"("seconds":270,"units":1,"cost":9.5,)")))
         << qPrintable(other);
+
+    // The totals of rows edited in with the largest units a row takes do not overflow.
+    const QByteArray most = "2001-03-21T08:00:00+02:00,2001-03-21T08:04:30+02:00,270,2147483647,9,x,1,0,P,m,,,finished\n";
+    EXPECT_TRUE(formatCallsReport(most + most, march, greek).contains(R"("total":{"seconds":540,"units":4294967294,)"));
 }
 
 // Costs are written by hand where that is safe and by Qt otherwise; either way each must come out
