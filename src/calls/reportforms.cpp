@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -270,10 +271,12 @@ private:
     static constexpr int kCells = 7;
     // Each line's cells are written once, one after another, and measured in characters as they
     // are; the table is laid out when every width is known.
+    // A cell holds a field of one line of the log at most, which is far below 4 GiB; end() makes
+    // sure. Narrow sizes halve the memory a long log's table takes before it is laid out.
     struct Line {
         qsizetype at = 0;
-        std::array<qsizetype, kCells> bytes{};
-        std::array<qsizetype, kCells> width{};
+        std::array<quint32, kCells> bytes{};
+        std::array<quint32, kCells> width{};
     };
 
     void begin() {
@@ -283,8 +286,11 @@ private:
         m_cellAt = m_cells.size();
     }
     void end(qsizetype width) {
-        m_line->bytes[m_cell] = m_cells.size() - m_cellAt;
-        m_line->width[m_cell] = width;
+        const qsizetype bytes = m_cells.size() - m_cellAt;
+        if (bytes > qsizetype(std::numeric_limits<quint32>::max()))
+            throw stats::ELedgerError(QStringLiteral("calls.csv: a line too long to report"));
+        m_line->bytes[m_cell] = quint32(bytes);
+        m_line->width[m_cell] = quint32(width);
         ++m_cell;
         m_cellAt = m_cells.size();
     }
@@ -306,7 +312,7 @@ private:
         qsizetype cellsWidth = 0;
         for (const Line &l : m_lines)
             for (int i = 0; i < kCells; ++i) {
-                widths[i] = std::max(widths[i], l.width[i]);
+                widths[i] = std::max(widths[i], qsizetype(l.width[i]));
                 cellsWidth += l.width[i];
             }
         // Every line is as wide as the table, and holds more bytes than characters where its cells
