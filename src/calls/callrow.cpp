@@ -240,14 +240,8 @@ bool FieldReader::read(QByteArrayView line, RowFields &r) {
     if (!splitCsv(line, f, m_unquoted)) return false;
     bool ok = readTime(f[0], r.start) && readTime(f[1], r.end);
     if (!ok) return false;
-    if (r.start.logForm && r.end.logForm) {
-        r.seconds = std::max<qint64>(0, (r.end.msecs - r.start.msecs) / 1000);
-    } else {
-        CallRow times;
-        times.start = dateTimeOf(r.start);
-        times.end = dateTimeOf(r.end);
-        r.seconds = times.seconds();
-    }
+    // Both times are whole seconds, in whatever form they were written.
+    r.seconds = std::max<qint64>(0, (r.end.msecs - r.start.msecs) / 1000);
     r.units = readInt(f[3], ok);
     r.cost = readCost(f[4], ok);
     r.currency = f[5];
